@@ -1,0 +1,289 @@
+// The capture engine: adapter list, one worker per capture, and the synchronous hand-over.
+#include "capture/capture_engine.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <system_error>
+#include <thread>
+
+namespace wirelark {
+
+// One capture: its own stop signal, its libpcap handle and its worker. The engine keeps a
+// finished or stopped session until its worker has been joined, so no thread outlives it.
+class CCaptureSession {
+public:
+    CCaptureSession(std::string device, std::atomic<IPacketReceiver*>& target,
+                    std::mutex& deliveryLock)
+        : m_device(std::move(device)), m_target(target), m_deliveryLock(deliveryLock) {}
+
+    ~CCaptureSession() { Join(); }
+
+    void Start() { m_thread = std::thread([this] { Run(); }); }
+
+    // Sets this capture's stop signal and wakes a read that waits for packets.
+    void RequestStop() {
+        std::lock_guard lock(m_mutex);
+        m_stop.store(true);
+        if (m_handle != nullptr) {
+            pcap_breakloop(m_handle);
+        }
+    }
+
+    // Waits until the worker has ended or sits in a hand-over that the caller's thread may be
+    // the one to serve; true if it has ended.
+    bool WaitForEndOrHandover(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, timeout, [this] { return m_finished || m_inHandover; });
+        return m_finished;
+    }
+
+    bool IsRunning() const { return m_running.load(); }
+    void ClearRunning() { m_running.store(false); }
+
+    bool IsFinished() {
+        std::lock_guard lock(m_mutex);
+        return m_finished;
+    }
+
+    CCaptureStatistics Statistics() {
+        std::lock_guard lock(m_mutex);
+        return m_statistics;
+    }
+
+    void Join() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+private:
+    void Run();
+    pcap_t* Open(std::string& error) const;
+    void Deliver(const pcap_pkthdr& header, const u_char* data);
+    void SetHandover(bool inHandover) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_inHandover = inHandover;
+        }
+        m_changed.notify_all();
+    }
+
+    const std::string m_device;
+    std::atomic<IPacketReceiver*>& m_target;
+    std::mutex& m_deliveryLock;
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{true};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    pcap_t* m_handle = nullptr;  // guarded by m_mutex: RequestStop may break a read on it
+    bool m_inHandover = false;   // guarded by m_mutex
+    bool m_finished = false;     // guarded by m_mutex
+    CCaptureStatistics m_statistics;
+    std::thread m_thread;
+};
+
+pcap_t* CCaptureSession::Open(std::string& error) const {
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_create(m_device.c_str(), errbuf);
+    if (handle == nullptr) {
+        error = errbuf;
+        return nullptr;
+    }
+    // pcap_create + pcap_activate instead of pcap_open_live, for a kernel buffer large enough
+    // not to drop frames under load.
+    pcap_set_snaplen(handle, CCaptureEngine::kSnapLength);
+    pcap_set_promisc(handle, 1);
+    pcap_set_timeout(handle, CCaptureEngine::kReadTimeoutMs);
+    pcap_set_buffer_size(handle, CCaptureEngine::kKernelBufferBytes);
+    const int status = pcap_activate(handle);
+    if (status < 0) {
+        const std::string detail = pcap_geterr(handle);
+        error = detail.empty() ? m_device + ": " + pcap_statustostr(status) : detail;
+        pcap_close(handle);
+        return nullptr;
+    }
+    // Every frame is decoded as Ethernet II; other link types (the "any" device) would be read
+    // as garbage.
+    if (pcap_datalink(handle) != DLT_EN10MB) {
+        error = m_device + ": not an Ethernet adapter";
+        pcap_close(handle);
+        return nullptr;
+    }
+    return handle;
+}
+
+void CCaptureSession::Deliver(const pcap_pkthdr& header, const u_char* data) {
+    IPacketReceiver* target = m_target.load();
+    if (target == nullptr) {
+        return;
+    }
+    std::lock_guard delivery(m_deliveryLock);
+    SetHandover(true);
+    target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
+    SetHandover(false);
+}
+
+void CCaptureSession::Run() {
+    // A raised priority drains the kernel buffer promptly; without the right to it, go on.
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10) != 0) {
+        errno = 0;
+    }
+
+    std::string error;
+    pcap_t* handle = Open(error);
+    if (handle != nullptr) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_handle = handle;
+        }
+        while (!m_stop.load()) {
+            pcap_pkthdr* header = nullptr;
+            const u_char* data = nullptr;
+            const int result = pcap_next_ex(handle, &header, &data);
+            if (result > 0) {
+                Deliver(*header, data);
+            } else if (result == PCAP_ERROR) {
+                // The device went away or down: retrying would spin for ever, so the capture
+                // ends and the user is told why.
+                error = pcap_geterr(handle);
+                break;
+            }
+            // 0 (read timeout) and PCAP_ERROR_BREAK (a stop woke the read) test the signal again.
+        }
+        pcap_stat stats{};
+        const bool haveStats = pcap_stats(handle, &stats) == 0;
+        {
+            std::lock_guard lock(m_mutex);
+            m_handle = nullptr;
+            if (haveStats) {
+                m_statistics = {stats.ps_recv, stats.ps_drop};
+            }
+        }
+        pcap_close(handle);
+    }
+
+    // Start becomes available again before the user reads why the capture ended.
+    m_running.store(false);
+    if (!error.empty()) {
+        if (IPacketReceiver* target = m_target.load()) {
+            target->OnCaptureFailed(error);
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
+    m_changed.notify_all();
+}
+
+CCaptureEngine::CCaptureEngine(IMessageSink& messages, IDeviceSource& devices)
+    : m_messages(messages), m_devices(devices) {}
+
+CCaptureEngine::~CCaptureEngine() {
+    if (m_current) {
+        m_current->RequestStop();
+    }
+    for (auto& session : m_retired) {
+        session->RequestStop();
+    }
+    // Sessions join their workers as they are destroyed.
+    m_current.reset();
+    m_retired.clear();
+}
+
+int CCaptureEngine::EnumerateAdapters() {
+    ClearAdapters();
+    std::vector<CDeviceEntry> devices;
+    std::string error;
+    if (!m_devices.FindAllDevices(devices, error)) {
+        m_messages.ShowMessage(error);
+        return 0;
+    }
+    for (const CDeviceEntry& device : devices) {
+        std::string description = AdapterDescription(device);
+        if (!description.empty()) {
+            m_adapters.push_back(std::make_unique<CAdapterInfo>(std::move(description), device.name));
+        }
+    }
+    if (m_adapters.empty()) {
+        m_messages.ShowMessage("No Interfaces found!");
+        return 0;
+    }
+    return 1;
+}
+
+void CCaptureEngine::ClearAdapters() { m_adapters.clear(); }
+
+void CCaptureEngine::GetAdapterDescriptions(std::vector<std::string>& descriptions) const {
+    for (const auto& adapter : m_adapters) {
+        descriptions.push_back(adapter->GetDescription());
+    }
+}
+
+std::string CCaptureEngine::FindAdapterName(std::string description) const {
+    // The last entry with that description wins, as the adapter box cannot tell them apart.
+    std::string name;
+    for (const auto& adapter : m_adapters) {
+        if (adapter->GetDescription() == description) {
+            name = adapter->GetName();
+        }
+    }
+    return name;
+}
+
+void CCaptureEngine::SetTargetWindow(IPacketReceiver* target) { m_pTarget.store(target); }
+
+int CCaptureEngine::StartCapture(std::string adapterName) {
+    m_strAdapterName = std::move(adapterName);
+    // A capture still running, or a stopped one still finishing, keeps its own stop signal set,
+    // so it can never take the new capture's frames or deliver beside it.
+    if (m_current) {
+        m_current->RequestStop();
+        m_current->ClearRunning();
+        m_retired.push_back(std::move(m_current));
+    }
+    RetireFinishedSessions();
+    auto session = std::make_unique<CCaptureSession>(m_strAdapterName, m_pTarget, m_deliveryLock);
+    try {
+        session->Start();
+    } catch (const std::system_error&) {
+        return 0;
+    }
+    m_current = std::move(session);
+    return 1;
+}
+
+int CCaptureEngine::StopCapture() {
+    if (m_current) {
+        m_current->RequestStop();
+        if (m_current->IsRunning()) {
+            // A worker inside a hand-over waits for this very thread (the stop came from the
+            // intake, or the frame is queued behind us): waiting would only freeze the window.
+            // Its frame is handled afterwards as an ordinary one, then the worker ends.
+            m_current->WaitForEndOrHandover(std::chrono::milliseconds(kStopWaitMs));
+        }
+        m_current->ClearRunning();
+    }
+    RetireFinishedSessions();
+    return 1;
+}
+
+int CCaptureEngine::IsCapturing() const { return m_current && m_current->IsRunning() ? 1 : 0; }
+
+std::string CCaptureEngine::GetAdapterName() const { return m_strAdapterName; }
+
+CCaptureStatistics CCaptureEngine::GetLastStatistics() const {
+    return m_current ? m_current->Statistics() : CCaptureStatistics{};
+}
+
+void CCaptureEngine::RetireFinishedSessions() {
+    std::erase_if(m_retired, [](const std::unique_ptr<CCaptureSession>& session) {
+        return session->IsFinished();  // destroying it joins a worker that has already returned
+    });
+}
+
+}  // namespace wirelark

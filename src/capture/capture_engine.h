@@ -1,0 +1,69 @@
+// Runs one live capture at a time on a worker thread and hands each frame synchronously to the
+// receiver; also owns the adapter list that the adapter box shows and Start looks names up in.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture/adapter_info.h"
+#include "capture/device_source.h"
+#include "capture/message_sink.h"
+#include "capture/packet_receiver.h"
+
+namespace wirelark {
+
+class CCaptureSession;
+
+// What the kernel said about the last capture, read just before its handle was closed.
+struct CCaptureStatistics {
+    std::uint64_t received = 0;
+    std::uint64_t dropped = 0;
+};
+
+class CCaptureEngine {
+public:
+    static constexpr int kSnapLength = 65536;
+    static constexpr int kReadTimeoutMs = 1000;
+    static constexpr int kStopWaitMs = 3000;
+    static constexpr int kKernelBufferBytes = 16 * 1024 * 1024;
+
+    explicit CCaptureEngine(IMessageSink& messages, IDeviceSource& devices = DefaultDeviceSource());
+    virtual ~CCaptureEngine();
+    CCaptureEngine(const CCaptureEngine&) = delete;
+    CCaptureEngine& operator=(const CCaptureEngine&) = delete;
+
+    // Adapter list.
+    int EnumerateAdapters();
+    void ClearAdapters();
+    void GetAdapterDescriptions(std::vector<std::string>& descriptions) const;
+    std::string FindAdapterName(std::string description) const;
+
+    // Capture session. A null target means frames are read and discarded.
+    void SetTargetWindow(IPacketReceiver* target);
+    int StartCapture(std::string adapterName);
+    int StopCapture();
+    int IsCapturing() const;
+    std::string GetAdapterName() const;
+    // Figures of the last capture whose worker has ended; zero before that.
+    CCaptureStatistics GetLastStatistics() const;
+
+private:
+    void RetireFinishedSessions();
+
+    IMessageSink& m_messages;
+    IDeviceSource& m_devices;
+    std::vector<std::unique_ptr<CAdapterInfo>> m_adapters;
+
+    std::atomic<IPacketReceiver*> m_pTarget{nullptr};
+    std::string m_strAdapterName;
+    // Only one worker hands over at a time, even while an old one finishes after a stop.
+    std::mutex m_deliveryLock;
+    std::unique_ptr<CCaptureSession> m_current;
+    std::vector<std::unique_ptr<CCaptureSession>> m_retired;
+};
+
+}  // namespace wirelark

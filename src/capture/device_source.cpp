@@ -1,0 +1,71 @@
+// libpcap's device list, copied into plain values and released at once.
+#include "capture/device_source.h"
+
+#include <netinet/in.h>
+#include <pcap/pcap.h>
+#include <sys/socket.h>
+
+#include <cstring>
+#include <memory>
+
+namespace wirelark {
+namespace {
+
+std::optional<Ipv4Bytes> Ipv4Of(const sockaddr* address) {
+    if (address == nullptr) {
+        return std::nullopt;
+    }
+    const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+    Ipv4Bytes bytes{};
+    std::memcpy(bytes.data(), &in->sin_addr, bytes.size());
+    return bytes;
+}
+
+struct DeviceListDeleter {
+    void operator()(pcap_if_t* list) const { pcap_freealldevs(list); }
+};
+
+}  // namespace
+
+std::string AdapterDescription(const CDeviceEntry& device) {
+    if (device.description && !device.description->empty()) {
+        return *device.description;
+    }
+    return device.name;
+}
+
+bool CPcapDeviceSource::FindAllDevices(std::vector<CDeviceEntry>& devices, std::string& error) {
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_if_t* raw = nullptr;
+    if (pcap_findalldevs(&raw, errbuf) == -1) {
+        error = errbuf;
+        return false;
+    }
+    std::unique_ptr<pcap_if_t, DeviceListDeleter> list(raw);
+    for (const pcap_if_t* dev = list.get(); dev != nullptr; dev = dev->next) {
+        CDeviceEntry entry;
+        entry.name = dev->name ? dev->name : "";
+        if (dev->description != nullptr) {
+            entry.description = dev->description;
+        }
+        for (const pcap_addr_t* a = dev->addresses; a != nullptr; a = a->next) {
+            CDeviceAddress address;
+            address.family = a->addr ? a->addr->sa_family : 0;
+            if (address.family == AF_INET) {
+                address.address = Ipv4Of(a->addr);
+                address.netmask = Ipv4Of(a->netmask);
+                address.broadcast = Ipv4Of(a->broadaddr);
+            }
+            entry.addresses.push_back(address);
+        }
+        devices.push_back(std::move(entry));
+    }
+    return true;
+}
+
+IDeviceSource& DefaultDeviceSource() {
+    static CPcapDeviceSource source;
+    return source;
+}
+
+}  // namespace wirelark

@@ -1,0 +1,51 @@
+// Carries each captured frame from the capture worker to a consumer on another thread (the GUI
+// thread) and keeps the worker waiting until the consumer has handled it, one frame at a time.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture/packet_receiver.h"
+
+namespace wirelark {
+
+class CFrameHandover final : public IPacketReceiver {
+public:
+    // `wake` is called on the worker and must make the consumer's thread call ServicePending
+    // soon (the GUI posts itself an event).
+    CFrameHandover(IPacketReceiver& consumer, std::function<void()> wake);
+    ~CFrameHandover() override;
+    CFrameHandover(const CFrameHandover&) = delete;
+    CFrameHandover& operator=(const CFrameHandover&) = delete;
+
+    // Worker side.
+    void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> data) override;
+    void OnCaptureFailed(const std::string& message) override;
+
+    // Consumer side: hands the waiting frame and messages to the consumer; returns how many.
+    // Safe to call again from inside the consumer (a modal box's own event loop).
+    int ServicePending();
+    // Consumer side: releases a waiting worker without handling its frame and refuses any
+    // further one, so that the engine can be destroyed without waiting on this thread.
+    void Close();
+
+private:
+    IPacketReceiver& m_consumer;
+    std::function<void()> m_wake;
+
+    std::mutex m_producers;  // one frame in flight, whoever delivers it
+    std::mutex m_mutex;
+    std::condition_variable m_handled;
+    const pcap_pkthdr* m_pHeader = nullptr;  // the frame waiting to be taken, if any
+    std::span<const std::uint8_t> m_data;
+    std::uint64_t m_posted = 0;  // frames handed in
+    std::uint64_t m_done = 0;    // frames the consumer has finished with
+    std::vector<std::string> m_failures;
+    bool m_bClosed = false;
+};
+
+}  // namespace wirelark
