@@ -1,0 +1,201 @@
+// The intake's filters, counters and row texts, over the frame layout of the decoder.
+#include "capture/packet_intake.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+
+#include "decode/frame_layout.h"
+#include "decode/frame_reader.h"
+#include "decode/protocol_names.h"
+
+namespace wirelark {
+
+namespace {
+
+struct CPortPreset {
+    std::int32_t CFilterFlags::*flag;
+    std::uint16_t port;
+};
+
+constexpr CPortPreset kPortPresets[] = {
+    {&CFilterFlags::m_bHttp, 80}, {&CFilterFlags::m_bPop3, 110},  {&CFilterFlags::m_bSmtp, 25},
+    {&CFilterFlags::m_bFtp, 21},  {&CFilterFlags::m_bTelnet, 23},
+};
+
+void AppendAddressAndPort(std::string& out, const Ipv4Address& address, std::uint16_t port) {
+    AppendDottedQuad(out, address);
+    out.push_back('/');
+    AppendDecimal(out, port);
+}
+
+}  // namespace
+
+int CFilterFlags::IsPortFilterOn() const {
+    for (const CPortPreset& preset : kPortPresets) {
+        if (this->*preset.flag != 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int IsFilteredByProtocol(const CFilterFlags& flags, std::span<const std::uint8_t> frame) {
+    const CFrameLayout layout = DecodeFrameLayout(CFrameReader(frame));
+    if (!layout.hasEthernet) {
+        return flags.IsOthersFiltered() != 0;
+    }
+    if (layout.etherType == kEtherTypeIpv4) {
+        if (!layout.IsIpv4()) {
+            return 0;
+        }
+        switch (layout.ipProtocol) {
+            case kIpProtocolIcmp:
+                return flags.IsIcmpFiltered() != 0;
+            case kIpProtocolTcp:
+                return flags.IsTcpFiltered() != 0;
+            case kIpProtocolUdp:
+                return flags.IsUdpFiltered() != 0;
+            default:
+                return 0;
+        }
+    }
+    if (layout.etherType == kEtherTypeArp) {
+        return flags.IsArpFiltered() != 0;
+    }
+    return flags.IsOthersFiltered() != 0;
+}
+
+int IsFilteredByPort(const CFilterFlags& flags, std::span<const std::uint8_t> frame) {
+    if (flags.IsPortFilterOn() == 0) {
+        return 0;
+    }
+    const CFrameReader reader(frame);
+    const CFrameLayout layout = DecodeFrameLayout(reader);
+    if (!layout.HasPorts()) {
+        return 1;
+    }
+    const std::uint16_t source = reader.Be16(layout.transportOffset + offset::kSourcePort);
+    const std::uint16_t destination =
+        reader.Be16(layout.transportOffset + offset::kDestinationPort);
+    for (const CPortPreset& preset : kPortPresets) {
+        if (flags.*preset.flag != 0 && (source == preset.port || destination == preset.port)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+std::uint32_t GetBufferFill(std::uint32_t byteTotal, int bufferSetting) {
+    // A setting below 0 would make the limit 0 and the division fault.
+    const std::int64_t setting = std::clamp(bufferSetting, 0, kMaxBufferSetting);
+    const std::uint64_t limit = static_cast<std::uint64_t>((setting + 1) * kBytesPerMegabyte);
+    const std::uint64_t fill = std::uint64_t{byteTotal} * 100 / limit;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(fill, 100));
+}
+
+void CIntakeCounters::AddCapturedBytes(std::uint32_t length) {
+    const std::uint32_t room = std::numeric_limits<std::uint32_t>::max() - byteTotal;
+    byteTotal += std::min(length, room);
+}
+
+void CIntakeCounters::Reset() {
+    captured = 0;
+    filtered = 0;
+    byteTotal = 0;
+}
+
+IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
+                                 std::span<const std::uint8_t> frame) {
+    if (counters.GetBufferFill() >= 100) {
+        return IntakeVerdict::BufferFull;
+    }
+    if (IsFilteredByProtocol(flags, frame) != 0) {
+        ++counters.filtered;
+        return IntakeVerdict::FilteredByProtocol;
+    }
+    if (IsFilteredByPort(flags, frame) != 0) {
+        ++counters.filtered;
+        return IntakeVerdict::FilteredByPort;
+    }
+    ++counters.captured;
+    return IntakeVerdict::Accepted;
+}
+
+std::string FormatTimeText(const timeval& timestamp) {
+    char clock[16] = "";
+    const std::time_t seconds = timestamp.tv_sec;
+    std::tm local{};
+    // A time the C library cannot convert leaves the clock part empty instead of failing.
+    if (localtime_r(&seconds, &local) != nullptr &&
+        std::strftime(clock, sizeof clock, "%H:%M:%S", &local) == 0) {
+        clock[0] = '\0';
+    }
+    char text[48];
+    const int length =
+        std::snprintf(text, sizeof text, "%s,%.3ld ", clock, static_cast<long>(timestamp.tv_usec));
+    return std::string(text, static_cast<std::size_t>(std::clamp(length, 0, 47)));
+}
+
+void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row) {
+    for (int column = kColumnMacSource; column <= kColumnIpDest; ++column) {
+        row.columns[static_cast<std::size_t>(column)].clear();
+    }
+    const CFrameReader reader(frame);
+    const CFrameLayout layout = DecodeFrameLayout(reader);
+    if (!layout.hasEthernet) {
+        return;
+    }
+    AppendMacAddress(row.columns[kColumnMacSource], reader.Address<6>(offset::kSrcMac));
+    AppendMacAddress(row.columns[kColumnMacDest], reader.Address<6>(offset::kDstMac));
+    std::string& type = row.columns[kColumnType];
+    type = EtherTypeName(layout.etherType);
+    if (!layout.IsIpv4()) {
+        return;
+    }
+
+    const char* protocolText = nullptr;
+    std::uint16_t sourcePort = 0;
+    std::uint16_t destinationPort = 0;
+    bool columnsFilled = true;
+    switch (layout.ipProtocol) {
+        case kIpProtocolIcmp:
+            protocolText = "ICMP";
+            break;
+        case kIpProtocolTcp:
+        case kIpProtocolUdp:
+            protocolText = layout.ipProtocol == kIpProtocolTcp ? "TCP" : "UDP";
+            // Without the whole transport header there are no ports to show.
+            columnsFilled = layout.HasPorts();
+            sourcePort = reader.Be16(layout.transportOffset + offset::kSourcePort);
+            destinationPort = reader.Be16(layout.transportOffset + offset::kDestinationPort);
+            break;
+        default:
+            break;
+    }
+    if (columnsFilled) {
+        AppendAddressAndPort(row.columns[kColumnIpSource], reader.Address<4>(offset::kIpSource),
+                             sourcePort);
+        AppendAddressAndPort(row.columns[kColumnIpDest], reader.Address<4>(offset::kIpDestination),
+                             destinationPort);
+    }
+    if (protocolText != nullptr) {
+        type.push_back('-');
+        type.append(protocolText);
+    }
+}
+
+void FormatPacketRow(int number, std::string_view timeText, int length,
+                     std::span<const std::uint8_t> frame, CPacketRow& row) {
+    std::string& id = row.columns[kColumnId];
+    id.clear();
+    AppendDecimal(id, number);
+    row.columns[kColumnTimeStamp].assign(timeText);
+    std::string& len = row.columns[kColumnLen];
+    len.clear();
+    AppendDecimal(len, length);
+    FormatFrameColumns(frame, row);
+}
+
+}  // namespace wirelark

@@ -1,0 +1,118 @@
+// The rules of the packet intake that need no window: the buffer limit, the protocol and port
+// filters over the ten filter flags, the counters, the time text and the texts of a list row
+// (shared by the intake and the rebuild of the rows from the document).
+#pragma once
+
+#include <sys/time.h>
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace wirelark {
+
+inline constexpr char kBufferFullMessage[] = "Space in memory is Full!";
+// Every row shows this image of the list's strip in its first column.
+inline constexpr int kRowImage = 2;
+
+// The ten filter flags the main frame holds and its commands toggle; never persisted.
+struct CFilterFlags {
+    std::int32_t m_bArp = 0;
+    std::int32_t m_bIcmp = 0;
+    std::int32_t m_bTcp = 0;
+    std::int32_t m_bUdp = 0;
+    std::int32_t m_bOthers = 1;
+    std::int32_t m_bHttp = 0;
+    std::int32_t m_bSmtp = 0;
+    std::int32_t m_bPop3 = 0;
+    std::int32_t m_bFtp = 0;
+    std::int32_t m_bTelnet = 0;
+
+    int IsArpFiltered() const { return m_bArp; }
+    int IsIcmpFiltered() const { return m_bIcmp; }
+    int IsTcpFiltered() const { return m_bTcp; }
+    int IsUdpFiltered() const { return m_bUdp; }
+    int IsOthersFiltered() const { return m_bOthers; }
+    int IsHttpOnly() const { return m_bHttp; }
+    int IsSmtpOnly() const { return m_bSmtp; }
+    int IsPop3Only() const { return m_bPop3; }
+    int IsFtpOnly() const { return m_bFtp; }
+    int IsTelnetOnly() const { return m_bTelnet; }
+    int IsPortFilterOn() const;
+};
+
+// 1 drop, 0 keep. A frame too short for a header is treated as a frame without it: without a
+// whole Ethernet header it counts as "Others"; an IPv4 frame without a whole IPv4 header has no
+// protocol and is kept.
+int IsFilteredByProtocol(const CFilterFlags& flags, std::span<const std::uint8_t> frame);
+// 1 drop, 0 keep. With a port flag set, only IPv4 frames with a whole TCP or UDP header whose
+// source or destination port is one of the flagged ports are kept.
+int IsFilteredByPort(const CFilterFlags& flags, std::span<const std::uint8_t> frame);
+
+inline constexpr std::int64_t kBytesPerMegabyte = 1'000'000;
+inline constexpr int kMaxBufferSetting = 99;
+
+// Percentage 0 to 100 of the buffer of (bufferSetting + 1) megabytes that byteTotal fills. A
+// setting outside 0 to 99 is taken as the nearest end.
+std::uint32_t GetBufferFill(std::uint32_t byteTotal, int bufferSetting);
+
+// The counters and the buffer setting the list view keeps for the intake.
+struct CIntakeCounters {
+    std::int32_t captured = 0;
+    std::int32_t filtered = 0;
+    std::uint32_t byteTotal = 0;
+    int bufferSetting = 0;
+
+    // Saturates instead of wrapping, so an absurd wire length cannot empty the buffer.
+    void AddCapturedBytes(std::uint32_t length);
+    std::uint32_t GetBufferFill() const {
+        return wirelark::GetBufferFill(byteTotal, bufferSetting);
+    }
+    // After a new or opened document; the buffer setting stays.
+    void Reset();
+};
+
+enum class IntakeVerdict { BufferFull, FilteredByProtocol, FilteredByPort, Accepted };
+
+// Decides a captured frame's fate in the intake's order (buffer, protocol filter, port filter)
+// and counts it: a filtered frame adds 1 to the filtered count, an accepted one 1 to the
+// captured count. A full buffer changes nothing; the caller stops the capture and shows
+// kBufferFullMessage. The accepted frame's bytes are added by the caller with AddCapturedBytes
+// once it is stored.
+IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
+                                 std::span<const std::uint8_t> frame);
+
+// "%H:%M:%S" of the local time, then ",%.3d " with the microseconds as they are (7 gives
+// ",007 ", 250000 gives ",250000 ").
+std::string FormatTimeText(const timeval& timestamp);
+
+enum PacketColumn : int {
+    kColumnId = 0,
+    kColumnTimeStamp,
+    kColumnLen,
+    kColumnMacSource,
+    kColumnMacDest,
+    kColumnType,
+    kColumnIpSource,
+    kColumnIpDest,
+    kColumnCount
+};
+
+struct CPacketRow {
+    std::array<std::string, kColumnCount> columns;
+
+    const std::string& operator[](int column) const {
+        return columns[static_cast<std::size_t>(column)];
+    }
+};
+
+// Fills all eight texts of a row; the strings are reused, so a row kept across calls formats
+// without allocating. Columns whose header the frame does not wholly hold stay empty.
+void FormatPacketRow(int number, std::string_view timeText, int length,
+                     std::span<const std::uint8_t> frame, CPacketRow& row);
+// Only the five texts taken from the frame: MAC Source to IP Dest/Port.
+void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row);
+
+}  // namespace wirelark
