@@ -21,7 +21,9 @@ public:
 
     ~CCaptureSession() { Join(); }
 
-    void Start() { m_thread = std::thread([this] { Run(); }); }
+    void Start() {
+        m_thread = std::thread([this] { Run(); });
+    }
 
     // Sets this capture's stop signal and wakes a read that waits for packets.
     void RequestStop() {
@@ -101,8 +103,12 @@ pcap_t* CCaptureSession::Open(std::string& error) const {
     pcap_set_buffer_size(handle, CCaptureEngine::kKernelBufferBytes);
     const int status = pcap_activate(handle);
     if (status < 0) {
-        const std::string detail = pcap_geterr(handle);
-        error = detail.empty() ? m_device + ": " + pcap_statustostr(status) : detail;
+        std::string detail = pcap_geterr(handle);
+        if (detail.empty()) {
+            detail = pcap_statustostr(status);
+        }
+        // Some of libpcap's texts ("No such device exists") do not say which device.
+        error = detail.find(m_device) == std::string::npos ? m_device + ": " + detail : detail;
         pcap_close(handle);
         return nullptr;
     }
@@ -206,7 +212,8 @@ int CCaptureEngine::EnumerateAdapters() {
     for (const CDeviceEntry& device : devices) {
         std::string description = AdapterDescription(device);
         if (!description.empty()) {
-            m_adapters.push_back(std::make_unique<CAdapterInfo>(std::move(description), device.name));
+            m_adapters.push_back(
+                std::make_unique<CAdapterInfo>(std::move(description), device.name));
         }
     }
     if (m_adapters.empty()) {
@@ -216,7 +223,9 @@ int CCaptureEngine::EnumerateAdapters() {
     return 1;
 }
 
-void CCaptureEngine::ClearAdapters() { m_adapters.clear(); }
+void CCaptureEngine::ClearAdapters() {
+    m_adapters.clear();
+}
 
 void CCaptureEngine::GetAdapterDescriptions(std::vector<std::string>& descriptions) const {
     for (const auto& adapter : m_adapters) {
@@ -235,7 +244,9 @@ std::string CCaptureEngine::FindAdapterName(std::string description) const {
     return name;
 }
 
-void CCaptureEngine::SetTargetWindow(IPacketReceiver* target) { m_pTarget.store(target); }
+void CCaptureEngine::SetTargetWindow(IPacketReceiver* target) {
+    m_pTarget.store(target);
+}
 
 int CCaptureEngine::StartCapture(std::string adapterName) {
     m_strAdapterName = std::move(adapterName);
@@ -272,9 +283,13 @@ int CCaptureEngine::StopCapture() {
     return 1;
 }
 
-int CCaptureEngine::IsCapturing() const { return m_current && m_current->IsRunning() ? 1 : 0; }
+int CCaptureEngine::IsCapturing() const {
+    return m_current && m_current->IsRunning() ? 1 : 0;
+}
 
-std::string CCaptureEngine::GetAdapterName() const { return m_strAdapterName; }
+std::string CCaptureEngine::GetAdapterName() const {
+    return m_strAdapterName;
+}
 
 CCaptureStatistics CCaptureEngine::GetLastStatistics() const {
     return m_current ? m_current->Statistics() : CCaptureStatistics{};

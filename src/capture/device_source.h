@@ -14,7 +14,8 @@ using Ipv4Bytes = std::array<std::uint8_t, 4>;  // network order
 
 struct CDeviceAddress {
     int family = 0;  // AF_INET, AF_INET6, AF_PACKET, ...
-    // Filled only for IPv4 addresses; the mask and broadcast address are read as IPv4 as they stand.
+    // Filled only for IPv4 addresses; the mask and broadcast address are read as IPv4 as they
+    // stand.
     std::optional<Ipv4Bytes> address;
     std::optional<Ipv4Bytes> netmask;
     std::optional<Ipv4Bytes> broadcast;

@@ -8,7 +8,9 @@ namespace wirelark {
 CFrameHandover::CFrameHandover(IPacketReceiver& consumer, std::function<void()> wake)
     : m_consumer(consumer), m_wake(std::move(wake)) {}
 
-CFrameHandover::~CFrameHandover() { Close(); }
+CFrameHandover::~CFrameHandover() {
+    Close();
+}
 
 void CFrameHandover::OnCapturedPacket(const pcap_pkthdr& header,
                                       std::span<const std::uint8_t> data) {

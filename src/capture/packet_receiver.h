@@ -15,7 +15,8 @@ public:
     virtual ~IPacketReceiver() = default;
     // Called on the capture worker for every frame. The header and bytes belong to libpcap and
     // stay valid only until this returns, so it must not return before the frame was handled.
-    virtual void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> data) = 0;
+    virtual void OnCapturedPacket(const pcap_pkthdr& header,
+                                  std::span<const std::uint8_t> data) = 0;
     // Called on the capture worker, after the capture has ended, when the adapter could not be
     // opened or failed while capturing; the receiver shows the text on its own thread.
     virtual void OnCaptureFailed(const std::string& message) = 0;

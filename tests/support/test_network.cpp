@@ -12,7 +12,9 @@
 namespace wirelark::test {
 namespace {
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 }  // namespace
 
@@ -38,13 +40,12 @@ CTestNetwork::CTestNetwork() {
         return;
     }
     // No IPv6 in the namespace: the kernel would otherwise send its own solicitations.
-    const bool made =
-        Run(ns + "sysctl -w net.ipv6.conf.all.disable_ipv6=1") &&
-        Run(ns + "sysctl -w net.ipv6.conf.default.disable_ipv6=1") &&
-        Run("ip -n " + m_namespace + " link add " + m_sendEnd + " type veth peer name " +
-            m_captureEnd) &&
-        Run("ip -n " + m_namespace + " link set " + m_sendEnd + " up") &&
-        Run("ip -n " + m_namespace + " link set " + m_captureEnd + " up");
+    const bool made = Run(ns + "sysctl -w net.ipv6.conf.all.disable_ipv6=1") &&
+                      Run(ns + "sysctl -w net.ipv6.conf.default.disable_ipv6=1") &&
+                      Run("ip -n " + m_namespace + " link add " + m_sendEnd +
+                          " type veth peer name " + m_captureEnd) &&
+                      Run("ip -n " + m_namespace + " link set " + m_sendEnd + " up") &&
+                      Run("ip -n " + m_namespace + " link set " + m_captureEnd + " up");
     if (!made) {
         m_error = "could not set up the veth pair in " + m_namespace;
         return;
@@ -90,7 +91,7 @@ bool CFrameInjector::Inject(std::span<const std::uint8_t> frame) {
 std::vector<std::uint8_t> MakeTestFrame(std::uint32_t sequence, std::size_t length) {
     std::vector<std::uint8_t> frame(length < 18 ? 18 : length, 0);
     for (int i = 0; i < 6; ++i) {
-        frame[i] = 0xFF;                                   // broadcast destination
+        frame[i] = 0xFF;                                     // broadcast destination
         frame[6 + i] = static_cast<std::uint8_t>(0x02 + i);  // locally administered source
     }
     frame[12] = 0x88;  // a local experimental EtherType, which no kernel stack answers

@@ -1,0 +1,141 @@
+// The adapter list: enumeration against made-up device lists and the description lookup.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+#include "capture/capture_engine.h"
+#include "support/capture_fakes.h"
+
+namespace wirelark {
+namespace {
+
+using test::CFakeDeviceSource;
+using test::CRecordingMessageSink;
+using test::MakeDevice;
+
+struct EnumerationCase {
+    const char* name;
+    std::vector<CDeviceEntry> devices;
+    bool fail;
+    int result;
+    std::vector<std::string> descriptions;
+    std::vector<std::string> messages;
+};
+
+class EnumerateAdapters : public testing::TestWithParam<EnumerationCase> {};
+
+TEST_P(EnumerateAdapters, EntersDevicesInOrderAndShowsTheRightMessages) {
+    const EnumerationCase& c = GetParam();
+    CRecordingMessageSink sink;
+    CFakeDeviceSource source;
+    source.devices = c.devices;
+    source.fail = c.fail;
+    source.error = "socket: Address family not supported by protocol";
+    CCaptureEngine engine(sink, source);
+
+    EXPECT_EQ(engine.EnumerateAdapters(), c.result);
+    std::vector<std::string> descriptions{"kept"};
+    engine.GetAdapterDescriptions(descriptions);
+    descriptions.erase(descriptions.begin());  // appended after what the array held
+    EXPECT_EQ(descriptions, c.descriptions);
+    EXPECT_EQ(sink.Texts(), c.messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeviceLists, EnumerateAdapters,
+    testing::Values(EnumerationCase{"DescribedDevicesKeepTheirOrder",
+                                    {MakeDevice("\\Device\\NPF_{A}", "Intel(R) PRO/1000"),
+                                     MakeDevice("\\Device\\NPF_{B}", "Realtek PCIe GbE")},
+                                    false,
+                                    1,
+                                    {"Intel(R) PRO/1000", "Realtek PCIe GbE"},
+                                    {}},
+                    EnumerationCase{
+                        "DevicesWithoutDescriptionAreEnteredByName",
+                        {MakeDevice("eth0"), MakeDevice("wlan0", "Wireless"), MakeDevice("lo")},
+                        false,
+                        1,
+                        {"eth0", "Wireless", "lo"},
+                        {}},
+                    EnumerationCase{"NoDevicesSaysSo", {}, false, 0, {}, {"No Interfaces found!"}},
+                    EnumerationCase{"DevicesWithNoTextAtAllAreSkipped",
+                                    {MakeDevice("")},
+                                    false,
+                                    0,
+                                    {},
+                                    {"No Interfaces found!"}},
+                    EnumerationCase{"FailureShowsTheLibraryText",
+                                    {MakeDevice("eth0")},
+                                    true,
+                                    0,
+                                    {},
+                                    {"socket: Address family not supported by protocol"}}),
+    [](const testing::TestParamInfo<EnumerationCase>& param) { return param.param.name; });
+
+TEST(AdapterList, EnumeratingAgainReplacesTheEntries) {
+    CRecordingMessageSink sink;
+    CFakeDeviceSource source;
+    source.devices = {MakeDevice("eth0"), MakeDevice("eth1")};
+    CCaptureEngine engine(sink, source);
+    ASSERT_EQ(engine.EnumerateAdapters(), 1);
+    source.devices = {MakeDevice("eth2")};
+    ASSERT_EQ(engine.EnumerateAdapters(), 1);
+    std::vector<std::string> descriptions;
+    engine.GetAdapterDescriptions(descriptions);
+    EXPECT_EQ(descriptions, std::vector<std::string>{"eth2"});
+
+    source.fail = true;
+    EXPECT_EQ(engine.EnumerateAdapters(), 0);
+    EXPECT_TRUE(engine.FindAdapterName("eth2").empty()) << "a failed enumeration leaves no entry";
+}
+
+TEST(AdapterList, FindAdapterNameIsExactAndTakesTheLastOfEqualDescriptions) {
+    CRecordingMessageSink sink;
+    CFakeDeviceSource source;
+    source.devices = {MakeDevice("dev-a", "Gigabit Adapter"), MakeDevice("dev-b", "Other"),
+                      MakeDevice("dev-c", "Gigabit Adapter"), MakeDevice("eth0")};
+    CCaptureEngine engine(sink, source);
+    ASSERT_EQ(engine.EnumerateAdapters(), 1);
+
+    const struct {
+        const char* description;
+        const char* name;
+    } lookups[] = {
+        {"Gigabit Adapter", "dev-c"}, {"Other", "dev-b"}, {"eth0", "eth0"}, {"gigabit adapter", ""},
+        {"Gigabit Adapter ", ""},     {"", ""},           {"ETH0", ""},
+    };
+    for (const auto& lookup : lookups) {
+        EXPECT_EQ(engine.FindAdapterName(lookup.description), lookup.name)
+            << "description \"" << lookup.description << "\"";
+    }
+    engine.ClearAdapters();
+    EXPECT_EQ(engine.FindAdapterName("Other"), "");
+}
+
+TEST(AdapterList, AdapterDescriptionFallsBackToTheDeviceName) {
+    EXPECT_EQ(AdapterDescription(MakeDevice("eth0")), "eth0");
+    EXPECT_EQ(AdapterDescription(MakeDevice("eth0", "Ethernet")), "Ethernet");
+    CDeviceEntry emptyDescription = MakeDevice("veth1");
+    emptyDescription.description = "";
+    EXPECT_EQ(AdapterDescription(emptyDescription), "veth1");
+}
+
+TEST(AdapterList, RealDeviceSourceListsLoopback) {
+    // Every Linux machine has a loopback device, with its IPv4 address where one is set.
+    std::vector<CDeviceEntry> devices;
+    std::string error;
+    ASSERT_TRUE(CPcapDeviceSource().FindAllDevices(devices, error)) << error;
+    const auto lo = std::find_if(devices.begin(), devices.end(),
+                                 [](const CDeviceEntry& d) { return d.name == "lo"; });
+    ASSERT_NE(lo, devices.end());
+    for (const CDeviceAddress& address : lo->addresses) {
+        if (address.family == AF_INET) {
+            ASSERT_TRUE(address.address.has_value());
+            EXPECT_EQ((*address.address)[0], 127);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wirelark

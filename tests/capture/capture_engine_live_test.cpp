@@ -1,0 +1,379 @@
+// The capture engine against a real device: a veth pair in a private network namespace, with
+// frames injected on one end and captured on the other.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "capture/capture_engine.h"
+#include "capture/frame_handover.h"
+#include "support/capture_fakes.h"
+#include "support/collecting_receiver.h"
+#include "support/test_network.h"
+
+namespace wirelark {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::CCollectingReceiver;
+using test::CFrameInjector;
+using test::CTestNetwork;
+using test::MakeTestFrame;
+
+// Probes carry sequences from here up, each one its own, so that a probe that an earlier capture
+// still delivers is never taken for a sign that the new one is up.
+constexpr std::uint32_t kProbe = 0xFFFF0000;
+
+std::uint32_t SequenceOf(const std::vector<std::uint8_t>& frame) {
+    if (frame.size() < 18) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(frame[14] << 24 | frame[15] << 16 | frame[16] << 8 |
+                                      frame[17]);
+}
+
+// Runs at the end of a test, before the locals that a receiver's callback uses go away.
+class CScopeExit {
+public:
+    explicit CScopeExit(std::function<void()> action) : m_action(std::move(action)) {}
+    ~CScopeExit() { m_action(); }
+
+private:
+    std::function<void()> m_action;
+};
+
+long long MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class LiveCapture : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string why = CTestNetwork::WhyUnavailable();
+        if (!why.empty()) {
+            GTEST_SKIP() << "live capture test skipped: " << why;
+        }
+        m_network = std::make_unique<CTestNetwork>();
+        ASSERT_TRUE(m_network->Ok()) << m_network->Error();
+        m_injector = std::make_unique<CFrameInjector>(m_network->SendingEnd());
+        ASSERT_TRUE(m_injector->Ok()) << m_injector->Error();
+        m_engine = std::make_unique<CCaptureEngine>(m_sink);
+    }
+
+    void TearDown() override {
+        m_engine.reset();  // joins the worker before the network goes away
+        m_injector.reset();
+        m_network.reset();
+    }
+
+    // The worker opens the device some time after Start: probe until a frame comes through.
+    bool WaitUntilCapturing(CCollectingReceiver& receiver) {
+        const std::uint32_t id = kProbe + m_probes++;
+        const auto probe = MakeTestFrame(id, 60);
+        for (int i = 0; i < 250; ++i) {
+            m_injector->Inject(probe);
+            if (WaitFor(
+                    receiver,
+                    [&](const auto& frames) {
+                        return std::any_of(frames.begin(), frames.end(), [&](const auto& frame) {
+                            return SequenceOf(frame.bytes) == id;
+                        });
+                    },
+                    20ms)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Frames arrive up to one read timeout late (the kernel hands over whole blocks).
+    template <typename Predicate>
+    static bool WaitFor(const CCollectingReceiver& receiver, Predicate done,
+                        std::chrono::milliseconds timeout) {
+        for (const auto until = Clock::now() + timeout; Clock::now() < until;) {
+            if (done(receiver.Frames())) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return done(receiver.Frames());
+    }
+
+    static bool WaitForTestFrames(const CCollectingReceiver& receiver, std::size_t count) {
+        return WaitFor(
+            receiver, [&](const auto&) { return FramesWithoutProbes(receiver).size() >= count; },
+            5s);
+    }
+
+    static std::vector<test::CReceivedFrame> FramesWithoutProbes(const CCollectingReceiver& r) {
+        std::vector<test::CReceivedFrame> frames;
+        for (auto& frame : r.Frames()) {
+            if (SequenceOf(frame.bytes) < kProbe) {
+                frames.push_back(frame);
+            }
+        }
+        return frames;
+    }
+
+    const std::string& Device() const { return m_network->CapturingEnd(); }
+
+    test::CRecordingMessageSink m_sink;
+    CCollectingReceiver m_receiver;  // outlives the engine, whose worker may still deliver
+    std::unique_ptr<CTestNetwork> m_network;
+    std::unique_ptr<CFrameInjector> m_injector;
+    std::unique_ptr<CCaptureEngine> m_engine;
+    std::uint32_t m_probes = 0;
+};
+
+TEST_F(LiveCapture, InjectedFramesArriveByteForByteInOrderWithTheirWireLengths) {
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    EXPECT_EQ(m_engine->IsCapturing(), 1);
+    EXPECT_EQ(m_engine->GetAdapterName(), Device());
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    const std::size_t lengths[] = {60, 61, 64, 100, 128, 500, 1000, 1513, 1514};
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (std::uint32_t i = 0; i < 90; ++i) {
+        sent.push_back(MakeTestFrame(i, lengths[i % std::size(lengths)]));
+        ASSERT_TRUE(m_injector->Inject(sent.back()));
+    }
+    EXPECT_TRUE(WaitForTestFrames(receiver, sent.size()));
+    EXPECT_EQ(m_engine->StopCapture(), 1);
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+
+    const auto frames = FramesWithoutProbes(receiver);
+    ASSERT_EQ(frames.size(), sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(frames[i].bytes, sent[i]) << "frame " << i;
+        EXPECT_EQ(frames[i].wireLength, sent[i].size()) << "frame " << i;
+        EXPECT_EQ(frames[i].capturedLength, sent[i].size()) << "frame " << i;
+    }
+    EXPECT_TRUE(receiver.Failures().empty());
+    EXPECT_TRUE(m_sink.Texts().empty());
+}
+
+TEST_F(LiveCapture, StopWithNoTrafficReturnsWithinAboutOneReadTimeout) {
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    std::this_thread::sleep_for(300ms);  // the worker is now blocked in a read on a quiet device
+
+    const auto start = Clock::now();
+    EXPECT_EQ(m_engine->StopCapture(), 1);
+    EXPECT_LT(MillisecondsSince(start), CCaptureEngine::kReadTimeoutMs + 500);
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+    const auto frames = receiver.Frames().size();
+    m_injector->Inject(MakeTestFrame(1, 60));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(receiver.Frames().size(), frames) << "a stopped capture delivered a frame";
+}
+
+TEST_F(LiveCapture, StartStopStartRunsTheSecondCaptureLikeTheFirst) {
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(m_engine->StartCapture(Device()), 1) << "round " << round;
+        ASSERT_TRUE(WaitUntilCapturing(receiver)) << "round " << round;
+        ASSERT_TRUE(m_injector->Inject(MakeTestFrame(static_cast<std::uint32_t>(round), 80)));
+        ASSERT_TRUE(WaitForTestFrames(receiver, round + 1u)) << "round " << round;
+        EXPECT_EQ(m_engine->StopCapture(), 1);
+        EXPECT_EQ(m_engine->IsCapturing(), 0);
+    }
+    const auto frames = FramesWithoutProbes(receiver);
+    ASSERT_EQ(frames.size(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(SequenceOf(frames[i].bytes), i);
+    }
+}
+
+TEST_F(LiveCapture, StartWhileCapturingLeavesOneWorkerDelivering) {
+    CCollectingReceiver& receiver = m_receiver;
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    receiver.onFrame = [&](const test::CReceivedFrame&) {
+        if (++inside > 1) {
+            ++overlaps;
+        }
+        std::this_thread::sleep_for(1ms);
+        --inside;
+    };
+    const CScopeExit stopFirst([&] { m_engine.reset(); });
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    for (std::uint32_t i = 0; i < 20; ++i) {
+        ASSERT_TRUE(m_injector->Inject(MakeTestFrame(i, 60)));
+    }
+    ASSERT_TRUE(WaitForTestFrames(receiver, 20));
+    std::this_thread::sleep_for(CCaptureEngine::kReadTimeoutMs * 1ms + 200ms);
+    EXPECT_EQ(FramesWithoutProbes(receiver).size(), 20u) << "a frame was delivered twice";
+    EXPECT_EQ(overlaps.load(), 0);
+}
+
+struct UnopenableCase {
+    const char* device;
+    const char* expectedMessage;  // empty: the library's own text, naming the device
+};
+
+class UnopenableDevice : public LiveCapture, public testing::WithParamInterface<UnopenableCase> {};
+
+TEST_P(UnopenableDevice, ShowsItsMessageDeliversNothingAndEnablesStartAgain) {
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(GetParam().device), 1);
+    ASSERT_TRUE(receiver.WaitForFailure(3s));
+    for (int i = 0; i < 100 && m_engine->IsCapturing() == 1; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+    const auto failures = receiver.Failures();
+    ASSERT_EQ(failures.size(), 1u);
+    if (*GetParam().expectedMessage != '\0') {
+        EXPECT_EQ(failures[0], GetParam().expectedMessage);
+    } else {
+        EXPECT_NE(failures[0].find(GetParam().device), std::string::npos) << failures[0];
+    }
+    m_injector->Inject(MakeTestFrame(1, 60));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(receiver.Frames().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, UnopenableDevice,
+                         testing::Values(UnopenableCase{"wlnosuch0", ""},
+                                         UnopenableCase{"any", "any: not an Ethernet adapter"}),
+                         [](const testing::TestParamInfo<UnopenableCase>& param) {
+                             return param.index == 0 ? "Missing" : "AnyPseudoDevice";
+                         });
+
+TEST_F(LiveCapture, AStopFromInsideAHandoverReturnsAtOnce) {
+    CCollectingReceiver& receiver = m_receiver;
+    std::atomic<long long> stopMs{-1};
+    std::atomic<bool> stopped{false};
+    receiver.onFrame = [&](const test::CReceivedFrame& frame) {
+        // The intake stopping the capture because the buffer is full.
+        if (SequenceOf(frame.bytes) < kProbe && !stopped.exchange(true)) {
+            const auto start = Clock::now();
+            m_engine->StopCapture();
+            stopMs = MillisecondsSince(start);
+        }
+    };
+    const CScopeExit stopFirst([&] { m_engine.reset(); });
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        ASSERT_TRUE(m_injector->Inject(MakeTestFrame(i, 60)));
+    }
+    ASSERT_TRUE(WaitForTestFrames(receiver, 1));
+    std::this_thread::sleep_for(CCaptureEngine::kReadTimeoutMs * 1ms + 200ms);
+    EXPECT_GE(stopMs.load(), 0);
+    EXPECT_LT(stopMs.load(), 500);
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+    EXPECT_EQ(FramesWithoutProbes(receiver).size(), 1u)
+        << "frames after the one that stopped the capture were delivered";
+}
+
+TEST_F(LiveCapture, AStopWhileAFrameWaitsForTheConsumerDoesNotFreezeAndTheFrameIsStillHandled) {
+    CCollectingReceiver& consumer = m_receiver;
+    std::atomic<int> wakes{0};
+    CFrameHandover handover(consumer, [&] { ++wakes; });
+    // Closing the hand-over first releases a worker that waits for this thread.
+    const CScopeExit stopFirst([&] {
+        handover.Close();
+        m_engine.reset();
+    });
+    m_engine->SetTargetWindow(&handover);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    // This thread plays the window's thread: it serves hand-overs until the capture is up.
+    bool capturing = false;
+    for (int i = 0; i < 250 && !capturing; ++i) {
+        m_injector->Inject(MakeTestFrame(kProbe + 999, 60));
+        std::this_thread::sleep_for(20ms);
+        handover.ServicePending();
+        capturing = !consumer.Frames().empty();
+    }
+    ASSERT_TRUE(capturing);
+    // Probes still in the kernel's block come through for up to one read timeout.
+    for (auto until = Clock::now() + 1200ms; Clock::now() < until;) {
+        handover.ServicePending();
+        std::this_thread::sleep_for(10ms);
+    }
+    const int wakesBefore = wakes.load();
+    const std::size_t before = consumer.Frames().size();
+    ASSERT_TRUE(m_injector->Inject(MakeTestFrame(7, 60)));
+    for (int i = 0; i < 200 && wakes.load() == wakesBefore; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_GT(wakes.load(), wakesBefore) << "the frame did not reach the hand-over";
+
+    const auto start = Clock::now();
+    EXPECT_EQ(m_engine->StopCapture(), 1);
+    EXPECT_LT(MillisecondsSince(start), 500) << "the stop waited for a worker that waits for us";
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+
+    EXPECT_EQ(handover.ServicePending(), 1);  // the frame in flight, handled as an ordinary one
+    auto frames = consumer.Frames();
+    ASSERT_EQ(frames.size(), before + 1);
+    EXPECT_EQ(SequenceOf(frames.back().bytes), 7u);
+    m_engine.reset();  // the worker saw its stop signal and ends; this joins it
+    EXPECT_EQ(consumer.Frames().size(), before + 1);
+}
+
+TEST_F(LiveCapture, FramesWithoutATargetAreDiscardedUntilOneIsSet) {
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    for (int i = 0; i < 10; ++i) {
+        m_injector->Inject(MakeTestFrame(kProbe, 60));
+        std::this_thread::sleep_for(10ms);
+    }
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    EXPECT_TRUE(WaitUntilCapturing(receiver)) << "the target is read anew for every frame";
+    EXPECT_EQ(m_engine->IsCapturing(), 1);
+}
+
+TEST_F(LiveCapture, DestroyingTheEngineMidCaptureStopsAndJoinsTheWorker) {
+    CCollectingReceiver& receiver = m_receiver;
+    std::atomic<bool> destroyed{false};
+    std::atomic<int> lateFrames{0};
+    receiver.onFrame = [&](const test::CReceivedFrame&) {
+        if (destroyed.load()) {
+            ++lateFrames;
+        }
+    };
+    const CScopeExit stopFirst([&] { m_engine.reset(); });
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    std::atomic<bool> sending{true};
+    std::thread sender([&] {
+        for (std::uint32_t i = 0; sending.load() && i < 100000; ++i) {
+            m_injector->Inject(MakeTestFrame(i, 200));
+        }
+    });
+    std::this_thread::sleep_for(100ms);
+    const auto start = Clock::now();
+    m_engine.reset();
+    destroyed = true;
+    EXPECT_LT(MillisecondsSince(start), CCaptureEngine::kReadTimeoutMs + 500);
+    sending = false;
+    sender.join();
+    EXPECT_EQ(lateFrames.load(), 0);
+}
+
+TEST_F(LiveCapture, EnumerationFindsTheVethEndsUnderTheirNames) {
+    ASSERT_EQ(m_engine->EnumerateAdapters(), 1);
+    EXPECT_EQ(m_engine->FindAdapterName(Device()), Device());
+    EXPECT_EQ(m_engine->FindAdapterName(m_network->SendingEnd()), m_network->SendingEnd());
+    EXPECT_TRUE(m_sink.Texts().empty());
+}
+
+}  // namespace
+}  // namespace wirelark
