@@ -1,0 +1,36 @@
+// Hands out byte blocks carved from large chunks, so that a million small packet records cost
+// their bytes and not a heap allocation each; everything is released at once by Clear.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace wirelark {
+
+class CByteArena {
+public:
+    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+
+    CByteArena() = default;
+    CByteArena(const CByteArena&) = delete;
+    CByteArena& operator=(const CByteArena&) = delete;
+    CByteArena(CByteArena&&) noexcept = default;
+    CByteArena& operator=(CByteArena&&) noexcept = default;
+
+    // Uninitialised storage for `size` bytes, valid until Clear or destruction; nullptr for 0.
+    // Throws std::bad_alloc like new.
+    std::uint8_t* Allocate(std::size_t size);
+    void Clear() noexcept;
+    // Bytes held from the system, used or not.
+    std::size_t GetReservedBytes() const noexcept { return m_reserved; }
+
+private:
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
+    std::uint8_t* m_pFree = nullptr;  // unused tail of the current chunk
+    std::size_t m_freeSize = 0;
+    std::size_t m_reserved = 0;
+};
+
+}  // namespace wirelark

@@ -1,0 +1,135 @@
+// The stored packet record and its capture-file body.
+#include "store/packet_obj.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "store/archive_reader.h"
+#include "store/archive_writer.h"
+#include "store/byte_arena.h"
+
+namespace wirelark {
+
+namespace {
+
+constexpr std::size_t kMaxSize = std::numeric_limits<std::uint32_t>::max();
+
+}  // namespace
+
+CPacketObj::CPacketObj(CPacketObj&& other) noexcept
+    : m_owned(std::move(other.m_owned)),
+      m_pStorage(std::exchange(other.m_pStorage, nullptr)),
+      m_textSize(std::exchange(other.m_textSize, 0)),
+      m_dataSize(std::exchange(other.m_dataSize, 0)),
+      m_number(std::exchange(other.m_number, 0)),
+      m_length(std::exchange(other.m_length, 0)) {}
+
+CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
+    if (this != &other) {
+        m_owned = std::move(other.m_owned);
+        m_pStorage = std::exchange(other.m_pStorage, nullptr);
+        m_textSize = std::exchange(other.m_textSize, 0);
+        m_dataSize = std::exchange(other.m_dataSize, 0);
+        m_number = std::exchange(other.m_number, 0);
+        m_length = std::exchange(other.m_length, 0);
+    }
+    return *this;
+}
+
+std::uint8_t* CPacketObj::Store(std::size_t size, CByteArena* pArena) {
+    if (pArena != nullptr) {
+        return pArena->Allocate(size);
+    }
+    if (size == 0) {
+        return nullptr;
+    }
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    std::uint8_t* p = block.get();
+    m_owned = std::move(block);
+    return p;
+}
+
+void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int length,
+                           std::string_view timeText, CByteArena* pArena) {
+    const std::size_t dataSize =
+        length > 0 ? std::min(frame.size(), static_cast<std::size_t>(length)) : 0;
+    const std::size_t textSize = std::min(timeText.size(), kMaxSize);
+    // Filled before anything is replaced, so a failed allocation leaves the record as it was.
+    std::unique_ptr<std::uint8_t[]> previous = std::move(m_owned);
+    std::uint8_t* p = nullptr;
+    try {
+        p = Store(textSize + dataSize, pArena);
+    } catch (...) {
+        m_owned = std::move(previous);
+        throw;
+    }
+    if (textSize > 0) {
+        std::memcpy(p, timeText.data(), textSize);
+    }
+    if (dataSize > 0) {
+        std::memcpy(p + textSize, frame.data(), dataSize);
+    }
+    m_pStorage = p;
+    m_textSize = static_cast<std::uint32_t>(textSize);
+    m_dataSize = static_cast<std::uint32_t>(dataSize);
+    m_number = number;
+    m_length = length;
+}
+
+void CPacketObj::GetData(std::vector<std::uint16_t>& out) const {
+    const std::span<const std::uint8_t> bytes = GetBytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void CPacketObj::Serialize(CArchiveWriter& ar) const {
+    ar.WriteI32(m_length);
+    ar.WriteI32(m_number);
+    ar.WriteText(TimeText());
+    ar.WriteCount(m_dataSize);
+    ar.WriteBytesAsElements(GetBytes());
+}
+
+bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
+    std::int32_t length = 0;
+    std::int32_t number = 0;
+    std::string timeText;
+    std::uint32_t count = 0;
+    if (!ar.ReadI32(length) || !ar.ReadI32(number) || !ar.ReadText(timeText) ||
+        !ar.ReadCount(count)) {
+        return false;
+    }
+    // Checked before anything is allocated for the elements.
+    if (ar.GetRemaining() / 2 < count) {
+        ar.Fail(ReadStatus::Truncated, "the file ends inside a frame");
+        return false;
+    }
+    std::unique_ptr<std::uint8_t[]> previous = std::move(m_owned);
+    std::uint8_t* p = nullptr;
+    try {
+        p = Store(timeText.size() + count, pArena);
+    } catch (...) {
+        m_owned = std::move(previous);
+        throw;
+    }
+    if (!timeText.empty()) {
+        std::memcpy(p, timeText.data(), timeText.size());
+    }
+    if (!ar.ReadElementsAsBytes(p + timeText.size(), count)) {
+        // Only a read error of the file gets here; the record is left empty.
+        m_pStorage = nullptr;
+        m_textSize = 0;
+        m_dataSize = 0;
+        m_owned.reset();
+        return false;
+    }
+    m_pStorage = p;
+    m_textSize = static_cast<std::uint32_t>(timeText.size());
+    m_dataSize = count;
+    m_number = number;
+    m_length = length;
+    return true;
+}
+
+}  // namespace wirelark

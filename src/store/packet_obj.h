@@ -1,0 +1,63 @@
+// One stored packet: its number, wire length, list time text and frame bytes, kept one byte per
+// frame byte, and its body in the capture file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wirelark {
+
+class CArchiveReader;
+class CArchiveWriter;
+class CByteArena;
+
+class CPacketObj {
+public:
+    CPacketObj() = default;
+    CPacketObj(const CPacketObj&) = delete;
+    CPacketObj& operator=(const CPacketObj&) = delete;
+    CPacketObj(CPacketObj&& other) noexcept;
+    CPacketObj& operator=(CPacketObj&& other) noexcept;
+    ~CPacketObj() = default;
+
+    // Stores the number, the length and the time text, and copies the frame bytes: the first
+    // `length` of them, but never more than `frame` holds (a frame captured shorter than its
+    // wire length keeps what was captured), and none for a length of 0 or below. With an arena
+    // the bytes live there and the record must not outlive it; otherwise the record owns them.
+    void SetPacket(int number, std::span<const std::uint8_t> frame, int length,
+                   std::string_view timeText, CByteArena* pArena = nullptr);
+
+    int GetNumber() const { return m_number; }
+    // The frame's wire length, as stored; GetBytes().size() can differ (see SetPacket).
+    int GetLength() const { return m_length; }
+    std::string GetTimeText() const { return std::string(TimeText()); }
+    std::string_view TimeText() const {
+        return {reinterpret_cast<const char*>(m_pStorage), m_textSize};
+    }
+    // Appends one 16-bit element per frame byte, in order, at the end of `out`.
+    void GetData(std::vector<std::uint16_t>& out) const;
+    // The frame bytes without a copy, valid as long as the record.
+    std::span<const std::uint8_t> GetBytes() const { return {m_pStorage + m_textSize, m_dataSize}; }
+
+    // Writes the packet body: length, number, time text, element count and elements.
+    void Serialize(CArchiveWriter& ar) const;
+    // Reads a packet body in place of the current contents; false with the reader's status set
+    // when the input is short or malformed. Only the low byte of each element is kept.
+    bool Serialize(CArchiveReader& ar, CByteArena* pArena = nullptr);
+
+private:
+    std::uint8_t* Store(std::size_t size, CByteArena* pArena);
+
+    std::unique_ptr<std::uint8_t[]> m_owned;   // empty when the bytes live in an arena
+    const std::uint8_t* m_pStorage = nullptr;  // the time text, then the frame bytes
+    std::uint32_t m_textSize = 0;
+    std::uint32_t m_dataSize = 0;
+    std::int32_t m_number = 0;
+    std::int32_t m_length = 0;
+};
+
+}  // namespace wirelark

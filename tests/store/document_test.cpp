@@ -1,0 +1,216 @@
+// The document base: title, path and modified flag, listeners, and the safe replacement of the
+// previous file on save.
+#include "store/document.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "store/archive_reader.h"
+#include "store/archive_writer.h"
+#include "support/store_files.h"
+
+namespace wirelark {
+namespace {
+
+using test::CScratchFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+// Stores its payload as the whole file; a payload starting with 0xBA is a format error.
+class CPayloadDoc : public CDocument {
+public:
+    Bytes payload;
+    int deletions = 0;
+
+    void DeleteContents() override {
+        payload.clear();
+        ++deletions;
+    }
+
+protected:
+    void Serialize(CArchiveWriter& ar) const override { ar.WriteBytes(payload); }
+    bool Serialize(CArchiveReader& ar) override {
+        payload.resize(static_cast<std::size_t>(ar.GetRemaining()));
+        if (!ar.ReadBytes(payload.data(), payload.size())) {
+            return false;
+        }
+        if (payload.front() == 0xBA) {
+            ar.Fail(ReadStatus::Malformed, "bad payload");
+            return false;
+        }
+        return true;
+    }
+};
+
+TEST(Document, PathNameSetsTheTitleAndAnEmptyPathMakesItUntitled) {
+    struct Case {
+        std::string path;
+        std::string title;
+    };
+    const Case cases[] = {
+        {"/home/u/captures/morning.cap", "morning.cap"},
+        {"relative.cap", "relative.cap"},
+        {"/x.cap", "x.cap"},
+        {"", "Untitled"},
+    };
+    CPayloadDoc doc;
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    for (const Case& c : cases) {
+        doc.SetPathName(c.path);
+        EXPECT_EQ(doc.GetPathName(), c.path);
+        EXPECT_EQ(doc.GetTitle(), c.title) << c.path;
+    }
+}
+
+TEST(Document, ListenersHearUpdatesUntilTheyUnregister) {
+    CPayloadDoc doc;
+    std::vector<int> heard;
+    const int first = doc.AddUpdateListener([&heard] { heard.push_back(1); });
+    int second = 0;
+    // A listener that unregisters itself while being called.
+    second = doc.AddUpdateListener([&] {
+        heard.push_back(2);
+        doc.RemoveUpdateListener(second);
+    });
+    doc.UpdateAllViews();
+    doc.UpdateAllViews();
+    doc.RemoveUpdateListener(first);
+    doc.UpdateAllViews();
+    EXPECT_EQ(heard, (std::vector<int>{1, 2, 1}));
+}
+
+TEST(Document, NewDocumentEmptiesAndClearsPathAndFlag) {
+    CPayloadDoc doc;
+    doc.payload = {1, 2, 3};
+    doc.SetPathName("/tmp/a.cap");
+    doc.SetModifiedFlag();
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_TRUE(doc.payload.empty());
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST(Document, OpenRefusesWhatIsNotARegularFileWithoutTouchingTheDocument) {
+    CScratchFolder folder;
+    const std::string fifo = folder.File("pipe.cap");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        CPayloadDoc doc;
+        doc.payload = {7};
+        doc.SetPathName("/keep.cap");
+        const DocumentOutcome outcome = doc.OnOpenDocument(path);
+        EXPECT_EQ(outcome.error, DocumentError::CannotOpen) << path;
+        EXPECT_EQ(doc.payload, Bytes{7});
+        EXPECT_EQ(doc.deletions, 0);
+        EXPECT_EQ(doc.GetPathName(), "/keep.cap");
+    }
+}
+
+TEST(Document, SaveKeepsThePermissionsAndTheSymbolicLinkOfThePreviousFile) {
+    CScratchFolder folder;
+    const std::string real = folder.File("real.cap");
+    const std::string link = folder.File("link.cap");
+    test::WriteWholeFile(real, {9, 9});
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    std::filesystem::create_symlink(real, link);
+
+    CPayloadDoc doc;
+    doc.payload = {1, 2, 3};
+    ASSERT_TRUE(doc.OnSaveDocument(link).Succeeded());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::ReadWholeFile(real), (Bytes{1, 2, 3}));
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(doc.GetPathName(), link);
+}
+
+// Runs `save` where writing is refused, and returns the outcome's error as seen there.
+struct FailedSaveCase {
+    const char* name;
+    bool bReadOnlyFolder;  // otherwise the file size limit stands in for a full disk
+};
+
+class DocumentFailedSave : public testing::TestWithParam<FailedSaveCase> {};
+
+TEST_P(DocumentFailedSave, LeavesThePreviousFileByteIdenticalAndReportsTheReason) {
+    CScratchFolder folder;
+    const std::string path = folder.File("keep.cap");
+    const Bytes previous(4096, 0x5C);
+    test::WriteWholeFile(path, previous);
+
+    CPayloadDoc doc;
+    doc.payload.assign(1 << 20, 0x11);
+    doc.SetPathName(path);
+    doc.SetModifiedFlag();
+
+    // In a child process, so that dropping privileges or lowering limits ends with the test.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (GetParam().bReadOnlyFolder) {
+            ::chmod(folder.Path().c_str(), 0555);
+            // The superuser writes anywhere; as nobody the folder is really read-only.
+            if (::geteuid() == 0 && ::setuid(65534) != 0) {
+                ::_exit(10);
+            }
+        } else {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{8192, 8192};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        const DocumentOutcome outcome = doc.OnSaveDocument(path);
+        const bool bReported = outcome.error == DocumentError::CannotSave &&
+                               outcome.errorNumber != 0 && !outcome.reason.empty();
+        const bool bUnchanged = doc.IsModified() && doc.GetPathName() == path;
+        ::_exit(bReported && bUnchanged ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::ReadWholeFile(path), previous);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Writing, DocumentFailedSave,
+                         testing::Values(FailedSaveCase{"ReadOnlyFolder", true},
+                                         FailedSaveCase{"FullDisk", false}),
+                         [](const testing::TestParamInfo<FailedSaveCase>& param) {
+                             return param.param.name;
+                         });
+
+TEST(Document, OpenFillsFromTheFileOrEmptiesOnAFormatError) {
+    CScratchFolder folder;
+    const std::string good = folder.File("good.cap");
+    const std::string bad = folder.File("bad.cap");
+    test::WriteWholeFile(good, {1, 2, 3});
+    test::WriteWholeFile(bad, {0xBA, 2, 3});
+    CPayloadDoc doc;
+    doc.SetModifiedFlag();
+    ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
+    EXPECT_EQ(doc.payload, (Bytes{1, 2, 3}));
+    EXPECT_EQ(doc.GetTitle(), "good.cap");
+    EXPECT_FALSE(doc.IsModified());
+
+    const DocumentOutcome outcome = doc.OnOpenDocument(bad);
+    EXPECT_EQ(outcome.error, DocumentError::UnexpectedFormat);
+    EXPECT_EQ(outcome.reason, "bad payload");
+    EXPECT_TRUE(doc.payload.empty());
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+}
+
+}  // namespace
+}  // namespace wirelark

@@ -1,0 +1,386 @@
+// The capture document: storing and finding packets, and the capture-file layout it reads and
+// writes.
+#include "store/wirelark_doc.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store/archive_reader.h"
+#include "store/archive_writer.h"
+#include "support/store_files.h"
+
+namespace wirelark {
+namespace {
+
+using test::CBytes;
+using test::CScratchFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kText13 = "10:11:12,005 ";     // 13 characters
+const std::string kText16 = "23:59:59,123456 ";  // 16 characters
+
+Bytes Save(const CWirelarkDoc& doc) {
+    Bytes out;
+    CArchiveWriter ar(out);
+    doc.StoreArchive(ar);
+    return out;
+}
+
+DocumentOutcome Load(CWirelarkDoc& doc, const Bytes& bytes) {
+    CArchiveReader ar(bytes);
+    return doc.LoadArchive(ar);
+}
+
+// The two-packet file worked out byte by byte for the capture-file layout.
+Bytes WorkedExample() {
+    return CBytes()
+        .Raw({0x02, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x0A, 0x00})
+        .Chars("CPacketObj")
+        .Raw({0x04, 0, 0, 0, 0x01, 0, 0, 0, 0x0D})
+        .Chars(kText13)
+        .Raw({0x04, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x01, 0x00})
+        .Raw({0x01, 0x80, 0x02, 0, 0, 0, 0x02, 0, 0, 0, 0x10})
+        .Chars(kText16)
+        .Raw({0x02, 0x00, 0xAA, 0x00, 0xBB, 0x00});
+}
+
+TEST(WirelarkDocFile, WritesTheWorkedExampleByteForByteAndReadsItBack) {
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{0xFF, 0xFF, 0x00, 0x01}, 4, kText13));
+    ASSERT_TRUE(doc.AddPacket(2, Bytes{0xAA, 0xBB}, 2, kText16));
+    const Bytes file = Save(doc);
+    EXPECT_EQ(file.size(), 83u);
+    EXPECT_EQ(file, WorkedExample());
+
+    CWirelarkDoc loaded;
+    ASSERT_TRUE(Load(loaded, WorkedExample()).Succeeded());
+    const CPacketList& list = loaded.GetPacketList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].GetNumber(), 1);
+    EXPECT_EQ(list[0].GetLength(), 4);
+    EXPECT_EQ(list[0].GetTimeText(), kText13);
+    EXPECT_EQ(Bytes(list[0].GetBytes().begin(), list[0].GetBytes().end()),
+              (Bytes{0xFF, 0xFF, 0x00, 0x01}));
+    EXPECT_EQ(list[1].GetNumber(), 2);
+    EXPECT_EQ(list[1].GetTimeText(), kText16);
+    EXPECT_EQ(Save(loaded), WorkedExample());
+}
+
+TEST(WirelarkDocFile, EmptyDocumentIsTwoZeroBytesAndEmptyFilesOpenEmpty) {
+    CWirelarkDoc doc;
+    EXPECT_EQ(Save(doc), (Bytes{0x00, 0x00}));
+    for (const Bytes& file : {Bytes{0x00, 0x00}, Bytes{}}) {
+        CWirelarkDoc loaded;
+        ASSERT_TRUE(loaded.AddPacket(1, Bytes{1}, 1, kText13));
+        EXPECT_TRUE(Load(loaded, file).Succeeded());
+        EXPECT_TRUE(loaded.GetPacketList().empty());
+    }
+}
+
+TEST(WirelarkDocFile, PacketCountSwitchesToTheLongFormAt65535) {
+    struct Case {
+        int packets;
+        Bytes start;
+    };
+    const Case cases[] = {
+        {65534, {0xFE, 0xFF, 0xFF, 0xFF}},
+        {65535, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        CWirelarkDoc doc;
+        for (int i = 1; i <= c.packets; ++i) {
+            ASSERT_TRUE(doc.AddPacket(i, {}, 0, ""));
+        }
+        const Bytes file = Save(doc);
+        ASSERT_GE(file.size(), c.start.size());
+        EXPECT_EQ(Bytes(file.begin(), file.begin() + static_cast<long>(c.start.size())), c.start)
+            << c.packets << " packets";
+        CWirelarkDoc loaded;
+        ASSERT_TRUE(Load(loaded, file).Succeeded());
+        EXPECT_EQ(loaded.GetPacketList().size(), static_cast<std::size_t>(c.packets));
+        EXPECT_EQ(loaded.GetPacketList().back().GetNumber(), c.packets);
+    }
+}
+
+TEST(WirelarkDocFile, SavingAndOpeningKeepsEveryRecordInOrder) {
+    CScratchFolder folder;
+    const std::string path = folder.File("round.cap");
+    CWirelarkDoc doc;
+    std::vector<Bytes> frames;
+    for (int i = 0; i < 300; ++i) {
+        Bytes frame(static_cast<std::size_t>(i * 37 % 1515));
+        for (std::size_t b = 0; b < frame.size(); ++b) {
+            frame[b] = static_cast<std::uint8_t>(b * 7 + static_cast<std::size_t>(i));
+        }
+        frames.push_back(frame);
+        // Numbers out of capture order and repeated, as a file written elsewhere may have them.
+        const int number = i % 50 == 49 ? 7 : i + 1;
+        ASSERT_TRUE(doc.AddPacket(number, frame, static_cast<int>(frame.size()),
+                                  i % 2 ? kText13 : kText16));
+    }
+    // A large frame takes the long element count form.
+    frames.emplace_back(70000, 0x5A);
+    ASSERT_TRUE(doc.AddPacket(301, frames.back(), 70000, std::string(300, 'x')));
+    ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
+
+    CWirelarkDoc loaded;
+    const DocumentOutcome outcome = loaded.OnOpenDocument(path);
+    ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
+    const CPacketList& got = loaded.GetPacketList();
+    const CPacketList& want = doc.GetPacketList();
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].GetNumber(), want[i].GetNumber()) << i;
+        EXPECT_EQ(got[i].GetLength(), want[i].GetLength()) << i;
+        EXPECT_EQ(got[i].GetTimeText(), want[i].GetTimeText()) << i;
+        EXPECT_EQ(Bytes(got[i].GetBytes().begin(), got[i].GetBytes().end()), frames[i]) << i;
+    }
+    EXPECT_EQ(loaded.GetPathName(), path);
+    EXPECT_EQ(loaded.GetTitle(), "round.cap");
+    EXPECT_FALSE(loaded.IsModified());
+}
+
+TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingBytes) {
+    const Bytes file = CBytes()
+                           .U16(4)
+                           .PacketClass()
+                           .Body(1, 1, kText13, {0x11})
+                           .U16(0xFFFF)  // the same class described again
+                           .U16(0)
+                           .U16(10)
+                           .Chars("CPacketObj")
+                           .Body(1, 2, kText13, {0x22})
+                           .U16(0x7FFF)
+                           .U32(0x80000001)
+                           .Body(1, 3, kText13, {0x33})
+                           .U16(0x8001)
+                           .Body(1, 4, kText13, {0x44})
+                           .Raw({0xDE, 0xAD, 0xBE, 0xEF});
+    CWirelarkDoc doc;
+    ASSERT_TRUE(Load(doc, file).Succeeded());
+    ASSERT_EQ(doc.GetPacketList().size(), 4u);
+    for (int number = 1; number <= 4; ++number) {
+        std::vector<std::uint16_t> data;
+        ASSERT_TRUE(doc.FindPacket(number, data));
+        EXPECT_EQ(data, std::vector<std::uint16_t>{static_cast<std::uint16_t>(0x11 * number)});
+    }
+}
+
+TEST(WirelarkDocFile, KeepsTheLowByteOfEachElementAndTheLengthFieldAsStored) {
+    // The element count is not compared with the length field.
+    const Bytes file =
+        CBytes().U16(1).PacketClass().U32(9).U32(5).U8(0).U16(2).U16(0x1234).U16(0x00FF);
+    CWirelarkDoc doc;
+    ASSERT_TRUE(Load(doc, file).Succeeded());
+    const CPacketObj& packet = doc.GetPacketList().front();
+    EXPECT_EQ(packet.GetLength(), 9);
+    EXPECT_EQ(packet.GetNumber(), 5);
+    EXPECT_EQ(packet.GetTimeText(), "");
+    EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), (Bytes{0x34, 0xFF}));
+}
+
+struct RefusalCase {
+    const char* name;
+    Bytes file;
+};
+
+class WirelarkDocRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(WirelarkDocRefusal, LeavesTheDocumentEmptyUntitledAndUnmodified) {
+    CScratchFolder folder;
+    const std::string good = folder.File("good.cap");
+    const std::string bad = folder.File("bad.cap");
+    test::WriteWholeFile(good, WorkedExample());
+    test::WriteWholeFile(bad, GetParam().file);
+
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
+    ASSERT_TRUE(doc.AddPacket(3, Bytes{1, 2, 3}, 3, kText13));
+    int updates = 0;
+    doc.AddUpdateListener([&updates] { ++updates; });
+
+    const DocumentOutcome outcome = doc.OnOpenDocument(bad);
+    EXPECT_EQ(outcome.error, DocumentError::UnexpectedFormat);
+    EXPECT_FALSE(outcome.reason.empty());
+    EXPECT_TRUE(doc.GetPacketList().empty());
+    EXPECT_EQ(doc.FindPacket(1), nullptr);
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetTitle(), CDocument::kUntitled);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(updates, 1);
+}
+
+Bytes OnePacket(std::uint16_t schema, std::string_view name) {
+    return CBytes().U16(1).PacketClass(schema, name).Body(1, 1, kText13, {0x42});
+}
+
+Bytes WorkedExampleCutTo(std::size_t size) {
+    Bytes file = WorkedExample();
+    file.resize(size);
+    return file;
+}
+
+Bytes SecondEntryTag(std::initializer_list<std::uint8_t> tag) {
+    return CBytes()
+        .U16(2)
+        .PacketClass()
+        .Body(1, 1, kText13, {0x42})
+        .Raw(tag)
+        .Body(1, 2, kText13, {0x43});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WirelarkDocRefusal,
+    testing::Values(
+        RefusalCase{"WrongSchema", OnePacket(1, "CPacketObj")},
+        RefusalCase{"WrongClassName", OnePacket(0, "CPacketObJ")},
+        RefusalCase{"ShorterClassName", OnePacket(0, "CPacket")},
+        RefusalCase{"NameLength64", CBytes()
+                                        .U16(1)
+                                        .U16(0xFFFF)
+                                        .U16(0)
+                                        .U16(64)
+                                        .Chars(std::string(64, 'C'))
+                                        .Body(1, 1, kText13, {1})},
+        RefusalCase{"FirstTagIsAnObjectTag", CBytes().U16(1).U16(0x8001).Body(1, 1, "", {1})},
+        RefusalCase{"NullTagLater", SecondEntryTag({0x00, 0x00})},
+        RefusalCase{"PlainIndexLater", SecondEntryTag({0x02, 0x00})},
+        RefusalCase{"OtherClassIndexLater", SecondEntryTag({0x02, 0x80})},
+        RefusalCase{"BigTagOfAnObject", SecondEntryTag({0xFF, 0x7F, 0x01, 0x00, 0x00, 0x00})},
+        RefusalCase{"BigTagOfClass2", SecondEntryTag({0xFF, 0x7F, 0x02, 0x00, 0x00, 0x80})},
+        RefusalCase{"LaterClassWithSchema1",
+                    SecondEntryTag({0xFF, 0xFF, 0x01, 0x00, 0x0A, 0x00, 'C', 'P', 'a', 'c', 'k',
+                                    'e', 't', 'O', 'b', 'j'})},
+        RefusalCase{"CutInsideElements", WorkedExampleCutTo(80)},
+        RefusalCase{"CutInsideText", WorkedExampleCutTo(30)}, RefusalCase{"OneByte", Bytes{0x01}},
+        RefusalCase{"MorePacketsThanEntries", CBytes().U16(3).PacketClass().Body(1, 1, "", {1})},
+        RefusalCase{"HugePacketCount", CBytes().U16(0xFFFF).U32(0xFFFFFFFF).PacketClass()},
+        RefusalCase{"HugeElementCount",
+                    CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0).U16(0xFFFF).U32(0xFFFFFFFF)},
+        RefusalCase{
+            "HugeTextLength",
+            CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFF).U32(0xFFFFFFFF)},
+        RefusalCase{
+            "WideText",
+            CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFE).U16(0).U16(0)}),
+    [](const testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
+
+TEST(WirelarkDocFile, OpeningAFileThatCannotBeOpenedLeavesTheDocumentAsItWas) {
+    CScratchFolder folder;
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{1, 2}, 2, kText13));
+    for (const std::string& path : {folder.File("missing.cap"), folder.Path().string()}) {
+        const DocumentOutcome outcome = doc.OnOpenDocument(path);
+        EXPECT_EQ(outcome.error, DocumentError::CannotOpen) << path;
+        EXPECT_NE(outcome.errorNumber, 0) << path;
+        EXPECT_FALSE(outcome.reason.empty()) << path;
+        EXPECT_EQ(doc.GetPacketList().size(), 1u);
+        EXPECT_TRUE(doc.IsModified());
+    }
+}
+
+TEST(WirelarkDocPackets, FindPacketAnswersByNumberAndLeavesTheArrayAloneWhenMissing) {
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{0x10}, 1, kText13));
+    ASSERT_TRUE(doc.AddPacket(2, Bytes{0x20, 0x21}, 2, kText13));
+    ASSERT_TRUE(doc.AddPacket(3, Bytes{0x30}, 1, kText13));
+
+    std::vector<std::uint16_t> data{0xBEEF};
+    ASSERT_TRUE(doc.FindPacket(2, data));
+    EXPECT_EQ(data, (std::vector<std::uint16_t>{0xBEEF, 0x20, 0x21}));
+    for (int missing : {0, 4, -1, 1 << 30}) {
+        std::vector<std::uint16_t> untouched{7, 8};
+        EXPECT_FALSE(doc.FindPacket(missing, untouched)) << missing;
+        EXPECT_EQ(untouched, (std::vector<std::uint16_t>{7, 8})) << missing;
+    }
+}
+
+TEST(WirelarkDocPackets, DuplicateNumbersAnswerTheFirstRecordInListOrder) {
+    struct Case {
+        std::vector<int> numbers;  // record i holds the single byte i
+        int asked;
+        int firstRecord;  // -1: not found
+    };
+    const Case cases[] = {
+        {{1, 2, 3, 2}, 2, 1},    {{1, 2, 1}, 1, 0},       {{5, 5, 5}, 5, 0},
+        {{1, 2, 9, 4, 9}, 9, 2}, {{1, 2, 9, 4, 9}, 4, 3}, {{1, 2, 2, 3, 4}, 4, 4},
+        {{3, 1, 2, 3}, 3, 0},    {{1, 2, 9, 3}, 3, 3},    {{0, -4, 0}, 0, 0},
+        {{1, 2, 9, 3}, 5, -1},
+    };
+    for (const Case& c : cases) {
+        CWirelarkDoc doc;
+        for (std::size_t i = 0; i < c.numbers.size(); ++i) {
+            ASSERT_TRUE(doc.AddPacket(c.numbers[i], Bytes{static_cast<std::uint8_t>(i)}, 1, ""));
+        }
+        std::vector<std::uint16_t> data;
+        const bool found = doc.FindPacket(c.asked, data);
+        ASSERT_EQ(found, c.firstRecord >= 0) << "asked " << c.asked;
+        if (found) {
+            EXPECT_EQ(data, std::vector<std::uint16_t>{static_cast<std::uint16_t>(c.firstRecord)})
+                << "asked " << c.asked;
+        }
+    }
+}
+
+TEST(WirelarkDocPackets, IndexStaysInStepAfterLoadingANewDocumentAndAppending) {
+    CWirelarkDoc doc;
+    ASSERT_TRUE(Load(doc, WorkedExample()).Succeeded());
+    ASSERT_TRUE(doc.AddPacket(3, Bytes{0x33}, 1, kText13));
+    ASSERT_NE(doc.FindPacket(3), nullptr);
+    EXPECT_EQ(doc.FindPacket(3)->GetBytes()[0], 0x33);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.FindPacket(1), nullptr);
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{0x99}, 1, kText13));
+    ASSERT_NE(doc.FindPacket(1), nullptr);
+    EXPECT_EQ(doc.FindPacket(1)->GetBytes()[0], 0x99);
+}
+
+TEST(WirelarkDocPackets, AddPacketSetsTheModifiedFlagAndANewDocumentClearsIt) {
+    CWirelarkDoc doc;
+    int updates = 0;
+    doc.AddUpdateListener([&updates] { ++updates; });
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{1}, 1, kText13));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(updates, 0);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(doc.GetPacketList().empty());
+    EXPECT_EQ(updates, 1);
+}
+
+TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthAndOnlyTheCapturedBytes) {
+    CWirelarkDoc doc;
+    const Bytes captured{1, 2, 3, 4};
+    pcap_pkthdr header{};
+    header.caplen = 3;
+    header.len = 1514;
+    ASSERT_TRUE(doc.AddPacket(1, header, captured, kText16));
+    const CPacketObj* packet = doc.FindPacket(1);
+    ASSERT_NE(packet, nullptr);
+    EXPECT_EQ(packet->GetLength(), 1514);
+    EXPECT_EQ(Bytes(packet->GetBytes().begin(), packet->GetBytes().end()), (Bytes{1, 2, 3}));
+}
+
+TEST(WirelarkDocFile, SaveKeepsNoTemporaryFileAndReplacesThePreviousOne) {
+    CScratchFolder folder;
+    const std::string path = folder.File("out.cap");
+    test::WriteWholeFile(path, Bytes(1000, 0xEE));
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{0xFF, 0xFF, 0x00, 0x01}, 4, kText13));
+    ASSERT_TRUE(doc.AddPacket(2, Bytes{0xAA, 0xBB}, 2, kText16));
+    ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
+    EXPECT_EQ(test::ReadWholeFile(path), WorkedExample());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "out.cap");
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+}
+
+}  // namespace
+}  // namespace wirelark
