@@ -1,0 +1,108 @@
+// The packet record: what SetPacket keeps and what GetData hands out.
+#include "store/packet_obj.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store/archive_reader.h"
+#include "store/archive_writer.h"
+#include "store/byte_arena.h"
+
+namespace wirelark {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Frame(std::size_t size) {
+    Bytes frame(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        frame[i] = static_cast<std::uint8_t>(255 - i);
+    }
+    return frame;
+}
+
+TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGiven) {
+    struct Case {
+        std::size_t given;
+        int length;
+        std::size_t kept;
+    };
+    const Case cases[] = {
+        {60, 60, 60}, {60, 10, 10}, {60, 0, 0}, {60, -5, 0}, {3, 1514, 3}, {0, 64, 0},
+    };
+    for (const Case& c : cases) {
+        for (bool bArena : {false, true}) {
+            CByteArena arena;
+            CPacketObj packet;
+            packet.SetPacket(42, Frame(c.given), c.length, "12:00:00,001 ",
+                             bArena ? &arena : nullptr);
+            EXPECT_EQ(packet.GetNumber(), 42);
+            EXPECT_EQ(packet.GetLength(), c.length);
+            EXPECT_EQ(packet.GetTimeText(), "12:00:00,001 ");
+            const Bytes want = Frame(c.kept);
+            EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), want)
+                << c.given << " bytes, length " << c.length;
+        }
+    }
+}
+
+TEST(PacketObj, GetDataAppendsOneElementBelow256PerByteAfterWhatIsThere) {
+    CPacketObj packet;
+    packet.SetPacket(1, Frame(60), 60, "");
+    std::vector<std::uint16_t> data{0xABCD, 0x1234};
+    packet.GetData(data);
+    ASSERT_EQ(data.size(), 62u);
+    EXPECT_EQ(data[0], 0xABCD);
+    EXPECT_EQ(data[1], 0x1234);
+    for (std::size_t i = 0; i < 60; ++i) {
+        EXPECT_EQ(data[2 + i], 255 - i) << i;
+    }
+}
+
+TEST(PacketObj, SettingAgainReplacesEverythingAndMovingKeepsTheBytes) {
+    CPacketObj packet;
+    packet.SetPacket(1, Frame(100), 100, "long text that is gone later");
+    packet.SetPacket(2, Bytes{7, 8}, 2, "t ");
+    CPacketObj moved(std::move(packet));
+    EXPECT_EQ(moved.GetNumber(), 2);
+    EXPECT_EQ(moved.GetTimeText(), "t ");
+    EXPECT_EQ(Bytes(moved.GetBytes().begin(), moved.GetBytes().end()), (Bytes{7, 8}));
+    EXPECT_TRUE(packet.GetBytes().empty());  // NOLINT(bugprone-use-after-move)
+}
+
+TEST(PacketObj, BodyRoundTripsThroughTheArchive) {
+    struct Case {
+        int number;
+        int length;
+        std::size_t frameSize;
+        std::string text;
+    };
+    const Case cases[] = {
+        {1, 60, 60, "10:11:12,005 "},
+        {-3, 0, 0, ""},
+        {2147483647, 70000, 70000, std::string(300, 'a')},
+        {9, 1514, 40, std::string(70000, 'b')},
+    };
+    for (const Case& c : cases) {
+        CPacketObj packet;
+        packet.SetPacket(c.number, Frame(c.frameSize), c.length, c.text);
+        Bytes file;
+        CArchiveWriter writer(file);
+        packet.Serialize(writer);
+
+        CPacketObj read;
+        CArchiveReader reader(file);
+        ASSERT_TRUE(read.Serialize(reader)) << reader.GetDetail();
+        EXPECT_TRUE(reader.IsAtEnd());
+        EXPECT_EQ(read.GetNumber(), c.number);
+        EXPECT_EQ(read.GetLength(), c.length);
+        EXPECT_EQ(read.GetTimeText(), c.text);
+        EXPECT_EQ(Bytes(read.GetBytes().begin(), read.GetBytes().end()),
+                  Frame(std::min<std::size_t>(c.frameSize, static_cast<std::size_t>(c.length))));
+    }
+}
+
+}  // namespace
+}  // namespace wirelark
