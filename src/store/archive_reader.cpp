@@ -135,12 +135,12 @@ bool CArchiveReader::ReadCount(std::uint32_t& value) {
     return ReadU32(value);
 }
 
-bool CArchiveReader::ReadText(std::string& text) {
+bool CArchiveReader::ReadTextLength(std::uint32_t& length) {
     std::uint8_t shortLength = 0;
     if (!ReadU8(shortLength)) {
         return false;
     }
-    std::uint32_t length = shortLength;
+    std::uint32_t value = shortLength;
     if (shortLength == kTextEscape8) {
         std::uint16_t midLength = 0;
         if (!ReadU16(midLength)) {
@@ -150,14 +150,23 @@ bool CArchiveReader::ReadText(std::string& text) {
             Fail(ReadStatus::Malformed, "wide-character text");
             return false;
         }
-        length = midLength;
-        if (midLength == kTextEscape16 && !ReadU32(length)) {
+        value = midLength;
+        if (midLength == kTextEscape16 && !ReadU32(value)) {
             return false;
         }
     }
-    // Checked before sizing the string, so a huge claimed length allocates nothing.
-    if (GetRemaining() < length) {
+    // Checked here, so that no caller sizes anything by a length the input cannot hold.
+    if (GetRemaining() < value) {
         Fail(ReadStatus::Truncated, "the file ends inside a text");
+        return false;
+    }
+    length = value;
+    return true;
+}
+
+bool CArchiveReader::ReadText(std::string& text) {
+    std::uint32_t length = 0;
+    if (!ReadTextLength(length)) {
         return false;
     }
     text.resize(length);

@@ -36,6 +36,9 @@ public:
     bool ReadCount(std::uint32_t& value);
     // An 8-bit text with its u8, u16 or u32 length prefix; a wide-character text is Malformed.
     bool ReadText(std::string& text);
+    // Only the length prefix of such a text; the characters follow. A length larger than the
+    // bytes that remain is Truncated.
+    bool ReadTextLength(std::uint32_t& length);
     bool ReadBytes(std::uint8_t* pOut, std::size_t size);
     // Reads `count` u16 elements and keeps the low byte of each.
     bool ReadElementsAsBytes(std::uint8_t* pOut, std::size_t count);

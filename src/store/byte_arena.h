@@ -11,7 +11,8 @@ namespace wirelark {
 
 class CByteArena {
 public:
-    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    // A little under 256 KiB, so that with the allocator's own header a chunk fills whole pages.
+    static constexpr std::size_t kChunkSize = (std::size_t{1} << 18) - 64;
 
     CByteArena() = default;
     CByteArena(const CByteArena&) = delete;

@@ -2,6 +2,7 @@
 #include "store/packet_obj.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -94,10 +95,21 @@ void CPacketObj::Serialize(CArchiveWriter& ar) const {
 bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
     std::int32_t length = 0;
     std::int32_t number = 0;
-    std::string timeText;
+    std::uint32_t textSize = 0;
+    if (!ar.ReadI32(length) || !ar.ReadI32(number) || !ar.ReadTextLength(textSize)) {
+        return false;
+    }
+    // The text waits here until the element count says how much storage the record needs;
+    // time texts fit the small buffer, so reading a file allocates once per record.
+    std::array<std::uint8_t, 64> smallText;
+    std::vector<std::uint8_t> largeText;
+    std::uint8_t* pText = smallText.data();
+    if (textSize > smallText.size()) {
+        largeText.resize(textSize);
+        pText = largeText.data();
+    }
     std::uint32_t count = 0;
-    if (!ar.ReadI32(length) || !ar.ReadI32(number) || !ar.ReadText(timeText) ||
-        !ar.ReadCount(count)) {
+    if (!ar.ReadBytes(pText, textSize) || !ar.ReadCount(count)) {
         return false;
     }
     // Checked before anything is allocated for the elements.
@@ -108,15 +120,15 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
     std::unique_ptr<std::uint8_t[]> previous = std::move(m_owned);
     std::uint8_t* p = nullptr;
     try {
-        p = Store(timeText.size() + count, pArena);
+        p = Store(std::size_t{textSize} + count, pArena);
     } catch (...) {
         m_owned = std::move(previous);
         throw;
     }
-    if (!timeText.empty()) {
-        std::memcpy(p, timeText.data(), timeText.size());
+    if (textSize > 0) {
+        std::memcpy(p, pText, textSize);
     }
-    if (!ar.ReadElementsAsBytes(p + timeText.size(), count)) {
+    if (!ar.ReadElementsAsBytes(p + textSize, count)) {
         // Only a read error of the file gets here; the record is left empty.
         m_pStorage = nullptr;
         m_textSize = 0;
@@ -125,7 +137,7 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
         return false;
     }
     m_pStorage = p;
-    m_textSize = static_cast<std::uint32_t>(timeText.size());
+    m_textSize = textSize;
     m_dataSize = count;
     m_number = number;
     m_length = length;
