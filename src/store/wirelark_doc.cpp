@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 
+#include "decode/field_byte_range.h"
+#include "decode/frame_layout.h"
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
 
@@ -82,6 +84,33 @@ bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint16_t>& out) const
 const CPacketObj* CWirelarkDoc::FindPacket(int number) const {
     const std::optional<std::size_t> position = m_index.Find(number);
     return position ? &m_packets[*position] : nullptr;
+}
+
+std::span<const std::uint8_t> CWirelarkDoc::FindPacketBytes(int number) const {
+    const CPacketObj* pPacket = FindPacket(number);
+    return pPacket != nullptr ? pPacket->GetBytes() : std::span<const std::uint8_t>();
+}
+
+int CWirelarkDoc::GetIpHeaderLength(int number) const {
+    return wirelark::GetIpHeaderLength(FindPacketBytes(number));
+}
+
+int CWirelarkDoc::GetIpOptionsLength(int number) const {
+    return wirelark::GetIpOptionsLength(FindPacketBytes(number));
+}
+
+int CWirelarkDoc::GetTcpOptionsLength(int number) const {
+    return wirelark::GetTcpOptionsLength(FindPacketBytes(number));
+}
+
+int CWirelarkDoc::GetPayloadRange(int number, int& first, int& last) const {
+    return wirelark::GetPayloadRange(FindPacketBytes(number), first, last);
+}
+
+bool CWirelarkDoc::GetFieldByteRange(std::string_view rootText, std::string_view parentText,
+                                     std::string_view nodeText, int& first, int& last) const {
+    const FrameLookup lookup = [this](int number) { return FindPacketBytes(number); };
+    return wirelark::GetFieldByteRange(rootText, parentText, nodeText, lookup, first, last);
 }
 
 void CWirelarkDoc::DeleteContents() {

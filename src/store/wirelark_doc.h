@@ -40,7 +40,19 @@ public:
     bool FindPacket(int number, std::vector<std::uint16_t>& out) const;
     // The same record without a copy; nullptr when no record has the number.
     const CPacketObj* FindPacket(int number) const;
+    // Its bytes without a copy; empty when no record has the number.
+    std::span<const std::uint8_t> FindPacketBytes(int number) const;
     const CPacketList& GetPacketList() const { return m_packets; }
+
+    // Decoding answers for the packet with this number, computed by the decode functions of the
+    // same names on its stored bytes; a number no packet has counts as an empty frame.
+    int GetIpHeaderLength(int number) const;
+    int GetIpOptionsLength(int number) const;
+    int GetTcpOptionsLength(int number) const;
+    int GetPayloadRange(int number, int& first, int& last) const;
+    // The byte range of an explorer tree line; the root text names the packet.
+    bool GetFieldByteRange(std::string_view rootText, std::string_view parentText,
+                           std::string_view nodeText, int& first, int& last) const;
 
     void DeleteContents() override;
     bool OnNewDocument() override;

@@ -9,6 +9,7 @@
 
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "support/frame_builder.h"
 #include "support/store_files.h"
 
 namespace wirelark {
@@ -380,6 +381,42 @@ TEST(WirelarkDocFile, SaveKeepsNoTemporaryFileAndReplacesThePreviousOne) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u);
+}
+
+TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
+    // Packet 1 has a 24-byte IPv4 header and 4 bytes of TCP options; packet 2 is ARP.
+    const Bytes tcp = test::CFrameBuilder()
+                          .Ethernet()
+                          .Ipv4({.ihl = 6})
+                          .Tcp({.dataOffset = 6})
+                          .Payload(10)
+                          .Build();
+    const Bytes arp = test::CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().Build();
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.AddPacket(1, tcp, static_cast<int>(tcp.size()), kText13));
+    ASSERT_TRUE(doc.AddPacket(2, arp, static_cast<int>(arp.size()), kText13));
+
+    EXPECT_EQ(doc.GetIpHeaderLength(1), 24);
+    EXPECT_EQ(doc.GetIpOptionsLength(1), 4);
+    EXPECT_EQ(doc.GetTcpOptionsLength(1), 4);
+    int first = -1;
+    int last = -1;
+    EXPECT_EQ(doc.GetPayloadRange(1, first, last), 10);
+    EXPECT_EQ(first, 14 + 24 + 24);
+    EXPECT_EQ(last, first + 9);
+    for (int number : {2, 3}) {
+        EXPECT_EQ(doc.GetIpHeaderLength(number), 0) << number;
+        EXPECT_EQ(doc.GetPayloadRange(number, first, last), 0) << number;
+    }
+    ASSERT_TRUE(
+        doc.GetFieldByteRange("Packet Number:1", "TCP Header", "Source Port: 51000", first, last));
+    EXPECT_EQ(first, 38);
+    EXPECT_EQ(last, 39);
+    // A number no packet has decodes as an empty frame: no IPv4 header before the ports.
+    ASSERT_TRUE(
+        doc.GetFieldByteRange("Packet Number:3", "TCP Header", "Source Port: 51000", first, last));
+    EXPECT_EQ(first, 14);
+    EXPECT_EQ(last, 15);
 }
 
 }  // namespace
