@@ -13,6 +13,7 @@ namespace wirelark {
 namespace {
 
 constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kMinFileBufferSize = 64;
 constexpr std::uint16_t kCountEscape = 0xFFFF;
 constexpr std::uint8_t kTextEscape8 = 0xFF;
 constexpr std::uint16_t kTextWide = 0xFFFE;
@@ -26,8 +27,10 @@ CArchiveReader::CArchiveReader(std::span<const std::uint8_t> bytes)
 CArchiveReader::CArchiveReader(int fd, std::uint64_t size)
     : m_fd(fd),
       m_fileRemaining(size),
-      m_buffer(std::make_unique_for_overwrite<std::uint8_t[]>(kFileBufferSize)),
-      m_bufferSize(kFileBufferSize) {
+      // A small file gets a small buffer; never below the widest primitive.
+      m_bufferSize(static_cast<std::size_t>(
+          std::clamp<std::uint64_t>(size, kMinFileBufferSize, kFileBufferSize))) {
+    m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(m_bufferSize);
     m_pCur = m_buffer.get();
     m_pEnd = m_pCur;
 }

@@ -136,17 +136,5 @@ TEST(Archive, FileModeMatchesMemoryModeAcrossBufferBoundaries) {
     std::fclose(file);
 }
 
-TEST(Archive, WriterReportsTheSystemErrorOfItsFile) {
-    FILE* full = std::fopen("/dev/full", "wb");
-    if (full == nullptr) {
-        GTEST_SKIP() << "no /dev/full here";
-    }
-    CArchiveWriter writer(fileno(full));
-    writer.WriteBytesAsElements(Bytes(3 << 20, 0x42));
-    EXPECT_FALSE(writer.Flush());
-    EXPECT_EQ(writer.GetErrorNumber(), ENOSPC);
-    std::fclose(full);
-}
-
 }  // namespace
 }  // namespace wirelark

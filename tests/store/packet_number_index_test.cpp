@@ -43,18 +43,5 @@ TEST(PacketNumberIndex, AgreesWithAWalkOverTheList) {
     }
 }
 
-TEST(PacketNumberIndex, ClearForgetsEverything) {
-    CPacketNumberIndex index;
-    index.Add(1, 0);
-    index.Add(7, 1);
-    index.Clear();
-    EXPECT_FALSE(index.Find(1));
-    EXPECT_FALSE(index.Find(7));
-    index.Add(5, 0);
-    index.Add(1, 1);
-    EXPECT_EQ(index.Find(5), 0u);
-    EXPECT_EQ(index.Find(1), 1u);
-}
-
 }  // namespace
 }  // namespace wirelark

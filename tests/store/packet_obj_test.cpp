@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "store/archive_reader.h"
-#include "store/archive_writer.h"
 #include "store/byte_arena.h"
 
 namespace wirelark {
@@ -70,38 +68,6 @@ TEST(PacketObj, SettingAgainReplacesEverythingAndMovingKeepsTheBytes) {
     EXPECT_EQ(moved.GetTimeText(), "t ");
     EXPECT_EQ(Bytes(moved.GetBytes().begin(), moved.GetBytes().end()), (Bytes{7, 8}));
     EXPECT_TRUE(packet.GetBytes().empty());  // NOLINT(bugprone-use-after-move)
-}
-
-TEST(PacketObj, BodyRoundTripsThroughTheArchive) {
-    struct Case {
-        int number;
-        int length;
-        std::size_t frameSize;
-        std::string text;
-    };
-    const Case cases[] = {
-        {1, 60, 60, "10:11:12,005 "},
-        {-3, 0, 0, ""},
-        {2147483647, 70000, 70000, std::string(300, 'a')},
-        {9, 1514, 40, std::string(70000, 'b')},
-    };
-    for (const Case& c : cases) {
-        CPacketObj packet;
-        packet.SetPacket(c.number, Frame(c.frameSize), c.length, c.text);
-        Bytes file;
-        CArchiveWriter writer(file);
-        packet.Serialize(writer);
-
-        CPacketObj read;
-        CArchiveReader reader(file);
-        ASSERT_TRUE(read.Serialize(reader)) << reader.GetDetail();
-        EXPECT_TRUE(reader.IsAtEnd());
-        EXPECT_EQ(read.GetNumber(), c.number);
-        EXPECT_EQ(read.GetLength(), c.length);
-        EXPECT_EQ(read.GetTimeText(), c.text);
-        EXPECT_EQ(Bytes(read.GetBytes().begin(), read.GetBytes().end()),
-                  Frame(std::min<std::size_t>(c.frameSize, static_cast<std::size_t>(c.length))));
-    }
 }
 
 }  // namespace
