@@ -24,6 +24,13 @@ constexpr CPortPreset kPortPresets[] = {
     {&CFilterFlags::m_bFtp, 21},  {&CFilterFlags::m_bTelnet, 23},
 };
 
+// A long capture that filters everything could otherwise overflow the signed filtered count.
+void CountOne(std::int32_t& count) {
+    if (count < std::numeric_limits<std::int32_t>::max()) {
+        ++count;
+    }
+}
+
 void AppendAddressAndPort(std::string& out, const Ipv4Address& address, std::uint16_t port) {
     AppendDottedQuad(out, address);
     out.push_back('/');
@@ -112,14 +119,14 @@ IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& 
         return IntakeVerdict::BufferFull;
     }
     if (IsFilteredByProtocol(flags, frame) != 0) {
-        ++counters.filtered;
+        CountOne(counters.filtered);
         return IntakeVerdict::FilteredByProtocol;
     }
     if (IsFilteredByPort(flags, frame) != 0) {
-        ++counters.filtered;
+        CountOne(counters.filtered);
         return IntakeVerdict::FilteredByPort;
     }
-    ++counters.captured;
+    CountOne(counters.captured);
     return IntakeVerdict::Accepted;
 }
 

@@ -78,9 +78,9 @@ enum class IntakeVerdict { BufferFull, FilteredByProtocol, FilteredByPort, Accep
 
 // Decides a captured frame's fate in the intake's order (buffer, protocol filter, port filter)
 // and counts it: a filtered frame adds 1 to the filtered count, an accepted one 1 to the
-// captured count. A full buffer changes nothing; the caller stops the capture and shows
-// kBufferFullMessage. The accepted frame's bytes are added by the caller with AddCapturedBytes
-// once it is stored.
+// captured count (both stop at their largest value). A full buffer changes nothing; the caller
+// stops the capture and shows kBufferFullMessage. The accepted frame's bytes are added by the
+// caller with AddCapturedBytes once it is stored.
 IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
                                  std::span<const std::uint8_t> frame);
 

@@ -234,8 +234,14 @@ TEST(BufferFill, IsAPercentageOfTheSettingPlusOneMegabytes) {
     }
 }
 
-TEST(Intake, ByteTotalSaturatesInsteadOfWrapping) {
+TEST(Intake, CountersSaturateInsteadOfWrapping) {
     CIntakeCounters counters;
+    counters.filtered = INT32_MAX;
+    counters.captured = INT32_MAX;
+    JudgeCapturedFrame(counters, CFilterFlags{}, EtherFrame(0x86DD));
+    JudgeCapturedFrame(counters, CFilterFlags{}, ArpFrame());
+    EXPECT_EQ(counters.filtered, INT32_MAX);
+    EXPECT_EQ(counters.captured, INT32_MAX);
     counters.AddCapturedBytes(4'000'000'000u);
     counters.AddCapturedBytes(4'000'000'000u);
     EXPECT_EQ(counters.byteTotal, 4'294'967'295u);
