@@ -1,5 +1,9 @@
-// Loads arbitrary bytes as a capture file; whenever that succeeds, saves the document, loads the
-// result again and checks that both loads hold the same records.
+// Loads arbitrary bytes as a capture file, from memory and from a file read through a tiny
+// buffer, and checks both agree; whenever the load succeeds, saves the document, loads the result
+// again and checks that both loads hold the same records.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -34,7 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CWirelarkDoc first;
     CArchiveReader input(std::span<const std::uint8_t>(data, size));
-    if (!first.LoadArchive(input).Succeeded()) {
+    const wirelark::DocumentOutcome outcome = first.LoadArchive(input);
+
+    // The same bytes from a file, with buffer refills at every possible place.
+    const int fd = ::memfd_create("archive_fuzz", MFD_CLOEXEC);
+    Check(fd >= 0 && ::write(fd, data, size) == static_cast<ssize_t>(size) &&
+          ::lseek(fd, 0, SEEK_SET) == 0);
+    CWirelarkDoc fromFile;
+    CArchiveReader fileInput(fd, size, size > 0 ? 4 + data[0] % 13 : 4);
+    const wirelark::DocumentOutcome fileOutcome = fromFile.LoadArchive(fileInput);
+    ::close(fd);
+    Check(fileOutcome.error == outcome.error);
+    Check(Save(fromFile) == Save(first));
+
+    if (!outcome.Succeeded()) {
         Check(first.GetPacketList().empty());
         return 0;
     }

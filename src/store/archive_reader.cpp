@@ -12,8 +12,6 @@ namespace wirelark {
 
 namespace {
 
-constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
-constexpr std::size_t kMinFileBufferSize = 64;
 constexpr std::uint16_t kCountEscape = 0xFFFF;
 constexpr std::uint8_t kTextEscape8 = 0xFF;
 constexpr std::uint16_t kTextWide = 0xFFFE;
@@ -24,12 +22,12 @@ constexpr std::uint16_t kTextEscape16 = 0xFFFF;
 CArchiveReader::CArchiveReader(std::span<const std::uint8_t> bytes)
     : m_pCur(bytes.data()), m_pEnd(bytes.data() + bytes.size()) {}
 
-CArchiveReader::CArchiveReader(int fd, std::uint64_t size)
+CArchiveReader::CArchiveReader(int fd, std::uint64_t size, std::size_t bufferSize)
     : m_fd(fd),
       m_fileRemaining(size),
-      // A small file gets a small buffer; never below the widest primitive.
-      m_bufferSize(static_cast<std::size_t>(
-          std::clamp<std::uint64_t>(size, kMinFileBufferSize, kFileBufferSize))) {
+      // A small file gets a small buffer.
+      m_bufferSize(static_cast<std::size_t>(std::clamp<std::uint64_t>(
+          size, kMinFileBufferSize, std::max(bufferSize, kMinFileBufferSize)))) {
     m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(m_bufferSize);
     m_pCur = m_buffer.get();
     m_pEnd = m_pCur;

@@ -21,9 +21,12 @@ class CArchiveReader {
 public:
     // Reads the given bytes, which must outlive the reader.
     explicit CArchiveReader(std::span<const std::uint8_t> bytes);
+    static constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+    static constexpr std::size_t kMinFileBufferSize = 4;  // the widest primitive
+
     // Reads `size` bytes from the current position of an open file descriptor, which the reader
-    // does not own or close.
-    CArchiveReader(int fd, std::uint64_t size);
+    // does not own or close, through a buffer of at most `bufferSize` bytes.
+    CArchiveReader(int fd, std::uint64_t size, std::size_t bufferSize = kFileBufferSize);
     CArchiveReader(const CArchiveReader&) = delete;
     CArchiveReader& operator=(const CArchiveReader&) = delete;
 
