@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "capture/packet_intake.h"
-#include "decode/field_byte_range.h"
 #include "decode/packet_tree.h"
 #include "store/wirelark_doc.h"
 
@@ -105,12 +104,8 @@ void PrintNode(const CWirelarkDoc& doc, const CPacketTree& tree, int index, int 
     std::printf("%*s[%d] %s", depth * 2, "", node.icon, node.text.c_str());
     int first = 0;
     int last = 0;
-    const FrameLookup lookup = [&doc](int number) {
-        const CPacketObj* packet = doc.FindPacket(number);
-        return packet != nullptr ? packet->GetBytes() : std::span<const std::uint8_t>();
-    };
-    if (index != tree.root && GetFieldByteRange(tree.RootText(), tree.ParentText(index), node.text,
-                                                lookup, first, last)) {
+    if (index != tree.root &&
+        doc.GetFieldByteRange(tree.RootText(), tree.ParentText(index), node.text, first, last)) {
         std::printf("\t%d-%d", first, last);
     }
     std::putchar('\n');
