@@ -17,7 +17,9 @@ namespace {
 
 using Frame = std::vector<std::uint8_t>;
 
-unsigned Next(std::mt19937& random) { return static_cast<unsigned>(random()); }
+unsigned Next(std::mt19937& random) {
+    return static_cast<unsigned>(random());
+}
 
 void Put16(Frame& f, unsigned value) {
     f.push_back(static_cast<std::uint8_t>(value >> 8));
