@@ -107,7 +107,11 @@ void Run(std::size_t frameSize, const std::filesystem::path& folder) {
     }
     const std::size_t fileSize = std::filesystem::file_size(path);
     const std::string plainPath = (folder / "store_bench.plain").string();
-    const double writeSeconds = PlainWrite(plainPath, fileSize);
+    // The disk is shared and noisy: the baseline is the best of three.
+    double writeSeconds = PlainWrite(plainPath, fileSize);
+    for (int i = 0; i < 2; ++i) {
+        writeSeconds = std::min(writeSeconds, PlainWrite(plainPath, fileSize));
+    }
     std::filesystem::remove(plainPath);
 
     // Warm the page cache the same way for both readers, then time each.

@@ -208,8 +208,10 @@ bool CArchiveReader::ReadElementsAsBytes(std::uint8_t* pOut, std::size_t count) 
             return false;
         }
         const std::size_t take = std::min(count, Buffered() / 2);
+        std::uint8_t* __restrict pTo = pOut;
+        const std::uint8_t* __restrict pFrom = m_pCur;
         for (std::size_t i = 0; i < take; ++i) {
-            pOut[i] = m_pCur[2 * i];
+            pTo[i] = pFrom[2 * i];
         }
         pOut += take;
         m_pCur += 2 * take;

@@ -15,19 +15,24 @@ constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
 
 }  // namespace
 
-CArchiveWriter::CArchiveWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
+CArchiveWriter::CArchiveWriter(std::vector<std::uint8_t>& out) : m_pOut(&out) {}
 
-CArchiveWriter::CArchiveWriter(int fd) : m_out(m_ownBuffer), m_fd(fd) {
-    m_ownBuffer.reserve(kFileBufferSize);
-}
+CArchiveWriter::CArchiveWriter(int fd)
+    : m_fd(fd), m_buffer(std::make_unique_for_overwrite<std::uint8_t[]>(kFileBufferSize)) {}
 
+// Callers never ask for more than kFileBufferSize at once.
 std::uint8_t* CArchiveWriter::Reserve(std::size_t size) {
-    if (m_fd >= 0 && m_out.size() + size > kFileBufferSize) {
+    if (m_pOut != nullptr) {
+        const std::size_t at = m_pOut->size();
+        m_pOut->resize(at + size);
+        return m_pOut->data() + at;
+    }
+    if (m_used + size > kFileBufferSize) {
         Flush();
     }
-    const std::size_t at = m_out.size();
-    m_out.resize(at + size);
-    return m_out.data() + at;
+    std::uint8_t* p = m_buffer.get() + m_used;
+    m_used += size;
+    return p;
 }
 
 void CArchiveWriter::WriteU8(std::uint8_t value) {
@@ -87,9 +92,10 @@ void CArchiveWriter::WriteBytesAsElements(std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const std::size_t take =
             m_fd >= 0 ? std::min(bytes.size(), kFileBufferSize / 2) : bytes.size();
-        std::uint8_t* p = Reserve(2 * take);
+        std::uint8_t* __restrict p = Reserve(2 * take);
+        const std::uint8_t* __restrict pBytes = bytes.data();
         for (std::size_t i = 0; i < take; ++i) {
-            p[2 * i] = bytes[i];
+            p[2 * i] = pBytes[i];
             p[2 * i + 1] = 0;
         }
         bytes = bytes.subspan(take);
@@ -97,11 +103,11 @@ void CArchiveWriter::WriteBytesAsElements(std::span<const std::uint8_t> bytes) {
 }
 
 bool CArchiveWriter::Flush() {
-    if (m_fd < 0) {
+    if (m_pOut != nullptr) {
         return IsOk();
     }
-    const std::uint8_t* p = m_out.data();
-    std::size_t left = m_out.size();
+    const std::uint8_t* p = m_buffer.get();
+    std::size_t left = m_used;
     while (left > 0 && m_errorNumber == 0) {
         const ssize_t written = ::write(m_fd, p, left);
         if (written < 0) {
@@ -117,8 +123,8 @@ bool CArchiveWriter::Flush() {
         p += written;
         left -= static_cast<std::size_t>(written);
     }
-    // After a failure the rest is dropped: the save is lost anyway and must not grow memory.
-    m_out.clear();
+    // After a failure the rest is dropped: the save is lost anyway.
+    m_used = 0;
     return IsOk();
 }
 

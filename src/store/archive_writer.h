@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -40,9 +41,10 @@ public:
 private:
     std::uint8_t* Reserve(std::size_t size);
 
-    std::vector<std::uint8_t> m_ownBuffer;
-    std::vector<std::uint8_t>& m_out;
-    int m_fd = -1;
+    std::vector<std::uint8_t>* m_pOut = nullptr;  // memory mode
+    int m_fd = -1;                                // file mode
+    std::unique_ptr<std::uint8_t[]> m_buffer;     // file mode: bytes not yet written
+    std::size_t m_used = 0;
     int m_errorNumber = 0;
 };
 
