@@ -78,6 +78,14 @@ TEST(WirelarkDocFile, EmptyDocumentIsTwoZeroBytesAndEmptyFilesOpenEmpty) {
         EXPECT_TRUE(Load(loaded, file).Succeeded());
         EXPECT_TRUE(loaded.GetPacketList().empty());
     }
+    CScratchFolder folder;
+    const std::string path = folder.File("empty.cap");
+    test::WriteWholeFile(path, {});
+    CWirelarkDoc opened;
+    ASSERT_TRUE(opened.AddPacket(1, Bytes{1}, 1, kText13));
+    EXPECT_TRUE(opened.OnOpenDocument(path).Succeeded());
+    EXPECT_TRUE(opened.GetPacketList().empty());
+    EXPECT_EQ(opened.GetTitle(), "empty.cap");
 }
 
 TEST(WirelarkDocFile, PacketCountSwitchesToTheLongFormAt65535) {
