@@ -1,0 +1,39 @@
+// The profile lives in an INI file in the user's configuration folder, under the organisation
+// "Wirelark" and the application "Wirelark  Light".
+#include "toolkit/profile.h"
+
+#include <QSettings>
+
+namespace wirelark {
+namespace {
+
+QSettings OpenProfile() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Wirelark"),
+                     QStringLiteral("Wirelark  Light"));
+}
+
+}  // namespace
+
+int CProfile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) {
+    bool ok = false;
+    const int value = OpenProfile().value(section + '/' + entry).toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+void CProfile::WriteProfileInt(const QString& section, const QString& entry, int value) {
+    QSettings settings = OpenProfile();
+    settings.setValue(section + '/' + entry, value);
+    settings.sync();
+}
+
+QColor CProfile::ColorFromRef(int colorRef) {
+    const auto ref = static_cast<unsigned>(colorRef);
+    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+                  static_cast<int>((ref >> 16) & 0xFF));
+}
+
+int CProfile::RefFromColor(const QColor& color) {
+    return color.red() | color.green() << 8 | color.blue() << 16;
+}
+
+}  // namespace wirelark
