@@ -1,0 +1,34 @@
+// What the packet list view needs of the main window around it: the explorer tree and hex
+// output, the status panes, the adapter box and the filter flags. The main frame implements it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/packet_intake.h"
+
+namespace wirelark {
+
+class IViewFrame {
+public:
+    virtual ~IViewFrame() = default;
+
+    virtual void ClearPacketTree() = 0;
+    virtual void ClearOutput() = 0;
+    // Rebuilds the explorer tree and shows the bytes in the hex output; an empty frame leaves
+    // the hex output as it was.
+    virtual void ShowPacket(int number, const std::vector<std::uint16_t>& data) = 0;
+    virtual void ReloadExplorerColors() = 0;
+
+    virtual void SetCapturedPane(int captured) = 0;
+    virtual void SetFilteredPane(int filtered) = 0;
+    virtual void SetBufferPane(int percent) = 0;
+
+    virtual void FillAdapterBox(const std::vector<std::string>& descriptions) = 0;
+    virtual std::string GetSelectedAdapter() const = 0;
+
+    virtual const CFilterFlags& GetFilterFlags() const = 0;
+};
+
+}  // namespace wirelark

@@ -1,0 +1,163 @@
+// The packet list view: list set-up, the intake of captured frames, Start and Stop, and the
+// row click that shows a packet.
+#include "views/wirelark_view.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <algorithm>
+
+#include "store/wirelark_doc.h"
+#include "toolkit/profile.h"
+#include "views/view_frame.h"
+
+namespace wirelark {
+
+CWirelarkView::CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink& messages,
+                             IDeviceSource& devices, QWidget* parent)
+    : QTableView(parent),
+      m_doc(doc),
+      m_frame(frame),
+      m_messages(messages),
+      m_model(doc),
+      m_handover(*this,
+                 [this] {
+                     // Runs on the worker: one queued call per frame, which the GUI thread
+                     // serves between its other work and inside modal loops.
+                     QMetaObject::invokeMethod(this, &CWirelarkView::ServiceHandover,
+                                               Qt::QueuedConnection);
+                 }),
+      m_engine(messages, devices) {
+    setModel(&m_model);
+    connect(this, &QTableView::clicked, this, &CWirelarkView::OnRowClicked);
+}
+
+CWirelarkView::~CWirelarkView() {
+    // A worker waiting for this thread is released before the engine joins it.
+    m_handover.Close();
+}
+
+void CWirelarkView::ServiceHandover() {
+    m_handover.ServicePending();
+}
+
+void CWirelarkView::OnInitialUpdate() {
+    m_frame.ClearPacketTree();
+    m_frame.ClearOutput();
+    if (!m_bListInitialised) {
+        OneTimeSetup();
+    }
+    RefillRows();
+    m_counters.Reset();
+    m_frame.SetFilteredPane(0);
+    m_frame.SetCapturedPane(m_counters.captured);
+    m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
+}
+
+void CWirelarkView::OneTimeSetup() {
+    m_bListInitialised = true;
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setShowGrid(true);
+    setWordWrap(false);
+    setIconSize(QSize(16, 15));
+    verticalHeader()->hide();
+    // Every row has the same height, so a million rows cost no per-row layout.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    QHeaderView* header = horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    for (int column = 0; column < kColumnCount; ++column) {
+        const QString title = QString::fromLatin1(CPacketListModel::kTitles[column]);
+        header->resizeSection(column, fontMetrics().horizontalAdvance(title) * 15 / 10);
+    }
+    ApplyListColors();
+
+    m_engine.SetTargetWindow(&m_handover);
+    if (m_engine.EnumerateAdapters() != 0) {
+        std::vector<std::string> descriptions;
+        m_engine.GetAdapterDescriptions(descriptions);
+        m_frame.FillAdapterBox(descriptions);
+    }
+}
+
+void CWirelarkView::ApplyListColors() {
+    const QColor background = CProfile::GetProfileColor(QStringLiteral("ListViewColor"), 0xFFFFFF);
+    const QColor text = CProfile::GetProfileColor(QStringLiteral("ListViewTextColor"), 0x000000);
+    QPalette colors = palette();
+    colors.setColor(QPalette::Base, background);
+    colors.setColor(QPalette::AlternateBase, background);
+    colors.setColor(QPalette::Text, text);
+    setPalette(colors);
+    m_model.SetColors(background, text);
+    viewport()->update();
+}
+
+void CWirelarkView::RefillRows() {
+    m_model.RefillRows();
+}
+
+void CWirelarkView::SetBufferSetting(int setting) {
+    m_counters.bufferSetting = std::clamp(setting, 0, kMaxBufferSetting);
+}
+
+void CWirelarkView::OnCaptureStart() {
+    const std::string name = m_engine.FindAdapterName(m_frame.GetSelectedAdapter());
+    if (name.empty()) {
+        return;
+    }
+    m_engine.StartCapture(name);
+}
+
+void CWirelarkView::OnCaptureStop() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_engine.StopCapture();
+    QApplication::restoreOverrideCursor();
+}
+
+void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
+                                     std::span<const std::uint8_t> frame) {
+    switch (JudgeCapturedFrame(m_counters, m_frame.GetFilterFlags(), frame)) {
+        case IntakeVerdict::BufferFull:
+            m_engine.StopCapture();
+            m_frame.SetFilteredPane(m_counters.filtered);
+            m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
+            return;
+        case IntakeVerdict::FilteredByProtocol:
+        case IntakeVerdict::FilteredByPort:
+            m_frame.SetFilteredPane(m_counters.filtered);
+            return;
+        case IntakeVerdict::Accepted:
+            break;
+    }
+    m_frame.SetCapturedPane(m_counters.captured);
+    const int number = m_model.rowCount() + 1;
+    m_doc.AddPacket(number, header, frame, FormatTimeText(header.ts));
+    m_model.PacketsAppended();
+    m_counters.AddCapturedBytes(header.len);
+    m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
+}
+
+void CWirelarkView::OnCaptureFailed(const std::string& message) {
+    m_messages.ShowMessage(message, MessageIcon::Warning);
+}
+
+void CWirelarkView::OnRowClicked() {
+    // The selection as ranges, so that a million selected rows cost no list of a million.
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty()) {
+        return;
+    }
+    int lowest = selection.front().top();
+    for (const QItemSelectionRange& range : selection) {
+        lowest = std::min(lowest, range.top());
+    }
+    const int number = lowest + 1;
+    std::vector<std::uint16_t> bytes;
+    m_doc.FindPacket(number, bytes);
+    m_frame.ShowPacket(number, bytes);
+}
+
+}  // namespace wirelark

@@ -1,0 +1,73 @@
+// The packet list: the main window's content and the hub of capturing. It owns the capture
+// engine, takes every captured frame through the intake on the GUI thread, and shows the
+// document's packets as rows.
+#pragma once
+
+#include <QTableView>
+#include <cstdint>
+
+#include "capture/capture_engine.h"
+#include "capture/frame_handover.h"
+#include "capture/packet_intake.h"
+#include "views/packet_list_model.h"
+
+namespace wirelark {
+
+class CWirelarkDoc;
+class IViewFrame;
+
+class CWirelarkView final : public QTableView, public IPacketReceiver {
+    Q_OBJECT
+
+public:
+    CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink& messages,
+                  IDeviceSource& devices = DefaultDeviceSource(), QWidget* parent = nullptr);
+    ~CWirelarkView() override;
+
+    // At start-up and after every File New and File Open.
+    void OnInitialUpdate();
+    void RefillRows();
+
+    // Start (32771) and Stop (32772), and their update handlers.
+    void OnCaptureStart();
+    void OnCaptureStop();
+    bool IsStartEnabled() const { return m_engine.IsCapturing() == 0; }
+    bool IsStopEnabled() const { return m_engine.IsCapturing() == 1; }
+
+    // The intake, on the GUI thread: the hand-over calls it for every captured frame.
+    void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> frame) override;
+    void OnCaptureFailed(const std::string& message) override;
+    // Where the capture worker delivers: hands each frame over to this thread and waits.
+    IPacketReceiver& Handover() { return m_handover; }
+
+    void AddCapturedBytes(std::uint32_t length) { m_counters.AddCapturedBytes(length); }
+    std::uint32_t GetBufferFill() const { return m_counters.GetBufferFill(); }
+    const CIntakeCounters& Counters() const { return m_counters; }
+    int GetBufferSetting() const { return m_counters.bufferSetting; }
+    // Takes a new setting (0 to 99) without touching the counters: a smaller buffer can be
+    // full at once.
+    void SetBufferSetting(int setting);
+
+    // Rereads "ListViewColor" and "ListViewTextColor" and repaints the list.
+    void ApplyListColors();
+
+    CCaptureEngine& GetCaptureEngine() { return m_engine; }
+    CPacketListModel& GetModel() { return m_model; }
+
+private:
+    void OneTimeSetup();
+    void OnRowClicked();
+    void ServiceHandover();
+
+    CWirelarkDoc& m_doc;
+    IViewFrame& m_frame;
+    IMessageSink& m_messages;
+    CPacketListModel m_model;
+    CIntakeCounters m_counters;
+    bool m_bListInitialised = false;
+    // Declared before the engine, so that the engine (and its worker) is gone first.
+    CFrameHandover m_handover;
+    CCaptureEngine m_engine;
+};
+
+}  // namespace wirelark

@@ -1,0 +1,47 @@
+// A stand-in for the main frame around the packet list view: records what the view shows in the
+// panes, the explorer and the adapter box, and holds the filter flags and the chosen adapter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "views/view_frame.h"
+
+namespace wirelark::test {
+
+class CFakeViewFrame final : public IViewFrame {
+public:
+    CFilterFlags flags;
+    std::string selectedAdapter;
+
+    int captured = -1;
+    int filtered = -1;
+    int buffer = -1;
+    int treeClears = 0;
+    int outputClears = 0;
+    int colorReloads = 0;
+    std::vector<std::vector<std::string>> adapterBoxFills;
+    struct Shown {
+        int number;
+        std::vector<std::uint16_t> data;
+    };
+    std::vector<Shown> shown;
+
+    void ClearPacketTree() override { ++treeClears; }
+    void ClearOutput() override { ++outputClears; }
+    void ShowPacket(int number, const std::vector<std::uint16_t>& data) override {
+        shown.push_back({number, data});
+    }
+    void ReloadExplorerColors() override { ++colorReloads; }
+    void SetCapturedPane(int value) override { captured = value; }
+    void SetFilteredPane(int value) override { filtered = value; }
+    void SetBufferPane(int value) override { buffer = value; }
+    void FillAdapterBox(const std::vector<std::string>& descriptions) override {
+        adapterBoxFills.push_back(descriptions);
+    }
+    std::string GetSelectedAdapter() const override { return selectedAdapter; }
+    const CFilterFlags& GetFilterFlags() const override { return flags; }
+};
+
+}  // namespace wirelark::test
