@@ -130,21 +130,6 @@ IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& 
     return IntakeVerdict::Accepted;
 }
 
-std::string FormatTimeText(const timeval& timestamp) {
-    char clock[16] = "";
-    const std::time_t seconds = timestamp.tv_sec;
-    std::tm local{};
-    // A time the C library cannot convert leaves the clock part empty instead of failing.
-    if (localtime_r(&seconds, &local) != nullptr &&
-        std::strftime(clock, sizeof clock, "%H:%M:%S", &local) == 0) {
-        clock[0] = '\0';
-    }
-    char text[48];
-    const int length =
-        std::snprintf(text, sizeof text, "%s,%.3ld ", clock, static_cast<long>(timestamp.tv_usec));
-    return std::string(text, static_cast<std::size_t>(std::clamp(length, 0, 47)));
-}
-
 void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row) {
     for (int column = kColumnMacSource; column <= kColumnIpDest; ++column) {
         row.columns[static_cast<std::size_t>(column)].clear();

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/time_text.h"
+
 namespace wirelark {
 
 inline constexpr char kBufferFullMessage[] = "Space in memory is Full!";
@@ -83,10 +85,6 @@ enum class IntakeVerdict { BufferFull, FilteredByProtocol, FilteredByPort, Accep
 // caller with AddCapturedBytes once it is stored.
 IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
                                  std::span<const std::uint8_t> frame);
-
-// "%H:%M:%S" of the local time, then ",%.3d " with the microseconds as they are (7 gives
-// ",007 ", 250000 gives ",250000 ").
-std::string FormatTimeText(const timeval& timestamp);
 
 enum PacketColumn : int {
     kColumnId = 0,

@@ -22,7 +22,7 @@ namespace wirelark {
 namespace {
 
 DocumentOutcome SystemFailure(DocumentError error, int errorNumber) {
-    return {error, errorNumber, std::strerror(errorNumber)};
+    return {error, errorNumber, std::strerror(errorNumber), {}};
 }
 
 // Closes a descriptor on every path out.
@@ -37,6 +37,7 @@ public:
     CFileHandle(const CFileHandle&) = delete;
     CFileHandle& operator=(const CFileHandle&) = delete;
     int Get() const { return m_fd; }
+    int Release() { return std::exchange(m_fd, -1); }
     // Closes now and reports the result, which for a written file can carry a late write error.
     int Close() { return ::close(std::exchange(m_fd, -1)); }
 
@@ -137,31 +138,47 @@ DocumentOutcome CDocument::LoadArchive(CArchiveReader& ar) {
     if (ar.GetStatus() == ReadStatus::IoError) {
         return SystemFailure(DocumentError::CannotOpen, ar.GetErrorNumber());
     }
-    return {DocumentError::UnexpectedFormat, 0, ar.GetDetail()};
+    return {DocumentError::UnexpectedFormat, 0, ar.GetDetail(), {}};
 }
 
-DocumentOutcome CDocument::OnOpenDocument(const std::string& path) {
+int CDocument::OpenRegularFile(const std::string& path, std::uint64_t& size,
+                               DocumentOutcome& failure) {
     // Non-blocking, so that naming a FIFO cannot hang the program before it is refused below.
     CFileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.Get() < 0) {
-        return SystemFailure(DocumentError::CannotOpen, errno);
+        failure = SystemFailure(DocumentError::CannotOpen, errno);
+        return -1;
     }
     struct stat info {};
     if (::fstat(file.Get(), &info) != 0) {
-        return SystemFailure(DocumentError::CannotOpen, errno);
+        failure = SystemFailure(DocumentError::CannotOpen, errno);
+        return -1;
     }
     if (S_ISDIR(info.st_mode)) {
-        return SystemFailure(DocumentError::CannotOpen, EISDIR);
+        failure = SystemFailure(DocumentError::CannotOpen, EISDIR);
+        return -1;
     }
     if (!S_ISREG(info.st_mode)) {
         // Devices and pipes have no end to read up to.
-        return {DocumentError::CannotOpen, 0, "not a regular file"};
+        failure = {DocumentError::CannotOpen, 0, "not a regular file", {}};
+        return -1;
     }
     ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    size = static_cast<std::uint64_t>(info.st_size);
+    return file.Release();
+}
+
+DocumentOutcome CDocument::OnOpenDocument(const std::string& path) {
+    std::uint64_t size = 0;
+    DocumentOutcome failure;
+    CFileHandle file(OpenRegularFile(path, size, failure));
+    if (file.Get() < 0) {
+        return failure;
+    }
 
     DocumentOutcome outcome;
     try {
-        CArchiveReader ar(file.Get(), static_cast<std::uint64_t>(info.st_size));
+        CArchiveReader ar(file.Get(), size);
         outcome = LoadArchive(ar);
     } catch (const std::bad_alloc&) {
         // The reader's own buffer: nothing was changed yet.
@@ -174,15 +191,27 @@ DocumentOutcome CDocument::OnOpenDocument(const std::string& path) {
 }
 
 DocumentOutcome CDocument::OnSaveDocument(const std::string& path) {
+    return SaveAtomically(path, [this](int fd) -> DocumentOutcome {
+        CArchiveWriter ar(fd);
+        StoreArchive(ar);
+        if (!ar.Flush()) {
+            return SystemFailure(DocumentError::CannotSave, ar.GetErrorNumber());
+        }
+        return {};
+    });
+}
+
+DocumentOutcome CDocument::SaveAtomically(const std::string& path,
+                                          const std::function<DocumentOutcome(int fd)>& write) {
     const std::string target = ResolveSaveTarget(path);
     std::string temporary;
     CFileHandle file(CreateTemporary(FolderOf(target), FileNameOf(target), temporary));
     if (file.Get() < 0) {
         return SystemFailure(DocumentError::CannotSave, errno);
     }
-    const auto fail = [&temporary](int errorNumber) {
+    const auto fail = [&temporary](DocumentOutcome outcome) {
         ::unlink(temporary.c_str());
-        return SystemFailure(DocumentError::CannotSave, errorNumber);
+        return outcome;
     };
     struct stat previous {};
     if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode)) {
@@ -190,19 +219,18 @@ DocumentOutcome CDocument::OnSaveDocument(const std::string& path) {
         ::fchmod(file.Get(), previous.st_mode & 07777);
     }
     try {
-        CArchiveWriter ar(file.Get());
-        StoreArchive(ar);
-        if (!ar.Flush()) {
-            return fail(ar.GetErrorNumber());
+        DocumentOutcome outcome = write(file.Get());
+        if (!outcome.Succeeded()) {
+            return fail(std::move(outcome));
         }
     } catch (const std::bad_alloc&) {
-        return fail(ENOMEM);
+        return fail(SystemFailure(DocumentError::CannotSave, ENOMEM));
     }
     if (::fsync(file.Get()) != 0 || file.Close() != 0) {
-        return fail(errno);
+        return fail(SystemFailure(DocumentError::CannotSave, errno));
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        return fail(errno);
+        return fail(SystemFailure(DocumentError::CannotSave, errno));
     }
     // Makes the rename itself durable; the save has succeeded whatever this reports.
     CFileHandle folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

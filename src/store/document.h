@@ -2,6 +2,7 @@
 // the capture-file archive, emptying, and telling the views to update.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ enum class DocumentError {
     CannotOpen,        // the file could not be opened or read
     UnexpectedFormat,  // the file is not a capture file, or is damaged
     CannotSave,        // the file could not be saved
+    Cancelled,         // the user cancelled; nothing was changed
+    // A capture of a link type other than Ethernet; the reason is the message for the user.
+    UnsupportedLinkType,
 };
 
 // The outcome of an open or a save, which the shell turns into its standard messages.
@@ -27,6 +31,9 @@ struct DocumentOutcome {
     // The system's reason text (strerror) for CannotOpen and CannotSave when there is one; for
     // UnexpectedFormat what was wrong, for logs and tests.
     std::string reason;
+    // After a successful open, what part of the file could not be read, for the user; empty when
+    // all of it was read.
+    std::string warning;
 
     bool Succeeded() const { return error == DocumentError::None; }
 };
@@ -72,6 +79,17 @@ public:
     void StoreArchive(CArchiveWriter& ar) const { Serialize(ar); }
 
 protected:
+    // Opens a regular file for reading: its descriptor (the caller closes it) and size, or -1
+    // with the failure in `failure`.
+    static int OpenRegularFile(const std::string& path, std::uint64_t& size,
+                               DocumentOutcome& failure);
+    // Writes a new file beside `path` through `write`, which gets its descriptor, and renames it
+    // over `path` only when `write` succeeded and all of it is on disk; otherwise the new file is
+    // removed and the previous one stays as it was. On success the document takes the path and
+    // becomes unmodified.
+    DocumentOutcome SaveAtomically(const std::string& path,
+                                   const std::function<DocumentOutcome(int fd)>& write);
+
     virtual void Serialize(CArchiveWriter& ar) const = 0;
     // Reads the whole contents; false when the reader failed (its status says why).
     virtual bool Serialize(CArchiveReader& ar) = 0;

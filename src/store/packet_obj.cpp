@@ -25,7 +25,8 @@ CPacketObj::CPacketObj(CPacketObj&& other) noexcept
       m_textSize(std::exchange(other.m_textSize, 0)),
       m_dataSize(std::exchange(other.m_dataSize, 0)),
       m_number(std::exchange(other.m_number, 0)),
-      m_length(std::exchange(other.m_length, 0)) {}
+      m_length(std::exchange(other.m_length, 0)),
+      m_timestamp(std::exchange(other.m_timestamp, kNoTimestamp)) {}
 
 CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
     if (this != &other) {
@@ -35,6 +36,7 @@ CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
         m_dataSize = std::exchange(other.m_dataSize, 0);
         m_number = std::exchange(other.m_number, 0);
         m_length = std::exchange(other.m_length, 0);
+        m_timestamp = std::exchange(other.m_timestamp, kNoTimestamp);
     }
     return *this;
 }
@@ -77,6 +79,28 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
     m_dataSize = static_cast<std::uint32_t>(dataSize);
     m_number = number;
     m_length = length;
+    m_timestamp = kNoTimestamp;
+}
+
+void CPacketObj::SetTimestamp(const CPacketTime& time) {
+    constexpr std::int64_t kBillion = 1'000'000'000;
+    constexpr std::int64_t kMaxSeconds = std::numeric_limits<std::int64_t>::max() / kBillion - 1;
+    const std::int64_t seconds = std::clamp(time.seconds, -kMaxSeconds, kMaxSeconds);
+    m_timestamp = seconds * kBillion + std::min<std::int64_t>(time.nanoseconds, kBillion - 1);
+}
+
+std::optional<CPacketTime> CPacketObj::GetTimestamp() const {
+    if (m_timestamp == kNoTimestamp) {
+        return std::nullopt;
+    }
+    constexpr std::int64_t kBillion = 1'000'000'000;
+    std::int64_t seconds = m_timestamp / kBillion;
+    std::int64_t nanoseconds = m_timestamp % kBillion;
+    if (nanoseconds < 0) {
+        --seconds;
+        nanoseconds += kBillion;
+    }
+    return CPacketTime{seconds, static_cast<std::uint32_t>(nanoseconds)};
 }
 
 void CPacketObj::GetData(std::vector<std::uint16_t>& out) const {
@@ -141,6 +165,7 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
     m_dataSize = count;
     m_number = number;
     m_length = length;
+    m_timestamp = kNoTimestamp;
     return true;
 }
 

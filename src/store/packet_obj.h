@@ -2,8 +2,10 @@
 // frame byte, and its body in the capture file.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +16,14 @@ namespace wirelark {
 class CArchiveReader;
 class CArchiveWriter;
 class CByteArena;
+
+// A capture time: seconds since the epoch and the nanoseconds within that second.
+struct CPacketTime {
+    std::int64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;
+
+    friend bool operator==(const CPacketTime&, const CPacketTime&) = default;
+};
 
 class CPacketObj {
 public:
@@ -43,6 +53,12 @@ public:
     // The frame bytes without a copy, valid as long as the record.
     std::span<const std::uint8_t> GetBytes() const { return {m_pStorage + m_textSize, m_dataSize}; }
 
+    // The capture time, kept in memory only (the capture file has no place for it). SetPacket
+    // and reading a body clear it; a time beyond about 290 years from 1970 is held at that limit.
+    void SetTimestamp(const CPacketTime& time);
+    void ClearTimestamp() { m_timestamp = kNoTimestamp; }
+    std::optional<CPacketTime> GetTimestamp() const;
+
     // Writes the packet body: length, number, time text, element count and elements.
     void Serialize(CArchiveWriter& ar) const;
     // Reads a packet body in place of the current contents; false with the reader's status set
@@ -58,6 +74,9 @@ private:
     std::uint32_t m_dataSize = 0;
     std::int32_t m_number = 0;
     std::int32_t m_length = 0;
+    // Nanoseconds since the epoch in one word, to keep the record small.
+    static constexpr std::int64_t kNoTimestamp = INT64_MIN;
+    std::int64_t m_timestamp = kNoTimestamp;
 };
 
 }  // namespace wirelark

@@ -1,15 +1,23 @@
 // The capture document and the capture-file layout of its packet list.
 #include "store/wirelark_doc.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "decode/field_byte_range.h"
 #include "decode/frame_layout.h"
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "store/pcap_file.h"
+#include "store/time_text.h"
 
 namespace wirelark {
 
@@ -27,6 +35,67 @@ constexpr std::uint16_t kMaxClassNameLength = 64;
 // empty text and no elements.
 constexpr std::uint64_t kMinFirstEntrySize = 2 + 4 + kPacketClassName.size() + 4 + 4 + 1 + 2;
 constexpr std::uint64_t kMinLaterEntrySize = 2 + 4 + 4 + 1 + 2;
+
+// How many records pass between two looks at the progress callback.
+constexpr std::uint32_t kProgressStride = 256;
+
+DocumentOutcome Cancelled() {
+    return {DocumentError::Cancelled, 0, "cancelled", {}};
+}
+
+DocumentOutcome OutOfMemory(DocumentError error) {
+    return {error, ENOMEM, std::strerror(ENOMEM), {}};
+}
+
+// Closes a descriptor on every path out.
+class CDescriptor {
+public:
+    explicit CDescriptor(int fd) : m_fd(fd) {}
+    ~CDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    CDescriptor(const CDescriptor&) = delete;
+    CDescriptor& operator=(const CDescriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Turns time texts into times on one day; mktime runs only when the clock part changes, which
+// in a capture is at most once per captured second.
+class CTimeTextClock {
+public:
+    explicit CTimeTextClock(std::time_t date) { localtime_r(&date, &m_day); }
+
+    CPacketTime ToTime(std::string_view text) {
+        const std::optional<CTimeOfDay> time = ParseTimeText(text);
+        const CTimeOfDay clock = time.value_or(CTimeOfDay{});
+        const int key = clock.hours * 3600 + clock.minutes * 60 + clock.seconds;
+        if (!m_bHaveKey || key != m_key) {
+            std::tm local = m_day;
+            local.tm_hour = clock.hours;
+            local.tm_min = clock.minutes;
+            local.tm_sec = clock.seconds;
+            local.tm_isdst = -1;
+            m_seconds = std::mktime(&local);
+            m_key = key;
+            m_bHaveKey = true;
+        }
+        // Microsecond texts beyond a second (a raw value of a damaged file) carry over.
+        const long microseconds = time ? time->microseconds : 0;
+        return {static_cast<std::int64_t>(m_seconds) + microseconds / 1'000'000,
+                static_cast<std::uint32_t>(microseconds % 1'000'000) * 1000u};
+    }
+
+private:
+    std::tm m_day{};
+    bool m_bHaveKey = false;
+    int m_key = 0;
+    std::time_t m_seconds = 0;
+};
 
 }  // namespace
 
@@ -50,8 +119,14 @@ bool CWirelarkDoc::AddPacket(int number, std::span<const std::uint8_t> frame, in
 bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
                              std::span<const std::uint8_t> frame, std::string_view timeText) {
     const int length = static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
-    return AddPacket(number, frame.first(std::min<std::size_t>(frame.size(), header.caplen)),
-                     length, timeText);
+    if (!AddPacket(number, frame.first(std::min<std::size_t>(frame.size(), header.caplen)), length,
+                   timeText)) {
+        return false;
+    }
+    const long microseconds = std::clamp<long>(header.ts.tv_usec, 0, 999'999);
+    m_packets.back().SetTimestamp(
+        {header.ts.tv_sec, static_cast<std::uint32_t>(microseconds) * 1000u});
+    return true;
 }
 
 void CWirelarkDoc::Append(CPacketObj&& packet) {
@@ -123,14 +198,25 @@ bool CWirelarkDoc::OnNewDocument() {
         return false;
     }
     DeleteAllPackets();
+    m_fileFormat = CaptureFileFormat::Lark;
+    m_timeTextDate.reset();
     UpdateAllViews();
     return true;
 }
 
 void CWirelarkDoc::Serialize(CArchiveWriter& ar) const {
+    StoreLark(ar, nullptr);
+}
+
+void CWirelarkDoc::StoreLark(CArchiveWriter& ar, CProgressReporter* pProgress) const {
     ar.WriteCount(static_cast<std::uint32_t>(m_packets.size()));
     bool bFirst = true;
+    std::uint64_t done = 0;
     for (const CPacketObj& packet : m_packets) {
+        if (pProgress != nullptr && done++ % kProgressStride == 0 &&
+            !pProgress->Advance(done - 1)) {
+            return;
+        }
         if (bFirst) {
             ar.WriteU16(kNewClassTag);
             ar.WriteU16(kPacketSchema);
@@ -205,7 +291,14 @@ bool CWirelarkDoc::Serialize(CArchiveReader& ar) {
         ar.Fail(ReadStatus::Truncated, "the file is shorter than its packet count");
         return false;
     }
+    const std::uint64_t fileSize = ar.GetRemaining() + 2;
     for (std::uint32_t i = 0; i < count; ++i) {
+        if (m_pReadProgress != nullptr && i % kProgressStride == 0 &&
+            !m_pReadProgress->Advance(fileSize - ar.GetRemaining())) {
+            m_bReadCancelled = true;
+            ar.Fail(ReadStatus::Malformed, "cancelled");
+            return false;
+        }
         if (!ReadEntryTag(ar, i == 0)) {
             return false;
         }
@@ -216,6 +309,233 @@ bool CWirelarkDoc::Serialize(CArchiveReader& ar) {
         Append(std::move(packet));
     }
     return true;
+}
+
+CaptureFileFormat CWirelarkDoc::GetSaveFormat() const {
+    return m_fileFormat == CaptureFileFormat::Lark ? CaptureFileFormat::Lark
+                                                   : CaptureFileFormat::Pcap;
+}
+
+void CWirelarkDoc::AdoptContents(CWirelarkDoc& other) noexcept {
+    DeleteAllPackets();
+    m_packets = std::move(other.m_packets);
+    m_index = std::move(other.m_index);
+    m_arena = std::move(other.m_arena);
+    other.DeleteAllPackets();
+}
+
+DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
+    std::uint64_t size = 0;
+    DocumentOutcome failure;
+    const CDescriptor file(OpenRegularFile(path, size, failure));
+    if (file.Get() < 0) {
+        return failure;
+    }
+    std::uint8_t head[4] = {};
+    const ssize_t got = ::pread(file.Get(), head, sizeof head, 0);
+    if (got < 0) {
+        const int error = errno;
+        return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+    }
+    const CaptureFileFormat format =
+        DetectCaptureFileFormat(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
+
+    // Read beside the current contents, which stay as they are until the new ones are whole.
+    DocumentOutcome outcome;
+    std::optional<CWirelarkDoc> staging;
+    try {
+        staging.emplace();
+        outcome = format == CaptureFileFormat::Lark
+                      ? staging->ReadLarkFile(file.Get(), size, progress)
+                      : staging->ReadPcapFile(file.Get(), size, format, progress);
+    } catch (const std::bad_alloc&) {
+        outcome = OutOfMemory(DocumentError::CannotOpen);
+    }
+    if (outcome.error == DocumentError::Cancelled) {
+        return outcome;
+    }
+    if (!outcome.Succeeded()) {
+        // A Lark file that fails part-way empties the document, as that format always has; the
+        // other formats' failures leave it as it was.
+        if (format == CaptureFileFormat::Lark) {
+            DeleteContents();
+            SetPathName({});
+            SetModifiedFlag(false);
+            UpdateAllViews();
+        }
+        return outcome;
+    }
+    AdoptContents(*staging);
+    m_fileFormat = format;
+    m_timeTextDate = staging->m_timeTextDate;
+    SetPathName(path);
+    SetModifiedFlag(false);
+    UpdateAllViews();
+    return outcome;
+}
+
+DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
+                                           const ProgressCallback& progress) {
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) {
+        m_timeTextDate = info.st_mtime;
+    }
+    CArchiveReader ar(fd, size);
+    if (ar.IsAtEnd()) {
+        return {};
+    }
+    CProgressReporter reporter(progress, size);
+    m_pReadProgress = &reporter;
+    const bool bRead = Serialize(ar);
+    m_pReadProgress = nullptr;
+    if (m_bReadCancelled) {
+        return Cancelled();
+    }
+    if (!bRead || !ar.IsOk()) {
+        if (ar.GetStatus() == ReadStatus::IoError) {
+            const int error = ar.GetErrorNumber();
+            return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+        }
+        return {DocumentError::UnexpectedFormat, 0, ar.GetDetail(), {}};
+    }
+    if (!reporter.Finish()) {
+        return Cancelled();
+    }
+    TimestampFromTimeTexts(m_timeTextDate.value_or(std::time(nullptr)));
+    return {};
+}
+
+DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFileFormat format,
+                                           const ProgressCallback& progress) {
+    // Pcap files are read at their own precision so that timestamps come through untouched;
+    // pcapng interfaces each have their own, which nanoseconds hold without loss.
+    std::uint8_t head[4] = {};
+    const bool bNanoMagic = ::pread(fd, head, sizeof head, 0) == 4 &&
+                            ((head[0] == 0xA1 && head[1] == 0xB2 && head[2] == 0x3C) ||
+                             (head[0] == 0x4D && head[1] == 0x3C && head[2] == 0xB2));
+    CPcapFileReader reader;
+    DocumentOutcome outcome = reader.Open(fd, format == CaptureFileFormat::Pcapng || bNanoMagic);
+    if (!outcome.Succeeded()) {
+        return outcome;
+    }
+    const bool bNanosecond = reader.IsNanosecond();
+    CProgressReporter reporter(progress, size);
+    CTimeTextFormatter formatter;
+    int number = 0;
+    for (;;) {
+        if (number % static_cast<int>(kProgressStride) == 0 &&
+            !reporter.Advance(reader.GetPosition())) {
+            return Cancelled();
+        }
+        const pcap_pkthdr* header = nullptr;
+        const std::uint8_t* data = nullptr;
+        const CPcapFileReader::NextResult next = reader.Next(header, data);
+        if (next == CPcapFileReader::NextResult::End) {
+            break;
+        }
+        if (next == CPcapFileReader::NextResult::Damaged) {
+            outcome.warning = "The file is damaged or cut short after packet " +
+                              std::to_string(number) + " (" + reader.GetError() +
+                              "); only the packets before that point were opened.";
+            break;
+        }
+        if (number == INT_MAX) {
+            outcome.warning = "Only the first " + std::to_string(INT_MAX) +
+                              " packets were opened; the packet numbers end there.";
+            break;
+        }
+        ++number;
+        const long fraction = header->ts.tv_usec;
+        const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
+        const int length = static_cast<int>(std::min<bpf_u_int32>(header->len, INT_MAX));
+        CPacketObj packet;
+        packet.SetPacket(number, std::span<const std::uint8_t>(data, header->caplen), length,
+                         formatter.Format(shown), &m_arena);
+        const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
+        packet.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
+                                                    nanoseconds, 0, 999'999'999))});
+        Append(std::move(packet));
+    }
+    if (!reporter.Finish()) {
+        return Cancelled();
+    }
+    return outcome;
+}
+
+void CWirelarkDoc::TimestampFromTimeTexts(std::time_t date) {
+    CTimeTextClock clock(date);
+    for (CPacketObj& packet : m_packets) {
+        if (!packet.GetTimestamp()) {
+            packet.SetTimestamp(clock.ToTime(packet.TimeText()));
+        }
+    }
+}
+
+CPacketTime CWirelarkDoc::GetPacketTime(const CPacketObj& packet) const {
+    if (const std::optional<CPacketTime> time = packet.GetTimestamp()) {
+        return *time;
+    }
+    return CTimeTextClock(m_timeTextDate.value_or(std::time(nullptr))).ToTime(packet.TimeText());
+}
+
+DocumentOutcome CWirelarkDoc::SaveFile(const std::string& path, CaptureFileFormat format,
+                                       const ProgressCallback& progress) {
+    const bool bPcap = format != CaptureFileFormat::Lark;
+    const DocumentOutcome outcome = SaveAtomically(path, [&](int fd) -> DocumentOutcome {
+        if (bPcap) {
+            return StorePcap(fd, progress);
+        }
+        CProgressReporter reporter(progress, m_packets.size());
+        CArchiveWriter ar(fd);
+        StoreLark(ar, &reporter);
+        if (reporter.IsCancelled() || !reporter.Finish()) {
+            return Cancelled();
+        }
+        if (!ar.Flush()) {
+            const int error = ar.GetErrorNumber();
+            return {DocumentError::CannotSave, error, std::strerror(error), {}};
+        }
+        return {};
+    });
+    if (outcome.Succeeded()) {
+        m_fileFormat = bPcap ? CaptureFileFormat::Pcap : CaptureFileFormat::Lark;
+    }
+    return outcome;
+}
+
+DocumentOutcome CWirelarkDoc::StorePcap(int fd, const ProgressCallback& progress) const {
+    // Times in the file: each record's own, or the one its time text names. Nanoseconds only
+    // when some time needs them, since many tools read only microsecond files.
+    CTimeTextClock clock(m_timeTextDate.value_or(std::time(nullptr)));
+    const auto timeOf = [&clock](const CPacketObj& packet) {
+        const std::optional<CPacketTime> own = packet.GetTimestamp();
+        return own ? *own : clock.ToTime(packet.TimeText());
+    };
+    bool bNanosecond = false;
+    for (const CPacketObj& packet : m_packets) {
+        if (timeOf(packet).nanoseconds % 1000 != 0) {
+            bNanosecond = true;
+            break;
+        }
+    }
+    CProgressReporter reporter(progress, m_packets.size());
+    CArchiveWriter ar(fd);
+    WritePcapHeader(ar, bNanosecond);
+    for (std::size_t i = 0; i < m_packets.size(); ++i) {
+        if (i % kProgressStride == 0 && !reporter.Advance(i)) {
+            return Cancelled();
+        }
+        const CPacketObj& packet = m_packets[i];
+        WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(), packet.GetBytes());
+    }
+    if (!reporter.Finish()) {
+        return Cancelled();
+    }
+    if (!ar.Flush()) {
+        const int error = ar.GetErrorNumber();
+        return {DocumentError::CannotSave, error, std::strerror(error), {}};
+    }
+    return {};
 }
 
 }  // namespace wirelark

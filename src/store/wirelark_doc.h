@@ -5,15 +5,19 @@
 #include <pcap/pcap.h>
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "store/byte_arena.h"
+#include "store/capture_format.h"
 #include "store/document.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
+#include "store/progress.h"
 
 namespace wirelark {
 
@@ -57,11 +61,50 @@ public:
     void DeleteContents() override;
     bool OnNewDocument() override;
 
+    // Opens a Lark, pcap or pcapng file, told apart by its content whatever its name. Progress
+    // counts bytes of the file. Cancelling, a file that cannot be opened and a pcap or pcapng
+    // file that is refused (not readable, or not Ethernet: UnsupportedLinkType) leave the
+    // document as it was. A damaged Lark file leaves it empty and untitled. A pcap or pcapng
+    // file damaged or cut short part-way opens with the whole packets before the damage, and
+    // the outcome's warning says what was left out.
+    DocumentOutcome OpenFile(const std::string& path, const ProgressCallback& progress = {});
+    // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
+    // Cancelling or failing leaves the previous file as it was. The document then remembers the
+    // format written.
+    DocumentOutcome SaveFile(const std::string& path, CaptureFileFormat format,
+                             const ProgressCallback& progress = {});
+    // The format of the file last opened or saved; Lark for a new document.
+    CaptureFileFormat GetFileFormat() const { return m_fileFormat; }
+    // What Save writes to the document's own file: Lark for a Lark file, Pcap for pcap and
+    // pcapng files, so a capture from another tool is never silently turned into a Lark file.
+    CaptureFileFormat GetSaveFormat() const;
+    // OpenFile and SaveFile in the document's own format, without progress.
+    DocumentOutcome OnOpenDocument(const std::string& path) override { return OpenFile(path); }
+    DocumentOutcome OnSaveDocument(const std::string& path) override {
+        return SaveFile(path, GetSaveFormat());
+    }
+
+    // The time a pcap file gets for this record: its own timestamp, or for a record that has
+    // none (read from a Lark file, or added without a capture header) the time of day of its
+    // time text on the date of the Lark file's last change, or on today's date when there is no
+    // such file; midnight when the text is not a time.
+    CPacketTime GetPacketTime(const CPacketObj& packet) const;
+
 protected:
     void Serialize(CArchiveWriter& ar) const override;
     bool Serialize(CArchiveReader& ar) override;
 
 private:
+    DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const ProgressCallback& progress);
+    DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, CaptureFileFormat format,
+                                 const ProgressCallback& progress);
+    // Takes over the other document's records, dropping its own.
+    void AdoptContents(CWirelarkDoc& other) noexcept;
+    void StoreLark(CArchiveWriter& ar, CProgressReporter* pProgress) const;
+    DocumentOutcome StorePcap(int fd, const ProgressCallback& progress) const;
+    // Gives every record without a timestamp the one its time text names on `date`'s day.
+    void TimestampFromTimeTexts(std::time_t date);
+
     // Strong guarantee: on std::bad_alloc the list and the index are as they were.
     void Append(CPacketObj&& packet);
     bool ReadEntryTag(CArchiveReader& ar, bool bFirst);
@@ -70,6 +113,11 @@ private:
     CByteArena m_arena;
     CPacketList m_packets;
     CPacketNumberIndex m_index;
+    CaptureFileFormat m_fileFormat = CaptureFileFormat::Lark;
+    std::optional<std::time_t> m_timeTextDate;  // last change of the Lark file read
+    // Set only while a Lark file is read with progress.
+    CProgressReporter* m_pReadProgress = nullptr;
+    bool m_bReadCancelled = false;
 };
 
 }  // namespace wirelark

@@ -1,0 +1,60 @@
+// Reading pcap and pcapng files through libpcap's offline interface, and writing the classic
+// pcap format.
+#pragma once
+
+#include <pcap/pcap.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "store/document.h"
+#include "store/packet_obj.h"
+
+namespace wirelark {
+
+class CArchiveWriter;
+
+// The largest captured part of one packet libpcap accepts when it reads a file back; a longer
+// record is cut to this when written, keeping its wire length.
+inline constexpr std::uint32_t kPcapMaxCaptured = 262144;
+
+class CPcapFileReader {
+public:
+    enum class NextResult { Packet, End, Damaged };
+
+    CPcapFileReader() = default;
+    ~CPcapFileReader();
+    CPcapFileReader(const CPcapFileReader&) = delete;
+    CPcapFileReader& operator=(const CPcapFileReader&) = delete;
+
+    // Reads the file of an open descriptor from its start; the descriptor stays the caller's.
+    // Fails as UnexpectedFormat when libpcap does not take the file, as UnsupportedLinkType
+    // (with the message for the user as the reason) when its packets are not Ethernet frames.
+    DocumentOutcome Open(int fd, bool bNanosecond);
+
+    // The next packet: its header and bytes stay valid until the next call. Damaged when the
+    // file ends inside a packet or holds something libpcap cannot read; GetError says what.
+    NextResult Next(const pcap_pkthdr*& header, const std::uint8_t*& data);
+    std::string GetError() const;
+    // How far into the file libpcap has read.
+    std::uint64_t GetPosition() const;
+    // Whether the headers' tv_usec holds nanoseconds.
+    bool IsNanosecond() const { return m_bNanosecond; }
+
+private:
+    pcap_t* m_pcap = nullptr;
+    bool m_bNanosecond = false;
+};
+
+// The message for a capture whose link type is not Ethernet, naming that link type.
+std::string LinkTypeRefusal(int linkType);
+
+// The file header: little-endian, version 2.4, Ethernet, with micro- or nanosecond timestamps.
+void WritePcapHeader(CArchiveWriter& ar, bool bNanosecond);
+// One packet: its time, its captured bytes (at most kPcapMaxCaptured) and its wire length,
+// which is never written below the captured length.
+void WritePcapRecord(CArchiveWriter& ar, const CPacketTime& time, bool bNanosecond,
+                     std::int64_t wireLength, std::span<const std::uint8_t> bytes);
+
+}  // namespace wirelark

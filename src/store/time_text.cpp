@@ -1,0 +1,107 @@
+// Time Stamp texts: local clock time and raw microseconds.
+#include "store/time_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace wirelark {
+
+namespace {
+
+// The clock part, or an empty text for a time the C library cannot convert.
+std::size_t FormatClock(std::time_t seconds, char (&clock)[16]) {
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) {
+        clock[0] = '\0';
+        return 0;
+    }
+    const std::size_t size = std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+    if (size == 0) {
+        clock[0] = '\0';
+    }
+    return size;
+}
+
+// ",%.3ld " for a value that is not negative: at least three digits.
+std::size_t AppendFraction(char* out, unsigned long value) {
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count < 3) {
+        digits[count++] = '0';
+    }
+    std::size_t size = 0;
+    out[size++] = ',';
+    while (count > 0) {
+        out[size++] = digits[--count];
+    }
+    out[size++] = ' ';
+    return size;
+}
+
+}  // namespace
+
+std::string FormatTimeText(const timeval& timestamp) {
+    CTimeTextFormatter formatter;
+    return std::string(formatter.Format(timestamp));
+}
+
+std::string_view CTimeTextFormatter::Format(const timeval& timestamp) {
+    const std::time_t seconds = timestamp.tv_sec;
+    if (!m_bHaveClock || seconds != m_clockSecond) {
+        m_clockSize = FormatClock(seconds, m_clock);
+        m_clockSecond = seconds;
+        m_bHaveClock = true;
+    }
+    if (timestamp.tv_usec < 0) {
+        const int length = std::snprintf(m_text, sizeof m_text, "%s,%.3ld ", m_clock,
+                                         static_cast<long>(timestamp.tv_usec));
+        return {m_text, static_cast<std::size_t>(std::clamp(length, 0, 47))};
+    }
+    std::memcpy(m_text, m_clock, m_clockSize);
+    const std::size_t size =
+        m_clockSize +
+        AppendFraction(m_text + m_clockSize, static_cast<unsigned long>(timestamp.tv_usec));
+    return {m_text, size};
+}
+
+std::optional<CTimeOfDay> ParseTimeText(std::string_view text) {
+    const auto twoDigits = [&text](std::size_t at, int limit) -> std::optional<int> {
+        if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') {
+            return std::nullopt;
+        }
+        const int value = (text[at] - '0') * 10 + (text[at + 1] - '0');
+        return value <= limit ? std::optional<int>(value) : std::nullopt;
+    };
+    if (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    if (text.size() < 10 || text[2] != ':' || text[5] != ':' || text[8] != ',') {
+        return std::nullopt;
+    }
+    // 60 allows the leap second a clock may show.
+    const auto hours = twoDigits(0, 23);
+    const auto minutes = twoDigits(3, 59);
+    const auto seconds = twoDigits(6, 60);
+    if (!hours || !minutes || !seconds) {
+        return std::nullopt;
+    }
+    const std::string_view digits = text.substr(9);
+    if (digits.empty() || digits.size() > 9) {
+        return std::nullopt;
+    }
+    long microseconds = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        microseconds = microseconds * 10 + (c - '0');
+    }
+    return CTimeOfDay{*hours, *minutes, *seconds, microseconds};
+}
+
+}  // namespace wirelark

@@ -1,0 +1,44 @@
+// The list's Time Stamp text of a capture time, and the way back from such a text to a time of
+// day, shared by the capture intake and the capture-file readers.
+#pragma once
+
+#include <sys/time.h>
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wirelark {
+
+// "%H:%M:%S" of the local time, then ",%.3d " with the microseconds as they are (7 gives
+// ",007 ", 250000 gives ",250000 ").
+std::string FormatTimeText(const timeval& timestamp);
+
+// The same texts for a long run of timestamps: the clock part is converted only when the
+// second changes, and nothing is allocated.
+class CTimeTextFormatter {
+public:
+    // The text of `timestamp`, valid until the next call.
+    std::string_view Format(const timeval& timestamp);
+
+private:
+    bool m_bHaveClock = false;
+    std::time_t m_clockSecond = 0;
+    char m_clock[16] = "";
+    std::size_t m_clockSize = 0;
+    char m_text[48] = "";
+};
+
+// What a time text says: the time of day and the microseconds as written.
+struct CTimeOfDay {
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    long microseconds = 0;
+};
+
+// Reads "HH:MM:SS,digits" (the trailing blank optional); nullopt for anything else.
+std::optional<CTimeOfDay> ParseTimeText(std::string_view text);
+
+}  // namespace wirelark
