@@ -1,12 +1,13 @@
 // Wirelark: a desktop packet monitor. Starts the application and its main window.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "shell/wirelark_app.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Untitled - Wirelark"));
-    window.resize(800, 600);
-    window.show();
+    wirelark::CWirelarkApp theApp;
+    if (!theApp.InitInstance(QCoreApplication::arguments().mid(1))) {
+        return 1;
+    }
     return QApplication::exec();
 }

@@ -1,0 +1,189 @@
+// The main window: toolbar and adapter bar, the four menus, the status panes, the two docking
+// bars, the ten filter flags and the commands that act on them.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/device_source.h"
+#include "capture/message_sink.h"
+#include "capture/packet_intake.h"
+#include "toolkit/hyperlink_label.h"
+
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace wirelark {
+
+class CAdapterBar;
+class CCaptureEngine;
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // What a command does and whether it is enabled; set by whoever handles it (the view, the
+    // application). A command with neither a hook nor a handler of the frame is disabled.
+    struct CommandHook {
+        std::function<void()> onCommand;
+        std::function<bool()> isEnabled;
+    };
+
+    static constexpr int kExplorerWidth = 230;
+    static constexpr int kExplorerFloatHeight = 200;
+    static constexpr int kOutputHeight = 150;
+    static constexpr int kOutputFloatWidth = 200;
+    static constexpr int kPaneWidth = 80;
+
+    static QString ProductAddress() { return QStringLiteral("https://wirelark.example.org/"); }
+    static QString PrintingUnavailableText() {
+        return QStringLiteral("Printing is not available yet in this version of Wirelark.");
+    }
+    // The manual beside the program.
+    static QString ManualPath();
+
+    // Null seams mean message boxes and libpcap's device list.
+    explicit CMainFrame(IMessageSink* messages = nullptr, IDeviceSource* devices = nullptr,
+                        QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Commands.
+    QAction* Action(int id) const;
+    void SetCommandHook(int id, CommandHook hook);
+    void OnCommand(int id);
+    // Refreshes every command's enabled and checked state from its update handler.
+    void UpdateCommandUI();
+
+    QMenu* FileMenu() const { return m_pFileMenu; }
+    QMenu* ViewMenu() const { return m_pViewMenu; }
+    QMenu* ToolsMenu() const { return m_pToolsMenu; }
+    QMenu* PacketFilterMenu() const { return m_pPacketFilterMenu; }
+    QMenu* HelpMenu() const { return m_pHelpMenu; }
+    QMenu* FilterMenu() const { return m_pFilterMenu; }
+    QMenu* PortMenu() const { return m_pPortMenu; }
+
+    // Check marks of the two drop-down menus, set just before they open.
+    void OnFilterMenu(QMenu* menu);
+    void OnPortMenu(QMenu* menu);
+
+    // Where the other windows go.
+    void SetView(QWidget* view);
+    QWidget* GetView() const { return centralWidget(); }
+    void SetExplorerPage(QWidget* page);
+    void SetOutputPage(QWidget* page);
+    QDockWidget* ExplorerBar() const { return m_pExplorerBar; }
+    QDockWidget* OutputBar() const { return m_pOutputBar; }
+    QTabWidget* ExplorerTabs() const { return m_pExplorerTabs; }
+    QTabWidget* OutputTabs() const { return m_pOutputTabs; }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    QToolBar* AdapterToolBar() const { return m_pAdapterToolBar; }
+    CAdapterBar* AdapterBar() const { return m_pAdapterBar; }
+
+    // Status panes 1 to 3; pane 0 shows "Ready" and menu prompts.
+    void SetBufferPane(int percent);
+    void SetFilteredPane(int filtered);
+    void SetCapturedPane(int captured);
+    QString PaneText(int pane) const;
+
+    // The filter flags, initially only "Others" set; never persisted.
+    const CFilterFlags& GetFilterFlags() const { return m_flags; }
+    int IsArpFiltered() const { return m_flags.m_bArp; }
+    int IsIcmpFiltered() const { return m_flags.m_bIcmp; }
+    int IsTcpFiltered() const { return m_flags.m_bTcp; }
+    int IsUdpFiltered() const { return m_flags.m_bUdp; }
+    int IsOthersFiltered() const { return m_flags.m_bOthers; }
+    int IsHttpOnly() const { return m_flags.m_bHttp; }
+    int IsSmtpOnly() const { return m_flags.m_bSmtp; }
+    int IsPop3Only() const { return m_flags.m_bPop3; }
+    int IsFtpOnly() const { return m_flags.m_bFtp; }
+    int IsTelnetOnly() const { return m_flags.m_bTelnet; }
+    int IsPortFilterOn() const { return m_flags.IsPortFilterOn(); }
+
+    // The adapter box.
+    void FillAdapterBox(const std::vector<std::string>& descriptions);
+    std::string GetSelectedAdapter() const;
+    // Until the packet list view owns the capture engine: enumerate the adapters with a
+    // temporary engine and fill the box from it, as the view's first initial update will.
+    void FillAdaptersFromCaptureEngine();
+
+    // Web page and help; a failure shows nothing. Tests replace the opener.
+    void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
+    void OpenWebPage(const QString& address);
+    void OnHelp();
+
+    void SetDocumentTitle(const QString& title);
+    // Texts of the recent-file entries, newest first; none shows the greyed "Recent File".
+    void SetRecentFileTexts(const QStringList& texts);
+    // Asked before the window closes; false keeps it open.
+    void SetCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+
+    IMessageSink& Messages() { return *m_pMessages; }
+    IDeviceSource& Devices() { return *m_pDevices; }
+
+signals:
+    void FilesDropped(const QStringList& paths);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddCommand(int id, const QString& text, const QString& prompt = {},
+                        const QKeySequence& shortcut = {});
+    void CreateCommands();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    void CreateDockingBars();
+    QDockWidget* CreateDockingBar(const QString& title, const QString& page, int id,
+                                  QTabWidget*& tabs);
+    void ToggleFlag(int index);
+    void ToggleBar(QWidget* bar);
+    void OnAdapterInfo();
+    void SetPane(int pane, const QString& text);
+
+    std::unique_ptr<IMessageSink> m_pOwnMessages;
+    IMessageSink* m_pMessages;
+    IDeviceSource* m_pDevices;
+    std::unique_ptr<CCaptureEngine> m_pEngine;
+    UrlOpener m_opener;
+    std::function<bool()> m_closeGuard;
+
+    CFilterFlags m_flags;
+    std::map<int, QAction*> m_actions;
+    std::map<int, CommandHook> m_hooks;
+    std::map<int, std::function<void()>> m_handlers;
+    std::map<int, std::function<void(QAction*)>> m_updaters;
+    int m_nRecentFiles = 0;
+
+    QMenu* m_pFileMenu = nullptr;
+    QMenu* m_pViewMenu = nullptr;
+    QMenu* m_pToolsMenu = nullptr;
+    QMenu* m_pPacketFilterMenu = nullptr;
+    QMenu* m_pHelpMenu = nullptr;
+    QMenu* m_pFilterMenu = nullptr;
+    QMenu* m_pPortMenu = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    QToolBar* m_pAdapterToolBar = nullptr;
+    CAdapterBar* m_pAdapterBar = nullptr;
+    QDockWidget* m_pExplorerBar = nullptr;
+    QDockWidget* m_pOutputBar = nullptr;
+    QTabWidget* m_pExplorerTabs = nullptr;
+    QTabWidget* m_pOutputTabs = nullptr;
+    QLabel* m_panes[4] = {};
+    QTimer* m_pIdleTimer = nullptr;
+    bool m_bCreated = false;
+};
+
+}  // namespace wirelark

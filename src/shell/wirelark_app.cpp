@@ -1,0 +1,290 @@
+// Start-up and the document commands, with the standard prompts and messages of a document
+// application.
+#include "shell/wirelark_app.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <cerrno>
+
+#include "shell/about_dlg.h"
+#include "shell/command_ids.h"
+#include "shell/command_line_info.h"
+#include "shell/main_frame.h"
+#include "toolkit/message_box_sink.h"
+
+namespace wirelark {
+namespace {
+
+QString WithReason(const QString& text, const DocumentOutcome& outcome) {
+    if (outcome.reason.empty()) {
+        return text;
+    }
+    return text + QStringLiteral("\n\n") + QString::fromStdString(outcome.reason);
+}
+
+}  // namespace
+
+QString CWirelarkApp::OpenErrorText(const QString& path, const DocumentOutcome& outcome) {
+    if (outcome.error == DocumentError::UnexpectedFormat) {
+        return QStringLiteral("Unexpected file format.");
+    }
+    switch (outcome.errorNumber) {
+        case 0:
+            return QStringLiteral("Failed to open document.");
+        case ENOENT:
+            return QStringLiteral("%1 was not found.").arg(path);
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return QStringLiteral("%1 contains an invalid path.").arg(path);
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("Access to %1 was denied.").arg(path);
+        default:
+            return WithReason(
+                QStringLiteral("An unexpected error occurred while reading %1.").arg(path),
+                outcome);
+    }
+}
+
+QString CWirelarkApp::SaveErrorText(const QString& path, const DocumentOutcome& outcome) {
+    switch (outcome.errorNumber) {
+        case 0:
+            return QStringLiteral("Failed to save document.");
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return QStringLiteral("%1 contains an invalid path.").arg(path);
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return QStringLiteral("Access to %1 was denied.").arg(path);
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("There is not enough space on the disk.");
+        default:
+            return WithReason(
+                QStringLiteral("An unexpected error occurred while writing %1.").arg(path),
+                outcome);
+    }
+}
+
+CWirelarkApp::CWirelarkApp() : CWirelarkApp(Seams{}) {}
+
+CWirelarkApp::CWirelarkApp(Seams seams, QObject* parent)
+    : QObject(parent), m_pMessages(seams.messages), m_seams(std::move(seams)) {
+    if (m_pMessages == nullptr) {
+        m_pOwnMessages = std::make_unique<CMessageBoxSink>();
+        m_pMessages = m_pOwnMessages.get();
+    }
+    if (!m_seams.openFileName) {
+        m_seams.openFileName = [this] {
+            return QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Open"), {},
+                                                FileFilter());
+        };
+    }
+    if (!m_seams.saveFileName) {
+        m_seams.saveFileName = [this](const QString& suggested) {
+            return QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("Save As"),
+                                                suggested, FileFilter());
+        };
+    }
+    if (!m_seams.askToSave) {
+        m_seams.askToSave = [this](const QString& text) {
+            return QMessageBox::warning(
+                m_pFrame.get(), CMessageBoxSink::Caption(), text,
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        };
+    }
+}
+
+CWirelarkApp::~CWirelarkApp() = default;
+
+bool CWirelarkApp::InitInstance(const QStringList& arguments) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Wirelark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Wirelark  Light"));
+    m_recentFiles.ReadList();
+
+    m_pFrame = std::make_unique<CMainFrame>(m_pMessages, m_seams.devices);
+    ConnectCommands();
+    m_pFrame->SetRecentFileTexts([this] {
+        QStringList texts;
+        for (int i = 0; i < m_recentFiles.Count(); ++i) {
+            texts.append(m_recentFiles.MenuText(i));
+        }
+        return texts;
+    }());
+    m_pFrame->FillAdaptersFromCaptureEngine();
+
+    const CCommandLineInfo info = CCommandLineInfo::Parse(arguments);
+    switch (info.m_nShellCommand) {
+        case CCommandLineInfo::Shell::FileNew:
+        case CCommandLineInfo::Shell::FileDde:
+            m_doc.OnNewDocument();
+            m_doc.UpdateAllViews();
+            break;
+        case CCommandLineInfo::Shell::FileOpen:
+            if (!OpenDocumentFile(info.m_strFileName)) {
+                return false;
+            }
+            break;
+        case CCommandLineInfo::Shell::FilePrint:
+        case CCommandLineInfo::Shell::FilePrintTo:
+            if (!info.m_strFileName.isEmpty() && OpenDocumentFile(info.m_strFileName)) {
+                ShowMessage(CMainFrame::PrintingUnavailableText(), MessageIcon::Information);
+            }
+            return false;
+    }
+    UpdateTitle();
+    m_pFrame->show();
+    return true;
+}
+
+void CWirelarkApp::ConnectCommands() {
+    using Hook = CMainFrame::CommandHook;
+    m_pFrame->SetCommandHook(cmd::kFileNew, Hook{[this] { OnFileNew(); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFileOpen, Hook{[this] { OnFileOpen(); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFileSave, Hook{[this] { OnFileSave(); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFileSaveAs, Hook{[this] { OnFileSaveAs(); }, {}});
+    m_pFrame->SetCommandHook(cmd::kAppAbout, Hook{[this] { OnAppAbout(); }, {}});
+    for (int i = 0; i < cmd::kRecentFileCount; ++i) {
+        m_pFrame->SetCommandHook(cmd::kFileMru1 + i, Hook{[this, i] { OnOpenRecentFile(i); },
+                                                          [this, i] {
+                                                              return i < m_recentFiles.Count();
+                                                          }});
+    }
+    m_pFrame->SetCloseGuard([this] { return SaveModified(); });
+    connect(m_pFrame.get(), &CMainFrame::FilesDropped, this, &CWirelarkApp::OpenDroppedFiles);
+}
+
+bool CWirelarkApp::SaveModified() {
+    if (!m_doc.IsModified()) {
+        return true;
+    }
+    const QString name = m_doc.GetPathName().empty()
+                             ? QString::fromStdString(m_doc.GetTitle())
+                             : QString::fromStdString(m_doc.GetPathName());
+    switch (m_seams.askToSave(QStringLiteral("Save changes to %1?").arg(name))) {
+        case QMessageBox::Yes:
+            return OnFileSave();
+        case QMessageBox::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CWirelarkApp::OnFileNew() {
+    if (!SaveModified()) {
+        return false;
+    }
+    m_doc.OnNewDocument();
+    m_doc.UpdateAllViews();
+    UpdateTitle();
+    return true;
+}
+
+bool CWirelarkApp::OnFileOpen() {
+    const QString path = m_seams.openFileName();
+    if (path.isEmpty()) {
+        return false;
+    }
+    return OpenDocumentFile(path);
+}
+
+bool CWirelarkApp::OpenDocumentFile(const QString& path) {
+    if (!SaveModified()) {
+        return false;
+    }
+    const DocumentOutcome outcome = m_doc.OnOpenDocument(QFile::encodeName(path).toStdString());
+    UpdateTitle();
+    if (!outcome.Succeeded()) {
+        ShowMessage(OpenErrorText(path, outcome));
+        return false;
+    }
+    AddToRecentFiles(path);
+    return true;
+}
+
+bool CWirelarkApp::OnOpenRecentFile(int index) {
+    if (index < 0 || index >= m_recentFiles.Count()) {
+        return false;
+    }
+    const QString path = m_recentFiles[index];
+    const bool opened = OpenDocumentFile(path);
+    // An entry whose file can no longer be opened leaves the list; a cancelled prompt does not.
+    if (!opened && !QFileInfo::exists(path)) {
+        m_recentFiles.Remove(static_cast<int>(m_recentFiles.Files().indexOf(path)));
+        AddToRecentFiles({});
+    }
+    return opened;
+}
+
+void CWirelarkApp::OpenDroppedFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        OpenDocumentFile(path);
+    }
+}
+
+bool CWirelarkApp::OnFileSave() {
+    if (m_doc.GetPathName().empty()) {
+        return OnFileSaveAs();
+    }
+    return DoSave(QFile::decodeName(m_doc.GetPathName().c_str()));
+}
+
+bool CWirelarkApp::OnFileSaveAs() {
+    const QString suggested = m_doc.GetPathName().empty()
+                                  ? QString::fromStdString(m_doc.GetTitle()) + QStringLiteral(".cap")
+                                  : QFile::decodeName(m_doc.GetPathName().c_str());
+    QString path = m_seams.saveFileName(suggested);
+    if (path.isEmpty()) {
+        return false;
+    }
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".cap");
+    }
+    return DoSave(path);
+}
+
+bool CWirelarkApp::DoSave(const QString& path) {
+    const DocumentOutcome outcome = m_doc.OnSaveDocument(QFile::encodeName(path).toStdString());
+    if (!outcome.Succeeded()) {
+        ShowMessage(SaveErrorText(path, outcome));
+        return false;
+    }
+    UpdateTitle();
+    AddToRecentFiles(path);
+    return true;
+}
+
+void CWirelarkApp::OnAppAbout() {
+    CAboutDlg about(*m_pMessages, m_pFrame.get());
+    about.exec();
+}
+
+void CWirelarkApp::UpdateTitle() {
+    if (m_pFrame) {
+        m_pFrame->SetDocumentTitle(QString::fromStdString(m_doc.GetTitle()));
+    }
+}
+
+void CWirelarkApp::AddToRecentFiles(const QString& path) {
+    if (!path.isEmpty()) {
+        m_recentFiles.Add(path);
+    }
+    m_recentFiles.WriteList();
+    if (m_pFrame) {
+        QStringList texts;
+        for (int i = 0; i < m_recentFiles.Count(); ++i) {
+            texts.append(m_recentFiles.MenuText(i));
+        }
+        m_pFrame->SetRecentFileTexts(texts);
+    }
+}
+
+void CWirelarkApp::ShowMessage(const QString& text, MessageIcon icon) {
+    m_pMessages->ShowMessage(text.toStdString(), icon);
+}
+
+}  // namespace wirelark

@@ -1,0 +1,78 @@
+// The application: the profile, the one capture document, the main frame, the command line,
+// the document commands (New, Open, Save, Save As, recent files, Exit) and the About box.
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "capture/device_source.h"
+#include "capture/message_sink.h"
+#include "shell/recent_file_list.h"
+#include "store/wirelark_doc.h"
+
+namespace wirelark {
+
+class CMainFrame;
+
+class CWirelarkApp final : public QObject {
+    Q_OBJECT
+
+public:
+    // Null seams mean message boxes, file dialogs and libpcap's device list.
+    struct Seams {
+        IMessageSink* messages = nullptr;
+        IDeviceSource* devices = nullptr;
+        std::function<QString()> openFileName;
+        std::function<QString(const QString& suggested)> saveFileName;
+        std::function<QMessageBox::StandardButton(const QString& text)> askToSave;
+    };
+
+    static QString FileFilter() { return QStringLiteral("Lark Files (*.cap)"); }
+    static QString OpenErrorText(const QString& path, const DocumentOutcome& outcome);
+    static QString SaveErrorText(const QString& path, const DocumentOutcome& outcome);
+
+    CWirelarkApp();
+    explicit CWirelarkApp(Seams seams, QObject* parent = nullptr);
+    ~CWirelarkApp() override;
+
+    // Creates the frame and handles the command line (arguments without the program's name);
+    // false means the program ends.
+    bool InitInstance(const QStringList& arguments);
+
+    CMainFrame* GetMainFrame() const { return m_pFrame.get(); }
+    CWirelarkDoc& GetDocument() { return m_doc; }
+    const CRecentFileList& RecentFiles() const { return m_recentFiles; }
+
+    // The document commands.
+    bool OnFileNew();
+    bool OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    bool OnOpenRecentFile(int index);
+    void OnAppAbout();
+    // Opens a file as Open does after its dialog: asks to save a modified document first.
+    bool OpenDocumentFile(const QString& path);
+    // One after the other, so that the last is left open.
+    void OpenDroppedFiles(const QStringList& paths);
+    // Asks to save a modified document; false when the user cancelled or the save failed.
+    bool SaveModified();
+
+private:
+    void ConnectCommands();
+    bool DoSave(const QString& path);
+    void UpdateTitle();
+    void AddToRecentFiles(const QString& path);
+    void ShowMessage(const QString& text, MessageIcon icon = MessageIcon::Warning);
+
+    std::unique_ptr<IMessageSink> m_pOwnMessages;
+    IMessageSink* m_pMessages;
+    Seams m_seams;
+    CWirelarkDoc m_doc;
+    CRecentFileList m_recentFiles;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+}  // namespace wirelark
