@@ -1,0 +1,82 @@
+// Time texts shared by the intake and the file readers: the fast formatter agrees with
+// FormatTimeText, and texts read back to the time of day they show.
+#include <gtest/gtest.h>
+
+#include "store/progress.h"
+#include "store/time_text.h"
+
+namespace wirelark {
+namespace {
+
+TEST(PcapTimeText, FormatterAgreesWithFormatTimeTextAcrossSecondsAndOddFractions) {
+    CTimeTextFormatter formatter;
+    const timeval cases[] = {{1'700'000'000, 7},         {1'700'000'000, 250'000},
+                             {1'700'000'000, 999'999},   {1'700'000'001, 0},
+                             {1'700'000'001, 1'234'567}, {1'700'000'001, -5},
+                             {1'700'003'600, 12},        {0, 1},
+                             {1'700'000'000, 100}};
+    for (const timeval& t : cases) {
+        SCOPED_TRACE(t.tv_usec);
+        EXPECT_EQ(formatter.Format(t), FormatTimeText(t));
+    }
+    EXPECT_EQ(FormatTimeText(timeval{1'700'000'001, -5}).substr(8), ",-005 ");
+}
+
+TEST(PcapTimeText, ParsesWhatTheIntakeWritesAndRefusesTheRest) {
+    struct CCase {
+        const char* text;
+        bool bValid;
+        CTimeOfDay time;
+    };
+    for (const CCase& c : {CCase{"10:00:00,007 ", true, {10, 0, 0, 7}},
+                           CCase{"23:59:59,999999 ", true, {23, 59, 59, 999'999}},
+                           CCase{"00:00:01,000", true, {0, 0, 1, 0}},
+                           CCase{"12:34:56,1234567 ", true, {12, 34, 56, 1'234'567}},
+                           CCase{"", false, {}}, CCase{"24:00:00,000 ", false, {}},
+                           CCase{"10:60:00,000 ", false, {}}, CCase{"10:00:00,", false, {}},
+                           CCase{"10:00:00.000 ", false, {}}, CCase{"1a:00:00,000 ", false, {}},
+                           CCase{"10:00:00,0x0 ", false, {}}, CCase{",007 ", false, {}}}) {
+        SCOPED_TRACE(c.text);
+        const auto time = ParseTimeText(c.text);
+        ASSERT_EQ(time.has_value(), c.bValid);
+        if (time) {
+            EXPECT_EQ(time->hours, c.time.hours);
+            EXPECT_EQ(time->minutes, c.time.minutes);
+            EXPECT_EQ(time->seconds, c.time.seconds);
+            EXPECT_EQ(time->microseconds, c.time.microseconds);
+        }
+    }
+}
+
+TEST(PcapTimeText, ProgressReporterCallsAtStartInStepsAndAtTheEndAndStopsWhenCancelled) {
+    std::vector<std::uint64_t> seen;
+    const ProgressCallback callback = [&seen](std::uint64_t done, std::uint64_t total) {
+        EXPECT_EQ(total, 10'000u);
+        seen.push_back(done);
+        return done < 5'000;
+    };
+    CProgressReporter reporter(callback, 10'000);
+    std::uint64_t stoppedAt = 0;
+    for (std::uint64_t i = 0; i <= 10'000; ++i) {
+        if (!reporter.Advance(i)) {
+            stoppedAt = i;
+            break;
+        }
+    }
+    EXPECT_EQ(seen.front(), 0u);
+    EXPECT_GT(seen.size(), 200u);
+    EXPECT_LT(seen.size(), 300u);
+    EXPECT_GE(stoppedAt, 5'000u);
+    EXPECT_LT(stoppedAt, 5'100u);
+    EXPECT_TRUE(reporter.IsCancelled());
+    EXPECT_FALSE(reporter.Advance(10'000));
+    EXPECT_EQ(seen.back(), stoppedAt);
+
+    // Without a callback nothing is ever cancelled.
+    CProgressReporter silent(ProgressCallback{}, 10);
+    EXPECT_TRUE(silent.Advance(3));
+    EXPECT_TRUE(silent.Finish());
+}
+
+}  // namespace
+}  // namespace wirelark
