@@ -1,5 +1,5 @@
-// wirelark-dump: shows a capture file without a display, as the packet list's rows or as one
-// packet's explorer tree with the byte range of each line.
+// wirelark-dump: shows a capture file (Lark, pcap or pcapng) without a display, as the packet
+// list's rows or as one packet's explorer tree with the byte range of each line.
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -19,8 +19,9 @@ namespace {
 using namespace wirelark;
 
 constexpr char kUsage[] =
-    "usage: wirelark-dump FILE.cap\n"
-    "       wirelark-dump --tree N FILE.cap\n"
+    "usage: wirelark-dump FILE\n"
+    "       wirelark-dump --tree N FILE\n"
+    "FILE is a Lark capture (.cap) or a pcap or pcapng file, recognised by its content.\n"
     "Prints one line per stored packet with the eight list columns separated by tabs, or\n"
     "with --tree the explorer tree of packet N: one line per node, indented by level, with\n"
     "its icon index in brackets and, after a tab, the bytes the line stands for.\n";
@@ -142,7 +143,10 @@ int main(int argc, char** argv) {
     CWirelarkDoc doc;
     const DocumentOutcome outcome = doc.OnOpenDocument(options.path);
     if (!outcome.Succeeded()) {
-        if (outcome.error == DocumentError::UnexpectedFormat) {
+        if (outcome.error == DocumentError::UnsupportedLinkType) {
+            std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
+                         outcome.reason.c_str());
+        } else if (outcome.error == DocumentError::UnexpectedFormat) {
             std::fprintf(stderr, "wirelark-dump: %s is not a capture file or is damaged (%s)\n",
                          options.path.c_str(), outcome.reason.c_str());
         } else {
@@ -150,6 +154,10 @@ int main(int argc, char** argv) {
                          outcome.reason.empty() ? "unknown error" : outcome.reason.c_str());
         }
         return 1;
+    }
+    if (!outcome.warning.empty()) {
+        std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
+                     outcome.warning.c_str());
     }
 
     const int status = options.treeNumber ? PrintTree(doc, *options.treeNumber, options.path)

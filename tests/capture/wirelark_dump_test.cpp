@@ -12,6 +12,7 @@
 
 #include "store/wirelark_doc.h"
 #include "support/frame_builder.h"
+#include "support/pcap_files.h"
 #include "support/store_files.h"
 
 namespace wirelark {
@@ -132,6 +133,41 @@ TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
         EXPECT_FALSE(run.err.empty()) << c.arguments;
         EXPECT_TRUE(run.out.empty()) << c.arguments;
     }
+}
+
+TEST_F(WirelarkDump, PrintsTheSameRowsAndTreesForAPcapAsForTheEquivalentLarkFile) {
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_capture).Succeeded());
+    const std::string pcap = m_folder.File("three.pcap");
+    ASSERT_TRUE(doc.SaveFile(pcap, CaptureFileFormat::Pcap).Succeeded());
+    ASSERT_NE(test::ReadWholeFile(pcap), test::ReadWholeFile(m_capture));
+
+    const CRun fromLark = Run(m_capture);
+    const CRun fromPcap = Run(pcap);
+    EXPECT_EQ(fromPcap.status, 0) << fromPcap.err;
+    EXPECT_EQ(fromPcap.out.size(), 3u);
+    EXPECT_EQ(fromPcap.out, fromLark.out);
+    EXPECT_EQ(Run("--tree 1 " + pcap).out, Run("--tree 1 " + m_capture).out);
+}
+
+TEST_F(WirelarkDump, RefusesOtherLinkTypesByNameAndWarnsAboutACutFile) {
+    const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
+    const std::vector<test::CPcapPacket> packets = {{1'700'000'000, 7, 60, frame},
+                                                    {1'700'000'001, 8, 60, frame}};
+    test::WriteWholeFile(m_folder.File("sll.pcap"),
+                         test::MakePcap(packets, {false, false, test::kLinkLinuxSll}));
+    const CRun refused = Run(m_folder.File("sll.pcap"));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("LINUX_SLL"), std::string::npos) << refused.err;
+    EXPECT_TRUE(refused.out.empty());
+
+    std::vector<std::uint8_t> cut = test::MakePcap(packets);
+    cut.resize(cut.size() - 10);
+    test::WriteWholeFile(m_folder.File("cut.pcap"), cut);
+    const CRun partial = Run(m_folder.File("cut.pcap"));
+    EXPECT_EQ(partial.status, 0);
+    EXPECT_EQ(partial.out.size(), 1u);
+    EXPECT_NE(partial.err.find("after packet 1"), std::string::npos) << partial.err;
 }
 
 }  // namespace
