@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "toolkit/profile.h"
 
@@ -52,6 +53,13 @@ CHexCtrl::CHexCtrl(QWidget* parent, bool bScrolling)
       m_font(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
       m_bScrolling(bScrolling),
       m_background(CProfile::GetProfileColor(QStringLiteral("OutputBk"), kDefaultBackground)) {
+    // Fixed-pitch fonts may advance by a fraction of a pixel; spacing each character out to a
+    // whole cell keeps every digit on the cell grid that the layout and the outline use.
+    const QFontMetricsF metrics(m_font);
+    const qreal advance = metrics.horizontalAdvance(QLatin1Char('0'));
+    m_cellWidth = std::max(static_cast<int>(std::ceil(advance - 0.01)), 1);
+    m_font.setLetterSpacing(QFont::AbsoluteSpacing, m_cellWidth - advance);
+    m_lineHeight = std::max(QFontMetrics(m_font).height(), 1);
     setObjectName(QStringLiteral("CHexCtrl"));
     setFrameShape(QFrame::NoFrame);
     setFont(m_font);
@@ -105,12 +113,11 @@ void CHexCtrl::SetHighlight(int first, int last) {
 }
 
 CHexLayout CHexCtrl::CurrentLayout() const {
-    const QFontMetrics metrics(m_font);
     CHexLayoutInput input;
     input.clientWidth = viewport()->width();
     input.clientHeight = viewport()->height();
-    input.cellWidth = metrics.horizontalAdvance(QLatin1Char('0'));
-    input.lineHeight = metrics.height();
+    input.cellWidth = m_cellWidth;
+    input.lineHeight = m_lineHeight;
     input.scrolling = m_bScrolling;
     input.length = m_data.size();
     input.topRow = m_topRow;

@@ -57,6 +57,8 @@ private:
     void PaintCharColumn(QPainter& painter, const CHexLayout& layout) const;
 
     QFont m_font;
+    int m_cellWidth = 1;
+    int m_lineHeight = 1;
     std::vector<std::uint8_t> m_data;
     std::uint32_t m_topRow = 0;
     int m_highlightFirst = -1;
