@@ -38,6 +38,8 @@ QFont MakeFont(const QFont& listFont, const FontSpec& spec, int dpiY) {
     font.setPixelSize(std::max((spec.points * dpiY + 36) / 72, 1));
     font.setWeight(spec.weight);
     font.setItalic(false);
+    // File names such as "office.cap" must print letter by letter, not with ligatures.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
