@@ -352,5 +352,13 @@ TEST_F(ListPrinterTest, PreviewShowsEveryPageOfTheJob) {
     EXPECT_EQ(shown, 3);
 }
 
+TEST_F(ListPrinterTest, UnknownPrinterNameLeavesThePrinterAsItWas) {
+    QPrinter printer;
+    MakePdfPrinter(printer, PdfPath(), 300);
+    EXPECT_FALSE(SelectNamedPrinter(printer, "no such printer on this machine"));
+    EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(printer.outputFileName(), PdfPath());
+}
+
 }  // namespace
 }  // namespace wirelark
