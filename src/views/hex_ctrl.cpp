@@ -62,6 +62,8 @@ CHexCtrl::CHexCtrl(QWidget* parent, bool bScrolling)
     m_lineHeight = std::max(QFontMetrics(m_font).height(), 1);
     setObjectName(QStringLiteral("CHexCtrl"));
     setFrameShape(QFrame::NoFrame);
+    // The dump takes no keyboard input; it moves only with its scroll bar.
+    setFocusPolicy(Qt::NoFocus);
     setFont(m_font);
     viewport()->setFont(m_font);
     viewport()->setCursor(Qt::ArrowCursor);

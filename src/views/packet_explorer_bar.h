@@ -3,6 +3,10 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "views/packet_tree_ctrl.h"
 
@@ -16,6 +20,18 @@ public:
 
     explicit CPacketExplorerBar(QWidget* parent = nullptr);
 
+    // Passed on unchanged to the tree control.
+    void BuildPacketTree(int number, const std::vector<std::uint16_t>& words) {
+        m_tree.BuildPacketTree(number, words);
+    }
+    void BuildPacketTree(int number, std::span<const std::uint8_t> bytes) {
+        m_tree.BuildPacketTree(number, bytes);
+    }
+    void ClearPacketTree() { m_tree.ClearPacketTree(); }
+    void ExpandPacketTree() { m_tree.ExpandPacketTree(); }
+    void SetFieldRangeLookup(FieldRangeLookup lookup) {
+        m_tree.SetFieldRangeLookup(std::move(lookup));
+    }
     // Reads the tree's colours from the profile again and repaints it.
     void ApplyColors() { m_tree.ApplyColors(); }
 

@@ -162,6 +162,8 @@ TEST_F(HexCtrlTest, ScrollBarCoversAllRowsAndMovesByLinePageAndThumb) {
     bar->setSliderPosition(42);  // dragging the thumb
     EXPECT_EQ(hex.TopRow(), 42u);
     EXPECT_EQ(hex.CurrentLayout().FirstByteShown(), 42u * 16);
+    QApplication::processEvents();
+    SaveGrab(hex.grab().toImage(), "hex_ctrl_scrolled");
 }
 
 TEST_F(HexCtrlTest, ShortPacketHasNoScrollBarAndResizingClampsTheTopRow) {

@@ -352,7 +352,13 @@ TEST_F(PacketTreeCtrlTest, ExplorerPageHoldsTheTreeWithTheProfileColours) {
     bar.ApplyColors();
     EXPECT_EQ(bar.TreeCtrl().palette().color(QPalette::Base), QColor(0x80, 0x00, 0x00));
 
-    bar.TreeCtrl().BuildPacketTree(1, std::span<const std::uint8_t>(m_frames[0]));
+    bar.BuildPacketTree(1, Words(m_frames[0]));
+    QApplication::processEvents();
+    EXPECT_EQ(bar.TreeCtrl().topLevelItem(0)->text(0), "Packet Number:1");
+    bar.ClearPacketTree();
+    EXPECT_EQ(bar.TreeCtrl().topLevelItemCount(), 0);
+    bar.BuildPacketTree(3, std::span<const std::uint8_t>(m_frames[2]));
+    bar.TreeCtrl().setCurrentItem(bar.TreeCtrl().NetworkNode()->child(4));
     QApplication::processEvents();
     SaveGrab(bar.grab().toImage(), "packet_explorer_page");
 }
