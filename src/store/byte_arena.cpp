@@ -1,6 +1,11 @@
 // Chunked byte allocator behind the document's packet records.
 #include "store/byte_arena.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <new>
+
 namespace wirelark {
 
 std::uint8_t* CByteArena::Allocate(std::size_t size) {
@@ -24,6 +29,31 @@ std::uint8_t* CByteArena::Allocate(std::size_t size) {
     m_pFree += size;
     m_freeSize -= size;
     return pBlock;
+}
+
+void CByteArena::Reserve(std::size_t bytes) noexcept {
+    if (bytes <= m_freeSize || bytes <= kChunkSize) {
+        return;
+    }
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[bytes]);
+    if (block == nullptr) {
+        return;
+    }
+    try {
+        m_blocks.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(m_blocks.back().get());
+    const std::uintptr_t first = (begin + page - 1) / page * page;
+    const std::uintptr_t last = (begin + bytes) / page * page;
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+    m_reserved += bytes;
+    m_pFree = m_blocks.back().get();
+    m_freeSize = bytes;
 }
 
 void CByteArena::Clear() noexcept {

@@ -43,6 +43,8 @@ DocumentOutcome CPcapFileReader::Open(int fd, bool bNanosecond) {
         ::close(own);
         return {DocumentError::CannotOpen, error, std::strerror(error), {}};
     }
+    // Fewer, larger reads than the stream's default of one page.
+    std::setvbuf(stream, nullptr, _IOFBF, std::size_t{1} << 20);
     char errorText[PCAP_ERRBUF_SIZE] = "";
     m_pcap = pcap_fopen_offline_with_tstamp_precision(
         stream, bNanosecond ? PCAP_TSTAMP_PRECISION_NANO : PCAP_TSTAMP_PRECISION_MICRO, errorText);

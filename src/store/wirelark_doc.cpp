@@ -419,6 +419,9 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         return outcome;
     }
     const bool bNanosecond = reader.IsNanosecond();
+    // A packet's time text is about as long as its header in the file, so the records need
+    // about the file's size.
+    m_arena.Reserve(static_cast<std::size_t>(size));
     CProgressReporter reporter(progress, size);
     CTimeTextFormatter formatter;
     int number = 0;

@@ -1,0 +1,128 @@
+// Opening a 100 MB pcap file as a document beside reading the same packets with a bare
+// pcap_next_ex loop, in the same run and on the same (cached) file; target: within 2 times.
+#include <pcap/pcap.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "store/wirelark_doc.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::size_t kFileBytes = 100'000'000;
+constexpr int kRounds = 3;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+}
+
+// A little-endian microsecond pcap of Ethernet frames cycling through `sizes`, a thousand a
+// second; returns the packet count.
+std::size_t WritePcap(const std::string& path, const std::vector<std::uint32_t>& sizes) {
+    std::vector<std::uint8_t> out;
+    out.reserve(kFileBytes + 2048);
+    for (const std::uint32_t word : {0xA1B2C3D4u, 0x00040002u, 0u, 0u, 262144u, 1u}) {
+        PutU32(out, word);
+    }
+    std::size_t packets = 0;
+    std::uint64_t micros = 1'700'000'000ull * 1'000'000;
+    while (out.size() < kFileBytes) {
+        const std::uint32_t size = sizes[packets % sizes.size()];
+        PutU32(out, static_cast<std::uint32_t>(micros / 1'000'000));
+        PutU32(out, static_cast<std::uint32_t>(micros % 1'000'000));
+        PutU32(out, size);
+        PutU32(out, size);
+        for (std::uint32_t i = 0; i < size; ++i) {
+            out.push_back(static_cast<std::uint8_t>(i * 7 + packets));
+        }
+        micros += 1000;
+        ++packets;
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(out.data(), 1, out.size(), file) != out.size()) {
+        std::perror("writing the bench file");
+        std::exit(1);
+    }
+    std::fclose(file);
+    return packets;
+}
+
+double BareLoop(const std::string& path, std::size_t& packets) {
+    char error[PCAP_ERRBUF_SIZE];
+    const Clock::time_point start = Clock::now();
+    pcap_t* pcap = pcap_open_offline(path.c_str(), error);
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    std::uint64_t checksum = 0;
+    packets = 0;
+    while (pcap_next_ex(pcap, &header, &data) == 1) {
+        checksum += header->caplen + data[0];
+        ++packets;
+    }
+    pcap_close(pcap);
+    const double seconds = SecondsSince(start);
+    if (checksum == 0) {
+        std::puts("(no packets)");
+    }
+    return seconds;
+}
+
+double OpenDocument(const std::string& path, std::size_t& packets) {
+    wirelark::CWirelarkDoc doc;
+    const Clock::time_point start = Clock::now();
+    const wirelark::DocumentOutcome outcome = doc.OpenFile(path);
+    const double seconds = SecondsSince(start);
+    if (!outcome.Succeeded()) {
+        std::fprintf(stderr, "open failed: %s\n", outcome.reason.c_str());
+        std::exit(1);
+    }
+    packets = doc.GetPacketList().size();
+    return seconds;
+}
+
+void Run(const char* name, const std::vector<std::uint32_t>& sizes,
+         const std::filesystem::path& folder) {
+    const std::string path = (folder / "bench.pcap").string();
+    const std::size_t written = WritePcap(path, sizes);
+    double bare = 1e9;
+    double open = 1e9;
+    std::size_t bareCount = 0;
+    std::size_t openCount = 0;
+    // Warm the page cache once, then take the best of a few rounds of each, interleaved.
+    BareLoop(path, bareCount);
+    for (int round = 0; round < kRounds; ++round) {
+        bare = std::min(bare, BareLoop(path, bareCount));
+        open = std::min(open, OpenDocument(path, openCount));
+    }
+    const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    std::printf("== %s: %zu packets, %.1f MB\n", name, written, megabytes);
+    std::printf("  bare pcap_next_ex loop : %8.3f s  %8.1f MB/s  (%zu packets)\n", bare,
+                megabytes / bare, bareCount);
+    std::printf("  CWirelarkDoc::OpenFile : %8.3f s  %8.1f MB/s  (%zu packets)\n", open,
+                megabytes / open, openCount);
+    std::printf("  ratio open / bare      : %8.2f  (target at most 2.00) %s\n", open / bare,
+                open / bare <= 2.0 ? "ok" : "OVER");
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+
+int main() {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    Run("60-byte frames", {60}, folder);
+    Run("mixed 60/590/1514-byte frames", {60, 590, 1514}, folder);
+    Run("1514-byte frames", {1514}, folder);
+    return 0;
+}
