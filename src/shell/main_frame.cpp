@@ -265,8 +265,6 @@ void CMainFrame::CreateToolBars() {
     m_pAdapterBar = new CAdapterBar(m_pAdapterToolBar);
     m_pAdapterToolBar->addWidget(m_pAdapterBar);
 
-    Action(cmd::kFilterButton)->setMenu(m_pFilterMenu);
-    Action(cmd::kPortsButton)->setMenu(m_pPortMenu);
     const std::pair<QToolButton*, int> bound[] = {
         {m_pAdapterBar->FilterButton(), cmd::kFilterButton},
         {m_pAdapterBar->PortsButton(), cmd::kPortsButton},
@@ -274,6 +272,8 @@ void CMainFrame::CreateToolBars() {
     for (const auto& [button, id] : bound) {
         button->setDefaultAction(Action(id));
     }
+    m_pAdapterBar->FilterButton()->setMenu(m_pFilterMenu);
+    m_pAdapterBar->PortsButton()->setMenu(m_pPortMenu);
     m_pAdapterBar->FilterButton()->setPopupMode(QToolButton::InstantPopup);
     m_pAdapterBar->PortsButton()->setPopupMode(QToolButton::InstantPopup);
     // Flat buttons: the menu opens on a click, without an arrow squeezed beside the text.

@@ -203,6 +203,9 @@ bool CWirelarkApp::OpenDocumentFile(const QString& path) {
         return false;
     }
     AddToRecentFiles(path);
+    if (!outcome.warning.empty()) {
+        ShowMessage(QString::fromStdString(outcome.warning));
+    }
     return true;
 }
 

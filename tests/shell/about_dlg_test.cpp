@@ -1,0 +1,47 @@
+// The About box and its two links.
+#include "shell/about_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include "support/capture_fakes.h"
+
+namespace wirelark {
+namespace {
+
+using test::CRecordingMessageSink;
+
+TEST(AboutDlgTest, LinksOpenTheirAddressesAndTurnPurple) {
+    CRecordingMessageSink messages;
+    CAboutDlg about(messages);
+    EXPECT_EQ(about.windowTitle(), "About Wirelark");
+    QList<QUrl> opened;
+    for (CHyperlinkLabel* link : {about.WebLink(), about.MailLink()}) {
+        link->SetOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->TextColor(), CHyperlinkLabel::UnvisitedColor());
+        EXPECT_EQ(link->toolTip(), link->Address().toString());
+        link->Open();
+        EXPECT_TRUE(link->IsVisited());
+        EXPECT_EQ(link->TextColor(), CHyperlinkLabel::VisitedColor());
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), CHyperlinkLabel::VisitedColor());
+    }
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(CAboutDlg::WebAddress()), QUrl(CAboutDlg::MailAddress())}));
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST(AboutDlgTest, LinkThatCannotBeOpenedSaysSoAndStaysUnvisited) {
+    CRecordingMessageSink messages;
+    CAboutDlg about(messages);
+    about.WebLink()->SetOpener([](const QUrl&) { return false; });
+    about.WebLink()->Open();
+    EXPECT_FALSE(about.WebLink()->IsVisited());
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Unable to open hyperlink:\n\nUnknown Error (0) occurred."});
+    EXPECT_EQ(messages.Icons(), std::vector<MessageIcon>{MessageIcon::Warning});
+}
+
+}  // namespace
+}  // namespace wirelark

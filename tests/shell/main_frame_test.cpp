@@ -1,0 +1,411 @@
+// The main frame: menus and command ids, filter flags and their check marks, status panes, the
+// adapter box, bar toggles, help and the product page, command hooks and dropped files.
+#include "shell/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+
+#include "support/capture_fakes.h"
+#include "shell/adapter_bar.h"
+#include "shell/adapter_combo.h"
+#include "shell/command_ids.h"
+
+namespace wirelark {
+namespace {
+
+using test::CFakeDeviceSource;
+using test::CRecordingMessageSink;
+
+// One entry per menu item: "-" for a separator, ">title" for a submenu, otherwise the text,
+// a tab and the shortcut when there is one, and the command id.
+QStringList Describe(const QMenu* menu) {
+    QStringList items;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            items << QStringLiteral("-");
+        } else if (action->menu() != nullptr) {
+            items << QStringLiteral(">") + action->menu()->title();
+        } else if (action->isVisible()) {
+            QString text = action->text();
+            if (!action->shortcut().isEmpty()) {
+                text += '\t' + action->shortcut().toString();
+            }
+            items << QStringLiteral("%1 (%2)").arg(text).arg(action->data().toInt());
+        }
+    }
+    return items;
+}
+
+QList<int> CheckedIds(const QMenu* menu) {
+    QList<int> ids;
+    for (QAction* action : menu->actions()) {
+        if (action->isChecked()) {
+            ids << action->data().toInt();
+        }
+    }
+    return ids;
+}
+
+class MainFrameTest : public testing::Test {
+protected:
+    MainFrameTest() : m_frame(&m_messages, &m_devices) {
+        m_frame.SetUrlOpener([this](const QUrl& url) {
+            m_opened << url;
+            return true;
+        });
+    }
+
+    CRecordingMessageSink m_messages;
+    CFakeDeviceSource m_devices;
+    CMainFrame m_frame;
+    QList<QUrl> m_opened;
+};
+
+TEST_F(MainFrameTest, MenusHaveTheirTextsIdsSeparatorsAndShortcutsInOrder) {
+    struct Expected {
+        QMenu* menu;
+        QString title;
+        QStringList items;
+    };
+    const Expected menus[] = {
+        {m_frame.FileMenu(),
+         "&File",
+         {"&New\tCtrl+N (57600)", "&Open...\tCtrl+O (57601)", "&Save\tCtrl+S (57603)",
+          "Save &As... (57604)", "-", "&Print...\tCtrl+P (57607)", "Print Pre&view (57609)",
+          "P&rint Setup... (57606)", "-", "Recent File (57616)", "-", "E&xit (57665)"}},
+        {m_frame.ViewMenu(),
+         "&View",
+         {"&Toolbar (59392)", "&Status Bar (59393)", "-", "Packet Explorer (32788)",
+          "Packet Output (32789)"}},
+        {m_frame.ToolsMenu(), "&Tools", {"&Setup (32780)", "-", ">Pachet Filter"}},
+        {m_frame.PacketFilterMenu(),
+         "Pachet Filter",
+         {"ARP (32783)", "ICMP (32784)", "TCP (32785)", "UDP (32786)", "Others... (32787)"}},
+        {m_frame.HelpMenu(), "&Help", {"&Help (57670)", "-", "&About Wirelark... (57664)"}},
+        {m_frame.FilterMenu(),
+         "FILTER",
+         {"&ARP (32775)", "&ICMP (32776)", "&TCP (32777)", "&UDP (32778)", "&Others (32779)"}},
+        {m_frame.PortMenu(),
+         "PORT",
+         {"CAPTURE ONLY HTTP PACKETS (32790)", "CAPTURE ONLY SMTP PACKETS (32791)",
+          "CAPTURE ONLY POP3 PACKETS (32792)", "CAPTURE ONLY FTP PACKETS (32793)",
+          "CAPTURE ONLY TELNET PACKETS (32794)"}},
+    };
+    for (const Expected& expected : menus) {
+        ASSERT_NE(expected.menu, nullptr) << expected.title.toStdString();
+        EXPECT_EQ(expected.menu->title(), expected.title);
+        EXPECT_EQ(Describe(expected.menu), expected.items) << expected.title.toStdString();
+    }
+    QStringList bar;
+    for (QAction* action : m_frame.menuBar()->actions()) {
+        bar << action->text();
+    }
+    EXPECT_EQ(bar, (QStringList{"&File", "&View", "&Tools", "&Help"}));
+}
+
+TEST_F(MainFrameTest, ToolbarButtonsComeInOrderWithoutToolTipsAndBeforeTheAdapterBar) {
+    QList<int> ids;
+    for (QAction* action : m_frame.ToolBar()->actions()) {
+        ids << (action->isSeparator() ? 0 : action->data().toInt());
+    }
+    EXPECT_EQ(ids, (QList<int>{32771, 32772, 0, 57600, 57601, 57603, 0, 57607, 0, 32773, 0,
+                               57664}));
+    QWidget* start = m_frame.ToolBar()->widgetForAction(m_frame.Action(cmd::kCaptureStart));
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), start->mapToGlobal(QPoint(2, 2)));
+    m_frame.show();
+    QCoreApplication::sendEvent(start, &tip);
+    EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+    QCoreApplication::sendEvent(m_frame.AdapterBar()->ProductButton(), &tip);
+    EXPECT_EQ(QToolTip::text(), CMainFrame::ProductAddress()) << "the product button has one";
+    QToolTip::hideText();
+
+    const QList<QToolBar*> bars = m_frame.findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    EXPECT_EQ(m_frame.toolBarArea(m_frame.ToolBar()), Qt::TopToolBarArea);
+    EXPECT_EQ(m_frame.toolBarArea(m_frame.AdapterToolBar()), Qt::TopToolBarArea);
+    EXPECT_EQ(m_frame.AdapterToolBar()->widgetForAction(m_frame.AdapterToolBar()->actions()[0]),
+              m_frame.AdapterBar());
+    EXPECT_EQ(m_frame.AdapterBar()->FilterButton()->text(), "Packet Filter");
+    EXPECT_EQ(m_frame.AdapterBar()->PortsButton()->text(), "Ports");
+    EXPECT_EQ(m_frame.AdapterBar()->ProductButton()->text(), "Wirelark");
+    EXPECT_EQ(m_frame.AdapterBar()->ProductButton()->toolTip(), CMainFrame::ProductAddress());
+    EXPECT_EQ(m_frame.AdapterBar()->FilterButton()->menu(), m_frame.FilterMenu());
+    EXPECT_EQ(m_frame.AdapterBar()->PortsButton()->menu(), m_frame.PortMenu());
+}
+
+TEST_F(MainFrameTest, OnlyOthersIsCheckedAtStartInBothFilterMenusAndNothingInPort) {
+    m_frame.UpdateCommandUI();
+    m_frame.OnFilterMenu(m_frame.FilterMenu());
+    m_frame.OnPortMenu(m_frame.PortMenu());
+    EXPECT_EQ(CheckedIds(m_frame.PacketFilterMenu()), QList<int>{cmd::kToolsOthers});
+    EXPECT_EQ(CheckedIds(m_frame.FilterMenu()), QList<int>{cmd::kFilterOthers});
+    EXPECT_TRUE(CheckedIds(m_frame.PortMenu()).isEmpty());
+    EXPECT_EQ(m_frame.IsOthersFiltered(), 1);
+    EXPECT_EQ(m_frame.IsPortFilterOn(), 0);
+}
+
+TEST_F(MainFrameTest, ToggleFromEitherMenuShowsInTheOtherAndSetsTheFlag) {
+    struct Case {
+        int toggled;   // the command used
+        int mirrored;  // the item of the other menu that must follow
+        int (CMainFrame::*flag)() const;
+    };
+    const Case cases[] = {
+        {32775, 32783, &CMainFrame::IsArpFiltered},   {32776, 32784, &CMainFrame::IsIcmpFiltered},
+        {32777, 32785, &CMainFrame::IsTcpFiltered},   {32778, 32786, &CMainFrame::IsUdpFiltered},
+        {32779, 32787, &CMainFrame::IsOthersFiltered}, {32783, 32775, &CMainFrame::IsArpFiltered},
+        {32784, 32776, &CMainFrame::IsIcmpFiltered},  {32785, 32777, &CMainFrame::IsTcpFiltered},
+        {32786, 32778, &CMainFrame::IsUdpFiltered},   {32787, 32779, &CMainFrame::IsOthersFiltered},
+    };
+    for (const Case& c : cases) {
+        const int before = (m_frame.*c.flag)();
+        m_frame.Action(c.toggled)->trigger();
+        emit m_frame.PacketFilterMenu()->aboutToShow();
+        emit m_frame.FilterMenu()->aboutToShow();
+        EXPECT_EQ((m_frame.*c.flag)(), before == 0 ? 1 : 0) << c.toggled;
+        EXPECT_EQ(m_frame.Action(c.mirrored)->isChecked(), before == 0) << c.toggled;
+        EXPECT_EQ(m_frame.Action(c.toggled)->isChecked(), before == 0) << c.toggled;
+    }
+}
+
+TEST_F(MainFrameTest, PortPresetsToggleTheirFlagsAndCheckMarks) {
+    int (CMainFrame::*const flags[])() const = {&CMainFrame::IsHttpOnly, &CMainFrame::IsSmtpOnly,
+                                               &CMainFrame::IsPop3Only, &CMainFrame::IsFtpOnly,
+                                               &CMainFrame::IsTelnetOnly};
+    for (int i = 0; i < 5; ++i) {
+        m_frame.Action(cmd::kPortHttp + i)->trigger();
+        emit m_frame.PortMenu()->aboutToShow();
+        EXPECT_EQ((m_frame.*flags[i])(), 1) << i;
+        EXPECT_EQ(CheckedIds(m_frame.PortMenu()).size(), i + 1);
+    }
+    EXPECT_EQ(m_frame.IsPortFilterOn(), 1);
+    for (int i = 0; i < 5; ++i) {
+        m_frame.Action(cmd::kPortHttp + i)->trigger();
+    }
+    emit m_frame.PortMenu()->aboutToShow();
+    EXPECT_EQ(m_frame.IsPortFilterOn(), 0);
+    EXPECT_TRUE(CheckedIds(m_frame.PortMenu()).isEmpty());
+    EXPECT_EQ(m_frame.GetFilterFlags().IsOthersFiltered(), 1) << "protocol flags untouched";
+}
+
+TEST_F(MainFrameTest, StatusPanesShowReadyAndTheCountersWithTheBlankBeforePercent) {
+    EXPECT_EQ(m_frame.PaneText(0), "Ready");
+    for (int pane = 1; pane <= 3; ++pane) {
+        EXPECT_EQ(m_frame.PaneText(pane), "") << pane;
+    }
+    m_frame.SetBufferPane(42);
+    m_frame.SetFilteredPane(7);
+    m_frame.SetCapturedPane(12345);
+    EXPECT_EQ(m_frame.PaneText(1), "Buffer: 42 %");
+    EXPECT_EQ(m_frame.PaneText(2), "Filtered: 7");
+    EXPECT_EQ(m_frame.PaneText(3), "Captured: 12345");
+    m_frame.SetBufferPane(0);
+    EXPECT_EQ(m_frame.PaneText(1), "Buffer: 0 %");
+
+    // A menu prompt covers "Ready" while shown.
+    QStatusTipEvent prompt(m_frame.Action(cmd::kFileNew)->statusTip());
+    QCoreApplication::sendEvent(&m_frame, &prompt);
+    EXPECT_EQ(m_frame.PaneText(0), "Create a new document");
+    QStatusTipEvent cleared{QString()};
+    QCoreApplication::sendEvent(&m_frame, &cleared);
+    EXPECT_EQ(m_frame.PaneText(0), "Ready");
+}
+
+TEST_F(MainFrameTest, AdapterBoxIsFilledInOrderWithTheFirstSelected) {
+    EXPECT_EQ(m_frame.GetSelectedAdapter(), "") << "empty box, no selection";
+    m_frame.FillAdapterBox({"eth0", "Wireless adapter", "lo"});
+    CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(1), "Wireless adapter");
+    EXPECT_EQ(m_frame.GetSelectedAdapter(), "eth0");
+    box->setCurrentIndex(2);
+    EXPECT_EQ(m_frame.GetSelectedAdapter(), "lo");
+
+    m_frame.FillAdapterBox({});
+    EXPECT_EQ(box->count(), 0);
+    EXPECT_EQ(m_frame.GetSelectedAdapter(), "");
+}
+
+TEST_F(MainFrameTest, AdapterBoxIsFilledFromTheCaptureEngineOrStaysEmptyWithItsMessage) {
+    m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
+    m_frame.FillAdaptersFromCaptureEngine();
+    EXPECT_EQ(m_frame.AdapterBar()->AdapterBox()->count(), 2);
+    EXPECT_EQ(m_frame.GetSelectedAdapter(), "eth0");
+
+    CFakeDeviceSource none;
+    CRecordingMessageSink messages;
+    CMainFrame empty(&messages, &none);
+    empty.FillAdaptersFromCaptureEngine();
+    EXPECT_EQ(empty.AdapterBar()->AdapterBox()->count(), 0);
+    EXPECT_EQ(empty.GetSelectedAdapter(), "");
+    EXPECT_FALSE(messages.Texts().empty());
+}
+
+TEST_F(MainFrameTest, AdapterEntriesAreTwentyPixelsHigh) {
+    m_frame.FillAdapterBox({"eth0"});
+    CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
+    const QSize size = box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0));
+    EXPECT_EQ(size, QSize(100, 20));
+}
+
+TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPagesAndDefaultPlaces) {
+    EXPECT_EQ(m_frame.ExplorerBar()->windowTitle(), "Packet explorer");
+    EXPECT_EQ(m_frame.OutputBar()->windowTitle(), "Output");
+    EXPECT_EQ(m_frame.dockWidgetArea(m_frame.ExplorerBar()), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(m_frame.dockWidgetArea(m_frame.OutputBar()), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(m_frame.ExplorerBar()->allowedAreas(), Qt::AllDockWidgetAreas);
+    EXPECT_TRUE(m_frame.OutputBar()->features().testFlag(QDockWidget::DockWidgetFloatable));
+    ASSERT_EQ(m_frame.ExplorerTabs()->count(), 1);
+    EXPECT_EQ(m_frame.ExplorerTabs()->tabText(0), "Packet Explorer");
+    ASSERT_EQ(m_frame.OutputTabs()->count(), 1);
+    EXPECT_EQ(m_frame.OutputTabs()->tabText(0), "Packet Output");
+
+    m_frame.show();
+    EXPECT_EQ(m_frame.ExplorerBar()->width(), CMainFrame::kExplorerWidth);
+    EXPECT_EQ(m_frame.OutputBar()->height(), CMainFrame::kOutputHeight);
+}
+
+TEST_F(MainFrameTest, PagesAndViewCanBeReplaced) {
+    auto* explorer = new QWidget;
+    auto* output = new QWidget;
+    auto* view = new QWidget;
+    m_frame.SetExplorerPage(explorer);
+    m_frame.SetOutputPage(output);
+    m_frame.SetView(view);
+    ASSERT_EQ(m_frame.ExplorerTabs()->count(), 1);
+    EXPECT_EQ(m_frame.ExplorerTabs()->widget(0), explorer);
+    EXPECT_EQ(m_frame.ExplorerTabs()->tabText(0), "Packet Explorer");
+    ASSERT_EQ(m_frame.OutputTabs()->count(), 1);
+    EXPECT_EQ(m_frame.OutputTabs()->widget(0), output);
+    EXPECT_EQ(m_frame.GetView(), view);
+}
+
+TEST_F(MainFrameTest, BarTogglesFollowTheWindowsVisibility) {
+    m_frame.show();
+    struct Case {
+        int id;
+        QWidget* bar;
+    };
+    const Case cases[] = {{cmd::kViewToolbar, m_frame.ToolBar()},
+                          {cmd::kViewStatusBar, m_frame.statusBar()},
+                          {cmd::kViewExplorer, m_frame.ExplorerBar()},
+                          {cmd::kViewOutput, m_frame.OutputBar()}};
+    for (const Case& c : cases) {
+        m_frame.UpdateCommandUI();
+        EXPECT_TRUE(m_frame.Action(c.id)->isChecked()) << c.id;
+        m_frame.Action(c.id)->trigger();
+        EXPECT_TRUE(c.bar->isHidden()) << c.id;
+        EXPECT_FALSE(m_frame.Action(c.id)->isChecked()) << c.id;
+        m_frame.Action(c.id)->trigger();
+        EXPECT_FALSE(c.bar->isHidden()) << c.id;
+        // Hidden by other means (a floating bar's close button), the check mark still follows.
+        c.bar->hide();
+        emit m_frame.ViewMenu()->aboutToShow();
+        EXPECT_FALSE(m_frame.Action(c.id)->isChecked()) << c.id;
+        c.bar->show();
+    }
+}
+
+TEST_F(MainFrameTest, CommandsWithoutHandlerAreDisabledAndHooksDecide) {
+    m_frame.UpdateCommandUI();
+    EXPECT_FALSE(m_frame.Action(cmd::kCaptureStart)->isEnabled());
+    EXPECT_FALSE(m_frame.Action(cmd::kSetup)->isEnabled());
+    EXPECT_TRUE(m_frame.Action(cmd::kFilterButton)->isEnabled());
+    EXPECT_TRUE(m_frame.Action(cmd::kHelp)->isEnabled());
+
+    int started = 0;
+    bool capturing = false;
+    m_frame.SetCommandHook(cmd::kCaptureStart,
+                           {[&] { ++started; }, [&] { return !capturing; }});
+    EXPECT_TRUE(m_frame.Action(cmd::kCaptureStart)->isEnabled());
+    m_frame.Action(cmd::kCaptureStart)->trigger();
+    EXPECT_EQ(started, 1);
+    capturing = true;
+    m_frame.UpdateCommandUI();
+    EXPECT_FALSE(m_frame.Action(cmd::kCaptureStart)->isEnabled());
+    m_frame.OnCommand(cmd::kCaptureStart);
+    EXPECT_EQ(started, 1) << "a disabled command does not run";
+}
+
+TEST_F(MainFrameTest, PrintingCommandsSayPrintingIsNotAvailable) {
+    for (const int id : {cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
+        m_frame.Action(id)->trigger();
+    }
+    const auto texts = m_messages.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    for (const std::string& text : texts) {
+        EXPECT_EQ(text, CMainFrame::PrintingUnavailableText().toStdString());
+    }
+}
+
+TEST_F(MainFrameTest, ProductButtonOpensTheWebPageAndMissingManualOpensNothing) {
+    m_frame.AdapterBar()->ProductButton()->click();
+    ASSERT_EQ(m_opened.size(), 1);
+    EXPECT_EQ(m_opened[0], QUrl(CMainFrame::ProductAddress()));
+
+    ASSERT_FALSE(QFileInfo::exists(CMainFrame::ManualPath()));
+    m_frame.Action(cmd::kHelp)->trigger();
+    EXPECT_EQ(m_opened.size(), 1) << "no manual beside the test program";
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+TEST_F(MainFrameTest, HelpOpensTheManualBesideTheProgram) {
+    QFile manual(CMainFrame::ManualPath());
+    ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
+    manual.close();
+    m_frame.Action(cmd::kHelp)->trigger();
+    QFile::remove(CMainFrame::ManualPath());
+    ASSERT_EQ(m_opened.size(), 1);
+    EXPECT_EQ(m_opened[0], QUrl::fromLocalFile(CMainFrame::ManualPath()));
+}
+
+TEST_F(MainFrameTest, DroppedLocalFilesAreReportedInOrder) {
+    m_frame.show();
+    QList<QStringList> dropped;
+    QObject::connect(&m_frame, &CMainFrame::FilesDropped,
+                     [&dropped](const QStringList& paths) { dropped << paths; });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/a.cap"), QUrl("https://example.org/x.cap"),
+                  QUrl::fromLocalFile("/tmp/b.cap")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_frame, &enter);
+    EXPECT_TRUE(enter.isAccepted()) << "local files are welcome";
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&m_frame, &drop);
+    ASSERT_EQ(dropped.size(), 1);
+    EXPECT_EQ(dropped[0], (QStringList{"/tmp/a.cap", "/tmp/b.cap"}));
+}
+
+TEST_F(MainFrameTest, CaptionShowsTheDocumentTitleAndRecentFilesReplaceThePlaceholder) {
+    EXPECT_EQ(m_frame.windowTitle(), "Untitled - Wirelark");
+    m_frame.SetDocumentTitle("a.cap");
+    EXPECT_EQ(m_frame.windowTitle(), "a.cap - Wirelark");
+
+    EXPECT_FALSE(m_frame.Action(cmd::kFileMru1)->isEnabled()) << "greyed placeholder";
+    m_frame.SetCommandHook(cmd::kFileMru1, {[] {}, {}});
+    m_frame.SetCommandHook(cmd::kFileMru1 + 1, {[] {}, {}});
+    m_frame.SetRecentFileTexts({"&1 /tmp/b.cap", "&2 /tmp/a.cap"});
+    const QStringList items = Describe(m_frame.FileMenu());
+    EXPECT_TRUE(items.contains("&1 /tmp/b.cap (57616)"));
+    EXPECT_TRUE(items.contains("&2 /tmp/a.cap (57617)"));
+    EXPECT_FALSE(items.contains("Recent File (57616)"));
+    EXPECT_TRUE(m_frame.Action(cmd::kFileMru1)->isEnabled());
+}
+
+}  // namespace
+}  // namespace wirelark

@@ -1,0 +1,337 @@
+// The application: command line, document commands with their prompts and messages, dropped
+// files, the recent-file list and the empty profile.
+#include "shell/wirelark_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "support/capture_fakes.h"
+#include "shell/command_ids.h"
+#include "shell/command_line_info.h"
+#include "shell/main_frame.h"
+#include "toolkit/profile.h"
+
+namespace wirelark {
+namespace {
+
+using test::CFakeDeviceSource;
+using test::CRecordingMessageSink;
+
+TEST(CommandLineInfoTest, RequestsAreExactWordsAndEverythingElseIsAFile) {
+    using Shell = CCommandLineInfo::Shell;
+    struct Case {
+        QStringList arguments;
+        Shell command;
+        QString file;
+        QString printer;
+    };
+    const Case cases[] = {
+        {{}, Shell::FileNew, "", ""},
+        {{"a.cap"}, Shell::FileOpen, "a.cap", ""},
+        {{"/home/user/a.cap"}, Shell::FileOpen, "/home/user/a.cap", ""},
+        {{"/p"}, Shell::FilePrint, "", ""},
+        {{"/p", "/home/user/a.cap"}, Shell::FilePrint, "/home/user/a.cap", ""},
+        {{"-p", "a.cap"}, Shell::FilePrint, "a.cap", ""},
+        {{"/pt", "a.cap", "Laser", "drv", "lpt1"}, Shell::FilePrintTo, "a.cap", "Laser"},
+        {{"-pt", "a.cap", "Laser"}, Shell::FilePrintTo, "a.cap", "Laser"},
+        {{"/dde"}, Shell::FileDde, "", ""},
+        {{"-dde"}, Shell::FileDde, "", ""},
+        {{"/P"}, Shell::FileOpen, "/P", ""},
+        {{"/print"}, Shell::FileOpen, "/print", ""},
+        {{"/pt"}, Shell::FilePrintTo, "", ""},
+        {{"/p/a.cap"}, Shell::FileOpen, "/p/a.cap", ""},
+        {{"/"}, Shell::FileOpen, "/", ""},
+    };
+    for (const Case& c : cases) {
+        const CCommandLineInfo info = CCommandLineInfo::Parse(c.arguments);
+        const std::string trace = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(info.m_nShellCommand, c.command) << trace;
+        EXPECT_EQ(info.m_strFileName, c.file) << trace;
+        EXPECT_EQ(info.m_strPrinterName, c.printer) << trace;
+    }
+}
+
+class WirelarkAppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_profile.isValid());
+        ASSERT_TRUE(m_files.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_profile.path());
+        m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("lo")};
+    }
+
+    std::unique_ptr<CWirelarkApp> MakeApp() {
+        CWirelarkApp::Seams seams;
+        seams.messages = &m_messages;
+        seams.devices = &m_devices;
+        seams.openFileName = [this] { return m_nextOpen; };
+        seams.saveFileName = [this](const QString& suggested) {
+            m_suggested = suggested;
+            return m_nextSave;
+        };
+        seams.askToSave = [this](const QString& text) {
+            m_questions << text;
+            return m_answer;
+        };
+        return std::make_unique<CWirelarkApp>(seams);
+    }
+
+    // A capture file with `count` packets.
+    QString WriteCapture(const QString& name, int count) {
+        CWirelarkDoc doc;
+        const std::vector<std::uint8_t> frame(60, 0xAB);
+        for (int i = 1; i <= count; ++i) {
+            EXPECT_TRUE(doc.AddPacket(i, frame, 60, "12:00:00"));
+        }
+        const QString path = m_files.filePath(name);
+        EXPECT_TRUE(doc.OnSaveDocument(path.toStdString()).Succeeded());
+        return path;
+    }
+
+    QString WriteGarbage(const QString& name) {
+        const QString path = m_files.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("this is not a capture file at all");
+        return path;
+    }
+
+    QTemporaryDir m_profile;
+    QTemporaryDir m_files;
+    CRecordingMessageSink m_messages;
+    CFakeDeviceSource m_devices;
+    QString m_nextOpen;
+    QString m_nextSave;
+    QString m_suggested;
+    QStringList m_questions;
+    QMessageBox::StandardButton m_answer = QMessageBox::No;
+};
+
+TEST_F(WirelarkAppTest, StartsWithAnUntitledDocumentTheAdaptersAndAnUntouchedEmptyProfile) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    CMainFrame* frame = app->GetMainFrame();
+    EXPECT_EQ(frame->windowTitle(), "Untitled - Wirelark");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->GetSelectedAdapter(), "eth0");
+    EXPECT_EQ(app->RecentFiles().Count(), 0);
+    EXPECT_TRUE(m_messages.Texts().empty());
+
+    struct Default {
+        const char* entry;
+        int value;
+    };
+    for (const Default& d : {Default{"ListViewColor", 0xFFFFFF}, {"ListViewTextColor", 0},
+                             {"WorkSpaceColor", 0xFFFFFF}, {"WorkSpaceTextColor", 0},
+                             {"OutputBk", 12442590}}) {
+        EXPECT_EQ(CProfile::GetProfileInt("Color", d.entry, d.value), d.value) << d.entry;
+    }
+    EXPECT_EQ(CProfile::ColorFromRef(12442590), QColor(222, 219, 189));
+    QSettings profile(QSettings::IniFormat, QSettings::UserScope, "Wirelark", "Wirelark  Light");
+    EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
+}
+
+TEST_F(WirelarkAppTest, FileOnTheCommandLineIsOpened) {
+    const QString path = WriteCapture("first.cap", 3);
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({path}));
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 3u);
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "first.cap - Wirelark");
+    EXPECT_EQ(app->RecentFiles()[0], path);
+}
+
+TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
+    struct Case {
+        QString path;
+        std::string message;
+    };
+    const QString missing = m_files.filePath("missing.cap");
+    const Case cases[] = {
+        {WriteGarbage("garbage.cap"), "Unexpected file format."},
+        {missing, (missing + " was not found.").toStdString()},
+    };
+    for (const Case& c : cases) {
+        CRecordingMessageSink messages;
+        CWirelarkApp::Seams seams;
+        seams.messages = &messages;
+        seams.devices = &m_devices;
+        CWirelarkApp app(seams);
+        EXPECT_FALSE(app.InitInstance({c.path}));
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(app.GetMainFrame()->isVisible());
+    }
+}
+
+TEST_F(WirelarkAppTest, PrintRequestOpensTheFileSaysPrintingIsUnavailableAndEnds) {
+    const QString path = WriteCapture("print.cap", 1);
+    for (const QStringList& arguments :
+         {QStringList{"/p", path}, QStringList{"-pt", path, "Laser", "drv", "port"}}) {
+        CRecordingMessageSink messages;
+        CWirelarkApp::Seams seams;
+        seams.messages = &messages;
+        seams.devices = &m_devices;
+        CWirelarkApp app(seams);
+        EXPECT_FALSE(app.InitInstance(arguments));
+        EXPECT_EQ(app.GetDocument().GetPacketList().size(), 1u);
+        EXPECT_EQ(messages.Texts(),
+                  std::vector<std::string>{CMainFrame::PrintingUnavailableText().toStdString()});
+    }
+}
+
+TEST_F(WirelarkAppTest, DdeRequestStartsWithANewDocument) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({"/dde"}));
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+TEST_F(WirelarkAppTest, TwoDroppedFilesLeaveTheSecondOpen) {
+    const QString first = WriteCapture("one.cap", 1);
+    const QString second = WriteCapture("two.cap", 2);
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    emit app->GetMainFrame()->FilesDropped({first, second});
+    EXPECT_EQ(app->GetDocument().GetPathName(), second.toStdString());
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 2u);
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "two.cap - Wirelark");
+    EXPECT_EQ(app->RecentFiles().Files(), (QStringList{second, first}));
+}
+
+TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstAndSurvivesARestart) {
+    QStringList paths;
+    for (int i = 1; i <= 5; ++i) {
+        paths << WriteCapture(QStringLiteral("f%1.cap").arg(i), i);
+    }
+    {
+        auto app = MakeApp();
+        ASSERT_TRUE(app->InitInstance({}));
+        for (const QString& path : paths) {
+            ASSERT_TRUE(app->OpenDocumentFile(path));
+        }
+        ASSERT_TRUE(app->OpenDocumentFile(paths[2]));  // moves to the front, once
+        EXPECT_EQ(app->RecentFiles().Files(),
+                  (QStringList{paths[2], paths[4], paths[3], paths[1]}));
+    }
+    auto restarted = MakeApp();
+    ASSERT_TRUE(restarted->InitInstance({}));
+    EXPECT_EQ(restarted->RecentFiles().Files(),
+              (QStringList{paths[2], paths[4], paths[3], paths[1]}));
+    QAction* second = restarted->GetMainFrame()->Action(cmd::kFileMru1 + 1);
+    EXPECT_EQ(second->text(), "&2 " + paths[4]);
+    EXPECT_TRUE(second->isEnabled());
+    second->trigger();
+    EXPECT_EQ(restarted->GetDocument().GetPacketList().size(), 5u);
+}
+
+TEST_F(WirelarkAppTest, RecentEntryWhoseFileIsGoneIsReportedAndDropped) {
+    const QString kept = WriteCapture("kept.cap", 1);
+    const QString gone = WriteCapture("gone.cap", 1);
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    ASSERT_TRUE(app->OpenDocumentFile(kept));
+    ASSERT_TRUE(app->OpenDocumentFile(gone));
+    ASSERT_TRUE(QFile::remove(gone));
+    EXPECT_FALSE(app->OnOpenRecentFile(0));
+    EXPECT_EQ(m_messages.Texts(), std::vector<std::string>{(gone + " was not found.").toStdString()});
+    EXPECT_EQ(app->RecentFiles().Files(), QStringList{kept});
+}
+
+TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndCancelKeepsIt) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    const std::vector<std::uint8_t> frame(60, 1);
+    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+
+    m_answer = QMessageBox::Cancel;
+    EXPECT_FALSE(app->OnFileNew());
+    EXPECT_EQ(m_questions, QStringList{"Save changes to Untitled?"});
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 1u);
+    EXPECT_FALSE(app->GetMainFrame()->close()) << "closing is refused too";
+
+    m_answer = QMessageBox::Yes;
+    m_nextSave = m_files.filePath("saved");
+    EXPECT_TRUE(app->OnFileNew());
+    EXPECT_EQ(m_suggested, "Untitled.cap");
+    EXPECT_TRUE(QFile::exists(m_files.filePath("saved.cap"))) << "default extension added";
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
+
+    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+    m_answer = QMessageBox::No;
+    EXPECT_TRUE(app->GetMainFrame()->close());
+}
+
+TEST_F(WirelarkAppTest, SaveKeepsThePathAndAFailedSaveIsReported) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    const std::vector<std::uint8_t> frame(60, 1);
+    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+    m_nextSave = m_files.filePath("kept.cap");
+    ASSERT_TRUE(app->OnFileSave());
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
+    EXPECT_FALSE(app->GetDocument().IsModified());
+    m_nextSave.clear();  // a second Save must not ask for a name
+    EXPECT_TRUE(app->OnFileSave());
+
+    m_nextSave = m_files.filePath("no/such/folder/x.cap");
+    EXPECT_FALSE(app->OnFileSaveAs());
+    ASSERT_EQ(m_messages.Texts().size(), 1u);
+    EXPECT_EQ(m_messages.Texts()[0],
+              (m_nextSave + " contains an invalid path.").toStdString());
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
+}
+
+TEST_F(WirelarkAppTest, OpenCommandUsesTheDialogAndACancelledDialogChangesNothing) {
+    const QString path = WriteCapture("dialog.cap", 2);
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    m_nextOpen.clear();
+    app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
+    m_nextOpen = path;
+    app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
+    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 2u);
+    EXPECT_EQ(CWirelarkApp::FileFilter(), "Lark Files (*.cap)");
+}
+
+DocumentOutcome Outcome(DocumentError error, int errorNumber, const char* reason) {
+    DocumentOutcome outcome;
+    outcome.error = error;
+    outcome.errorNumber = errorNumber;
+    outcome.reason = reason;
+    return outcome;
+}
+
+TEST(WirelarkAppTextTest, ErrorTextsNameTheFileAndTheCause) {
+    struct Case {
+        bool open;
+        DocumentOutcome outcome;
+        QString text;
+    };
+    const Case cases[] = {
+        {true, Outcome(DocumentError::UnexpectedFormat, 0, "bad tag"), "Unexpected file format."},
+        {true, Outcome(DocumentError::CannotOpen, ENOENT, "x"), "/d/a.cap was not found."},
+        {true, Outcome(DocumentError::CannotOpen, EACCES, "x"), "Access to /d/a.cap was denied."},
+        {true,
+         Outcome(DocumentError::CannotOpen, EIO, "Input/output error"),
+         "An unexpected error occurred while reading /d/a.cap.\n\nInput/output error"},
+        {true, Outcome(DocumentError::CannotOpen, 0, ""), "Failed to open document."},
+        {false, Outcome(DocumentError::CannotSave, ENOSPC, "x"), "There is not enough space on the disk."},
+        {false, Outcome(DocumentError::CannotSave, EROFS, "x"), "Access to /d/a.cap was denied."},
+        {false,
+         Outcome(DocumentError::CannotSave, EIO, "Input/output error"),
+         "An unexpected error occurred while writing /d/a.cap.\n\nInput/output error"},
+        {false, Outcome(DocumentError::CannotSave, 0, ""), "Failed to save document."},
+    };
+    for (const Case& c : cases) {
+        const QString text = c.open ? CWirelarkApp::OpenErrorText("/d/a.cap", c.outcome)
+                                    : CWirelarkApp::SaveErrorText("/d/a.cap", c.outcome);
+        EXPECT_EQ(text, c.text);
+    }
+}
+
+}  // namespace
+}  // namespace wirelark
