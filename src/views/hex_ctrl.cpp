@@ -142,7 +142,7 @@ void CHexCtrl::paintEvent(QPaintEvent* /*event*/) {
     if (m_bScrolling) {
         const QScrollBar* bar = verticalScrollBar();
         if (bar->maximum() != static_cast<int>(layout.GreatestTopRow()) ||
-            bar->pageStep() != static_cast<int>(layout.VisibleRows()) ||
+            bar->pageStep() != std::max(static_cast<int>(layout.VisibleRows()), 1) ||
             bar->value() != static_cast<int>(m_topRow)) {
             PostUpdateScrollBars();
         }

@@ -15,7 +15,6 @@
 
 #include "support/frame_builder.h"
 #include "toolkit/profile.h"
-#include "views/hex_host.h"
 #include "views/packet_output_bar.h"
 
 namespace wirelark {
