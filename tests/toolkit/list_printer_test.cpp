@@ -148,15 +148,6 @@ TEST_F(ListPrinterTest, MarginsAreDevicePixelsWhateverTheResolution) {
     EXPECT_NEAR(rowHeight[0], 2 * rowHeight[1], 3);
 }
 
-TEST_F(ListPrinterTest, ResetRestoresMarginsAfterAJobChangedThem) {
-    m_printer.Margins().left = 0;
-    m_printer.Reset();
-    EXPECT_EQ(m_printer.Margins().left, 200);
-    EXPECT_EQ(m_printer.Margins().top, 150);
-    EXPECT_EQ(m_printer.Margins().right, 200);
-    EXPECT_EQ(m_printer.Margins().bottom, 150);
-}
-
 TEST_F(ListPrinterTest, PdfShowsHeadersHeadingsInDisplayOrderRowsAndPageNumbers) {
     if (!HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
@@ -232,20 +223,16 @@ TEST_F(ListPrinterTest, LeftHeaderKeepsBothBlanksOfTheApplicationTitle) {
     EXPECT_GT(two, one * 1.6);
 }
 
-TEST_F(ListPrinterTest, EmptyListPrintsNoPage) {
+TEST_F(ListPrinterTest, EmptyListOrNoListPrintsNoPage) {
     CFakeList list(kTitles, {0, 1, 2, 3}, 0);
-    m_printer.SetList(&list);
-    QPrinter printer;
-    MakePdfPrinter(printer, PdfPath(), 300);
-    EXPECT_EQ(m_printer.Print(printer), 0);
-    EXPECT_FALSE(QFile::exists(PdfPath()));
-}
-
-TEST_F(ListPrinterTest, NoListPrintsNoPage) {
-    QPrinter printer;
-    MakePdfPrinter(printer, PdfPath(), 300);
-    EXPECT_EQ(m_printer.Print(printer), 0);
-    EXPECT_FALSE(QFile::exists(PdfPath()));
+    for (const IListPrintSource* source : {static_cast<const IListPrintSource*>(&list),
+                                           static_cast<const IListPrintSource*>(nullptr)}) {
+        m_printer.SetList(source);
+        QPrinter printer;
+        MakePdfPrinter(printer, PdfPath(), 300);
+        EXPECT_EQ(m_printer.Print(printer), 0);
+        EXPECT_FALSE(QFile::exists(PdfPath()));
+    }
 }
 
 TEST_F(ListPrinterTest, PageTooSmallForARowPrintsOnePageWithoutRows) {
@@ -350,14 +337,6 @@ TEST_F(ListPrinterTest, PreviewShowsEveryPageOfTheJob) {
     });
     PrintPreview(m_printer, printer, nullptr);
     EXPECT_EQ(shown, 3);
-}
-
-TEST_F(ListPrinterTest, UnknownPrinterNameLeavesThePrinterAsItWas) {
-    QPrinter printer;
-    MakePdfPrinter(printer, PdfPath(), 300);
-    EXPECT_FALSE(SelectNamedPrinter(printer, "no such printer on this machine"));
-    EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
-    EXPECT_EQ(printer.outputFileName(), PdfPath());
 }
 
 }  // namespace

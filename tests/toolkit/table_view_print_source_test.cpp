@@ -37,13 +37,5 @@ TEST(TableViewPrintSourceTest, ReadsColumnsInTheirDisplayOrderAndCellsByColumn) 
     EXPECT_EQ(source.GetColumnWidth(0), 0);
 }
 
-TEST(TableViewPrintSourceTest, ViewWithoutModelIsAnEmptyList) {
-    QTableView view;
-    const CTableViewPrintSource source(view);
-    EXPECT_EQ(source.GetRowCount(), 0);
-    EXPECT_EQ(source.GetItemText(0, 0), "");
-    EXPECT_EQ(source.GetColumnTitle(0), "");
-}
-
 }  // namespace
 }  // namespace wirelark
