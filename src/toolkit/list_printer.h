@@ -78,7 +78,8 @@ private:
 };
 
 // The commands of a view that prints through a CListPrinter. The printer object carries the
-// user's printer choice from one command to the next.
+// user's printer choice from one command to the next; make it with QPrinter::HighResolution,
+// since the margins are device pixels and a screen-resolution printer would make them inches.
 
 // File Print: the print dialog with pages 1 to the page count, then the job. Returns the pages
 // printed, or -1 when the dialog was cancelled.
