@@ -22,9 +22,8 @@ CAboutDlg::CAboutDlg(IMessageSink& messages, QWidget* parent) : QDialog(parent) 
                                                 "capture, filter, decode, save and print."),
                                  this),
                       1, 1);
-    layout->addWidget(new QLabel(QStringLiteral("Copyright \u00A9 2026 the Wirelark developers"),
-                                 this),
-                      2, 1);
+    layout->addWidget(
+        new QLabel(QStringLiteral("Copyright \u00A9 2026 the Wirelark developers"), this), 2, 1);
 
     auto* links = new QGridLayout;
     links->addWidget(new QLabel(QStringLiteral("Web:"), this), 0, 0);

@@ -45,6 +45,8 @@ int CAdapterBar::DialogUnitsX(int units) const {
     return units * AverageCharWidth(fontMetrics()) / 4;
 }
 
-int CAdapterBar::DialogUnitsY(int units) const { return units * fontMetrics().height() / 8; }
+int CAdapterBar::DialogUnitsY(int units) const {
+    return units * fontMetrics().height() / 8;
+}
 
 }  // namespace wirelark

@@ -42,6 +42,8 @@ void CAdapterCombo::paintEvent(QPaintEvent*) {
     }
     const QRect field =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    // The field is white like the dropped list, strip included.
+    painter.fillRect(field, Qt::white);
     DrawEntry(painter, field, currentText(), hasFocus());
 }
 

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "decode/protocol_names.h"
 #include "shell/shell_icons.h"
@@ -31,8 +32,7 @@ const QStringList& CAdapterInfoDlg::ColumnHeadings() {
     return headings;
 }
 
-CAdapterInfoDlg::CAdapterInfoDlg(IDeviceSource& devices, IMessageSink& messages,
-                                 QWidget* parent)
+CAdapterInfoDlg::CAdapterInfoDlg(IDeviceSource& devices, IMessageSink& messages, QWidget* parent)
     : QDialog(parent), m_devices(devices), m_messages(messages) {
     setWindowTitle(QStringLiteral("Info"));
     auto* layout = new QVBoxLayout(this);
@@ -45,8 +45,13 @@ CAdapterInfoDlg::CAdapterInfoDlg(IDeviceSource& devices, IMessageSink& messages,
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
-    resize(560, 300);
     OnInitDialog();
+    // Wide enough to show the four columns whole in the desktop's font.
+    int columns = 0;
+    for (int column = 0; column < m_pList->columnCount(); ++column) {
+        columns += m_pList->columnWidth(column);
+    }
+    resize(std::max(408, columns + 2 * m_pList->frameWidth() + 60), 300);
 }
 
 void CAdapterInfoDlg::OnInitDialog() {
@@ -59,8 +64,7 @@ void CAdapterInfoDlg::OnInitDialog() {
     const QFontMetrics metrics(m_pList->horizontalHeader()->font());
     for (int column = 0; column < ColumnHeadings().size(); ++column) {
         auto* heading = new QTableWidgetItem(ColumnHeadings()[column]);
-        heading->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter
-                                              : Qt::AlignCenter);
+        heading->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
         m_pList->setHorizontalHeaderItem(column, heading);
         m_pList->setColumnWidth(column,
                                 metrics.horizontalAdvance(ColumnHeadings()[column]) * 15 / 10);

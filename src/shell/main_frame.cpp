@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <array>
 
 #include "capture/capture_engine.h"
@@ -28,9 +29,9 @@ namespace {
 
 // In the order of the FILTER menu, then the PORT menu.
 constexpr std::array<std::int32_t CFilterFlags::*, 10> kFlags{
-    &CFilterFlags::m_bArp,  &CFilterFlags::m_bIcmp, &CFilterFlags::m_bTcp,
-    &CFilterFlags::m_bUdp,  &CFilterFlags::m_bOthers, &CFilterFlags::m_bHttp,
-    &CFilterFlags::m_bSmtp, &CFilterFlags::m_bPop3, &CFilterFlags::m_bFtp,
+    &CFilterFlags::m_bArp,   &CFilterFlags::m_bIcmp,   &CFilterFlags::m_bTcp,
+    &CFilterFlags::m_bUdp,   &CFilterFlags::m_bOthers, &CFilterFlags::m_bHttp,
+    &CFilterFlags::m_bSmtp,  &CFilterFlags::m_bPop3,   &CFilterFlags::m_bFtp,
     &CFilterFlags::m_bTelnet};
 
 constexpr int kIdleRefreshMs = 250;
@@ -87,6 +88,7 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prom
         action->setShortcut(shortcut);
     }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    action->setIconVisibleInMenu(false);
     m_actions[id] = action;
     return action;
 }
@@ -118,8 +120,10 @@ void CMainFrame::CreateCommands() {
     AddCommand(cmd::kFilePrintSetup, QStringLiteral("P&rint Setup..."),
                QStringLiteral("Change the printer and printing options"));
     for (const int id : {cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
-        m_handlers[id] = [this] { m_pMessages->ShowMessage(PrintingUnavailableText().toStdString(),
-                                                           MessageIcon::Information); };
+        m_handlers[id] = [this] {
+            m_pMessages->ShowMessage(PrintingUnavailableText().toStdString(),
+                                     MessageIcon::Information);
+        };
     }
     for (int i = 0; i < cmd::kRecentFileCount; ++i) {
         AddCommand(cmd::kFileMru1 + i, QStringLiteral("Recent File"),
@@ -228,8 +232,7 @@ void CMainFrame::CreateMenus() {
     m_pHelpMenu->addSeparator();
     m_pHelpMenu->addAction(Action(cmd::kAppAbout));
 
-    for (QMenu* menu :
-         {m_pFileMenu, m_pViewMenu, m_pToolsMenu, m_pPacketFilterMenu, m_pHelpMenu}) {
+    for (QMenu* menu : {m_pFileMenu, m_pViewMenu, m_pToolsMenu, m_pPacketFilterMenu, m_pHelpMenu}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
 
@@ -247,9 +250,18 @@ void CMainFrame::CreateToolBars() {
     m_pToolBar = addToolBar(QStringLiteral("Toolbar"));
     m_pToolBar->setObjectName(QStringLiteral("toolbar"));
     m_pToolBar->setIconSize(QSize(16, 16));
-    const int buttons[] = {cmd::kCaptureStart, cmd::kCaptureStop, 0,           cmd::kFileNew,
-                           cmd::kFileOpen,     cmd::kFileSave,    0,           cmd::kFilePrint,
-                           0,                  cmd::kAdapterInfo, 0,           cmd::kAppAbout};
+    const int buttons[] = {cmd::kCaptureStart,
+                           cmd::kCaptureStop,
+                           0,
+                           cmd::kFileNew,
+                           cmd::kFileOpen,
+                           cmd::kFileSave,
+                           0,
+                           cmd::kFilePrint,
+                           0,
+                           cmd::kAdapterInfo,
+                           0,
+                           cmd::kAppAbout};
     for (const int id : buttons) {
         if (id == 0) {
             m_pToolBar->addSeparator();
@@ -287,10 +299,13 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     m_panes[0] = new QLabel(QStringLiteral("Ready"), bar);
     bar->addWidget(m_panes[0], 1);
+    // 80 pixels, or wider where the font would cut a seven-digit count short.
+    const int width = std::max(
+        kPaneWidth, bar->fontMetrics().horizontalAdvance(QStringLiteral("Captured: 0000000")) + 8);
     for (int pane = 1; pane <= 3; ++pane) {
         m_panes[pane] = new QLabel(bar);
         m_panes[pane]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        m_panes[pane]->setFixedWidth(kPaneWidth);
+        m_panes[pane]->setFixedWidth(width);
         bar->addPermanentWidget(m_panes[pane]);
     }
 }
@@ -326,13 +341,12 @@ void CMainFrame::CreateDockingBars() {
         {m_pOutputBar, QSize(kOutputFloatWidth, kOutputHeight)}};
     for (const auto& [bar, size] : floating) {
         auto floatedBefore = std::make_shared<bool>(false);
-        connect(bar, &QDockWidget::topLevelChanged, this,
-                [bar, size, floatedBefore](bool floated) {
-                    if (floated && !*floatedBefore) {
-                        *floatedBefore = true;
-                        bar->resize(size);
-                    }
-                });
+        connect(bar, &QDockWidget::topLevelChanged, this, [bar, size, floatedBefore](bool floated) {
+            if (floated && !*floatedBefore) {
+                *floatedBefore = true;
+                bar->resize(size);
+            }
+        });
     }
 }
 
@@ -383,7 +397,9 @@ void CMainFrame::ToggleFlag(int index) {
     flag = flag == 0 ? 1 : 0;
 }
 
-void CMainFrame::ToggleBar(QWidget* bar) { bar->setVisible(bar->isHidden()); }
+void CMainFrame::ToggleBar(QWidget* bar) {
+    bar->setVisible(bar->isHidden());
+}
 
 void CMainFrame::OnFilterMenu(QMenu* menu) {
     for (int i = 0; i < 5; ++i) {

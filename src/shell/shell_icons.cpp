@@ -54,8 +54,8 @@ void Paint(QPainter& p, CShellIcons::Id id) {
         case Id::Open: {
             p.setPen(QPen(QColor(150, 110, 20), 1));
             p.setBrush(QColor(240, 200, 90));
-            p.drawPolygon(QPolygonF{{1.5, 3.5}, {6.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 13.5},
-                                    {1.5, 13.5}});
+            p.drawPolygon(QPolygonF{
+                {1.5, 3.5}, {6.5, 3.5}, {7.5, 5.5}, {13.5, 5.5}, {13.5, 13.5}, {1.5, 13.5}});
             p.setBrush(QColor(250, 225, 140));
             p.drawPolygon(QPolygonF{{3.5, 7.5}, {15.5, 7.5}, {13.5, 13.5}, {1.5, 13.5}});
             break;
@@ -104,8 +104,8 @@ void Paint(QPainter& p, CShellIcons::Id id) {
         case Id::Filter: {
             p.setPen(QPen(QColor(60, 60, 120), 1));
             p.setBrush(QColor(120, 150, 230));
-            p.drawPolygon(QPolygonF{{1.5, 2.5}, {14.5, 2.5}, {9.5, 8.5}, {9.5, 14.5}, {6.5, 12.5},
-                                    {6.5, 8.5}});
+            p.drawPolygon(QPolygonF{
+                {1.5, 2.5}, {14.5, 2.5}, {9.5, 8.5}, {9.5, 14.5}, {6.5, 12.5}, {6.5, 8.5}});
             break;
         }
         case Id::Ports: {

@@ -91,9 +91,9 @@ CWirelarkApp::CWirelarkApp(Seams seams, QObject* parent)
     }
     if (!m_seams.askToSave) {
         m_seams.askToSave = [this](const QString& text) {
-            return QMessageBox::warning(
-                m_pFrame.get(), CMessageBoxSink::Caption(), text,
-                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+            return QMessageBox::warning(m_pFrame.get(), CMessageBoxSink::Caption(), text,
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                        QMessageBox::Yes);
         };
     }
 }
@@ -148,10 +148,9 @@ void CWirelarkApp::ConnectCommands() {
     m_pFrame->SetCommandHook(cmd::kFileSaveAs, Hook{[this] { OnFileSaveAs(); }, {}});
     m_pFrame->SetCommandHook(cmd::kAppAbout, Hook{[this] { OnAppAbout(); }, {}});
     for (int i = 0; i < cmd::kRecentFileCount; ++i) {
-        m_pFrame->SetCommandHook(cmd::kFileMru1 + i, Hook{[this, i] { OnOpenRecentFile(i); },
-                                                          [this, i] {
-                                                              return i < m_recentFiles.Count();
-                                                          }});
+        m_pFrame->SetCommandHook(cmd::kFileMru1 + i,
+                                 Hook{[this, i] { OnOpenRecentFile(i); },
+                                      [this, i] { return i < m_recentFiles.Count(); }});
     }
     m_pFrame->SetCloseGuard([this] { return SaveModified(); });
     connect(m_pFrame.get(), &CMainFrame::FilesDropped, this, &CWirelarkApp::OpenDroppedFiles);
@@ -161,9 +160,8 @@ bool CWirelarkApp::SaveModified() {
     if (!m_doc.IsModified()) {
         return true;
     }
-    const QString name = m_doc.GetPathName().empty()
-                             ? QString::fromStdString(m_doc.GetTitle())
-                             : QString::fromStdString(m_doc.GetPathName());
+    const QString name = m_doc.GetPathName().empty() ? QString::fromStdString(m_doc.GetTitle())
+                                                     : QString::fromStdString(m_doc.GetPathName());
     switch (m_seams.askToSave(QStringLiteral("Save changes to %1?").arg(name))) {
         case QMessageBox::Yes:
             return OnFileSave();
@@ -237,9 +235,10 @@ bool CWirelarkApp::OnFileSave() {
 }
 
 bool CWirelarkApp::OnFileSaveAs() {
-    const QString suggested = m_doc.GetPathName().empty()
-                                  ? QString::fromStdString(m_doc.GetTitle()) + QStringLiteral(".cap")
-                                  : QFile::decodeName(m_doc.GetPathName().c_str());
+    const QString suggested =
+        m_doc.GetPathName().empty()
+            ? QString::fromStdString(m_doc.GetTitle()) + QStringLiteral(".cap")
+            : QFile::decodeName(m_doc.GetPathName().c_str());
     QString path = m_seams.saveFileName(suggested);
     if (path.isEmpty()) {
         return false;

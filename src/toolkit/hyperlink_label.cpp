@@ -11,8 +11,8 @@ UrlOpener DesktopUrlOpener() {
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-CHyperlinkLabel::CHyperlinkLabel(const QString& text, const QUrl& address,
-                                 IMessageSink& messages, QWidget* parent)
+CHyperlinkLabel::CHyperlinkLabel(const QString& text, const QUrl& address, IMessageSink& messages,
+                                 QWidget* parent)
     : QLabel(text, parent), m_address(address), m_messages(messages), m_opener(DesktopUrlOpener()) {
     QFont underlined = font();
     underlined.setUnderline(true);

@@ -21,7 +21,9 @@ CDeviceAddress Ipv4(Ipv4Bytes address, std::optional<Ipv4Bytes> netmask,
     return {AF_INET, address, netmask, broadcast};
 }
 
-CDeviceAddress Ipv6() { return {AF_INET6, std::nullopt, std::nullopt, std::nullopt}; }
+CDeviceAddress Ipv6() {
+    return {AF_INET6, std::nullopt, std::nullopt, std::nullopt};
+}
 
 QStringList Row(const QTableWidget* list, int row) {
     QStringList cells;
@@ -41,11 +43,9 @@ struct DialogCase {
 
 std::vector<DialogCase> Cases() {
     CDeviceEntry twoAddresses = MakeDevice("eth0", "Intel Ethernet");
-    twoAddresses.addresses = {Ipv4({192, 168, 1, 5}, Ipv4Bytes{255, 255, 255, 0},
-                                   Ipv4Bytes{192, 168, 1, 255}),
-                              Ipv6(),
-                              Ipv4({10, 0, 0, 7}, Ipv4Bytes{255, 0, 0, 0},
-                                   Ipv4Bytes{10, 255, 255, 255})};
+    twoAddresses.addresses = {
+        Ipv4({192, 168, 1, 5}, Ipv4Bytes{255, 255, 255, 0}, Ipv4Bytes{192, 168, 1, 255}), Ipv6(),
+        Ipv4({10, 0, 0, 7}, Ipv4Bytes{255, 0, 0, 0}, Ipv4Bytes{10, 255, 255, 255})};
     CDeviceEntry ipv6Only = MakeDevice("wlan0", "Wireless");
     ipv6Only.addresses = {Ipv6(), {17, std::nullopt, std::nullopt, std::nullopt}};
     CDeviceEntry noBroadcast = MakeDevice("tun0");  // no description: shown under its name
@@ -108,13 +108,12 @@ TEST(AdapterInfoDlgTest, ColumnsCarryTheirHeadingsAndOneAndAHalfTimesTheirWidth)
     EXPECT_EQ(dialog.windowTitle(), "Info");
     const QTableWidget* list = dialog.List();
     ASSERT_EQ(list->columnCount(), 4);
-    const QStringList headings{"Device Description     ", "Ip Address      ",
-                               "Net Mask        ", "Broadaddr       "};
+    const QStringList headings{"Device Description     ", "Ip Address      ", "Net Mask        ",
+                               "Broadaddr       "};
     const QFontMetrics metrics(list->horizontalHeader()->font());
     for (int column = 0; column < 4; ++column) {
         EXPECT_EQ(list->horizontalHeaderItem(column)->text(), headings[column]);
-        EXPECT_EQ(list->columnWidth(column),
-                  metrics.horizontalAdvance(headings[column]) * 15 / 10);
+        EXPECT_EQ(list->columnWidth(column), metrics.horizontalAdvance(headings[column]) * 15 / 10);
     }
     EXPECT_EQ(devices.calls, 1);
     CAdapterInfoDlg again(devices, messages);

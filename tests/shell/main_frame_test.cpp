@@ -20,10 +20,10 @@
 #include <QToolButton>
 #include <QToolTip>
 
-#include "support/capture_fakes.h"
 #include "shell/adapter_bar.h"
 #include "shell/adapter_combo.h"
 #include "shell/command_ids.h"
+#include "support/capture_fakes.h"
 
 namespace wirelark {
 namespace {
@@ -123,8 +123,8 @@ TEST_F(MainFrameTest, ToolbarButtonsComeInOrderWithoutToolTipsAndBeforeTheAdapte
     for (QAction* action : m_frame.ToolBar()->actions()) {
         ids << (action->isSeparator() ? 0 : action->data().toInt());
     }
-    EXPECT_EQ(ids, (QList<int>{32771, 32772, 0, 57600, 57601, 57603, 0, 57607, 0, 32773, 0,
-                               57664}));
+    EXPECT_EQ(ids,
+              (QList<int>{32771, 32772, 0, 57600, 57601, 57603, 0, 57607, 0, 32773, 0, 57664}));
     QWidget* start = m_frame.ToolBar()->widgetForAction(m_frame.Action(cmd::kCaptureStart));
     QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), start->mapToGlobal(QPoint(2, 2)));
     m_frame.show();
@@ -166,11 +166,16 @@ TEST_F(MainFrameTest, ToggleFromEitherMenuShowsInTheOtherAndSetsTheFlag) {
         int (CMainFrame::*flag)() const;
     };
     const Case cases[] = {
-        {32775, 32783, &CMainFrame::IsArpFiltered},   {32776, 32784, &CMainFrame::IsIcmpFiltered},
-        {32777, 32785, &CMainFrame::IsTcpFiltered},   {32778, 32786, &CMainFrame::IsUdpFiltered},
-        {32779, 32787, &CMainFrame::IsOthersFiltered}, {32783, 32775, &CMainFrame::IsArpFiltered},
-        {32784, 32776, &CMainFrame::IsIcmpFiltered},  {32785, 32777, &CMainFrame::IsTcpFiltered},
-        {32786, 32778, &CMainFrame::IsUdpFiltered},   {32787, 32779, &CMainFrame::IsOthersFiltered},
+        {32775, 32783, &CMainFrame::IsArpFiltered},
+        {32776, 32784, &CMainFrame::IsIcmpFiltered},
+        {32777, 32785, &CMainFrame::IsTcpFiltered},
+        {32778, 32786, &CMainFrame::IsUdpFiltered},
+        {32779, 32787, &CMainFrame::IsOthersFiltered},
+        {32783, 32775, &CMainFrame::IsArpFiltered},
+        {32784, 32776, &CMainFrame::IsIcmpFiltered},
+        {32785, 32777, &CMainFrame::IsTcpFiltered},
+        {32786, 32778, &CMainFrame::IsUdpFiltered},
+        {32787, 32779, &CMainFrame::IsOthersFiltered},
     };
     for (const Case& c : cases) {
         const int before = (m_frame.*c.flag)();
@@ -184,9 +189,9 @@ TEST_F(MainFrameTest, ToggleFromEitherMenuShowsInTheOtherAndSetsTheFlag) {
 }
 
 TEST_F(MainFrameTest, PortPresetsToggleTheirFlagsAndCheckMarks) {
-    int (CMainFrame::*const flags[])() const = {&CMainFrame::IsHttpOnly, &CMainFrame::IsSmtpOnly,
-                                               &CMainFrame::IsPop3Only, &CMainFrame::IsFtpOnly,
-                                               &CMainFrame::IsTelnetOnly};
+    int (CMainFrame::*const flags[])()
+        const = {&CMainFrame::IsHttpOnly, &CMainFrame::IsSmtpOnly, &CMainFrame::IsPop3Only,
+                 &CMainFrame::IsFtpOnly, &CMainFrame::IsTelnetOnly};
     for (int i = 0; i < 5; ++i) {
         m_frame.Action(cmd::kPortHttp + i)->trigger();
         emit m_frame.PortMenu()->aboutToShow();
@@ -259,7 +264,8 @@ TEST_F(MainFrameTest, AdapterBoxIsFilledFromTheCaptureEngineOrStaysEmptyWithItsM
 TEST_F(MainFrameTest, AdapterEntriesAreTwentyPixelsHigh) {
     m_frame.FillAdapterBox({"eth0"});
     CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
-    const QSize size = box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0));
+    const QSize size =
+        box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0));
     EXPECT_EQ(size, QSize(100, 20));
 }
 
@@ -330,8 +336,7 @@ TEST_F(MainFrameTest, CommandsWithoutHandlerAreDisabledAndHooksDecide) {
 
     int started = 0;
     bool capturing = false;
-    m_frame.SetCommandHook(cmd::kCaptureStart,
-                           {[&] { ++started; }, [&] { return !capturing; }});
+    m_frame.SetCommandHook(cmd::kCaptureStart, {[&] { ++started; }, [&] { return !capturing; }});
     EXPECT_TRUE(m_frame.Action(cmd::kCaptureStart)->isEnabled());
     m_frame.Action(cmd::kCaptureStart)->trigger();
     EXPECT_EQ(started, 1);

@@ -8,10 +8,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "support/capture_fakes.h"
 #include "shell/command_ids.h"
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
+#include "support/capture_fakes.h"
 #include "toolkit/profile.h"
 
 namespace wirelark {
@@ -124,8 +124,10 @@ TEST_F(WirelarkAppTest, StartsWithAnUntitledDocumentTheAdaptersAndAnUntouchedEmp
         const char* entry;
         int value;
     };
-    for (const Default& d : {Default{"ListViewColor", 0xFFFFFF}, {"ListViewTextColor", 0},
-                             {"WorkSpaceColor", 0xFFFFFF}, {"WorkSpaceTextColor", 0},
+    for (const Default& d : {Default{"ListViewColor", 0xFFFFFF},
+                             {"ListViewTextColor", 0},
+                             {"WorkSpaceColor", 0xFFFFFF},
+                             {"WorkSpaceTextColor", 0},
                              {"OutputBk", 12442590}}) {
         EXPECT_EQ(CProfile::GetProfileInt("Color", d.entry, d.value), d.value) << d.entry;
     }
@@ -235,7 +237,8 @@ TEST_F(WirelarkAppTest, RecentEntryWhoseFileIsGoneIsReportedAndDropped) {
     ASSERT_TRUE(app->OpenDocumentFile(gone));
     ASSERT_TRUE(QFile::remove(gone));
     EXPECT_FALSE(app->OnOpenRecentFile(0));
-    EXPECT_EQ(m_messages.Texts(), std::vector<std::string>{(gone + " was not found.").toStdString()});
+    EXPECT_EQ(m_messages.Texts(),
+              std::vector<std::string>{(gone + " was not found.").toStdString()});
     EXPECT_EQ(app->RecentFiles().Files(), QStringList{kept});
 }
 
@@ -279,8 +282,7 @@ TEST_F(WirelarkAppTest, SaveKeepsThePathAndAFailedSaveIsReported) {
     m_nextSave = m_files.filePath("no/such/folder/x.cap");
     EXPECT_FALSE(app->OnFileSaveAs());
     ASSERT_EQ(m_messages.Texts().size(), 1u);
-    EXPECT_EQ(m_messages.Texts()[0],
-              (m_nextSave + " contains an invalid path.").toStdString());
+    EXPECT_EQ(m_messages.Texts()[0], (m_nextSave + " contains an invalid path.").toStdString());
     EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
 }
 
@@ -315,14 +317,13 @@ TEST(WirelarkAppTextTest, ErrorTextsNameTheFileAndTheCause) {
         {true, Outcome(DocumentError::UnexpectedFormat, 0, "bad tag"), "Unexpected file format."},
         {true, Outcome(DocumentError::CannotOpen, ENOENT, "x"), "/d/a.cap was not found."},
         {true, Outcome(DocumentError::CannotOpen, EACCES, "x"), "Access to /d/a.cap was denied."},
-        {true,
-         Outcome(DocumentError::CannotOpen, EIO, "Input/output error"),
+        {true, Outcome(DocumentError::CannotOpen, EIO, "Input/output error"),
          "An unexpected error occurred while reading /d/a.cap.\n\nInput/output error"},
         {true, Outcome(DocumentError::CannotOpen, 0, ""), "Failed to open document."},
-        {false, Outcome(DocumentError::CannotSave, ENOSPC, "x"), "There is not enough space on the disk."},
+        {false, Outcome(DocumentError::CannotSave, ENOSPC, "x"),
+         "There is not enough space on the disk."},
         {false, Outcome(DocumentError::CannotSave, EROFS, "x"), "Access to /d/a.cap was denied."},
-        {false,
-         Outcome(DocumentError::CannotSave, EIO, "Input/output error"),
+        {false, Outcome(DocumentError::CannotSave, EIO, "Input/output error"),
          "An unexpected error occurred while writing /d/a.cap.\n\nInput/output error"},
         {false, Outcome(DocumentError::CannotSave, 0, ""), "Failed to save document."},
     };
