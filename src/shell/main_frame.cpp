@@ -23,6 +23,8 @@
 #include "shell/command_ids.h"
 #include "shell/shell_icons.h"
 #include "toolkit/message_box_sink.h"
+#include "views/packet_explorer_bar.h"
+#include "views/packet_output_bar.h"
 
 namespace wirelark {
 namespace {
@@ -426,6 +428,11 @@ void CMainFrame::SetView(QWidget* view) {
 }
 
 void CMainFrame::SetExplorerPage(QWidget* page) {
+    m_pExplorerPage = qobject_cast<CPacketExplorerBar*>(page);
+    if (m_pExplorerPage) {
+        connect(&m_pExplorerPage->TreeCtrl(), &CPacketTreeCtrl::HighlightRange, this,
+                &CMainFrame::OnHighlightRange);
+    }
     QWidget* old = m_pExplorerTabs->widget(0);
     m_pExplorerTabs->insertTab(0, page, QStringLiteral("Packet Explorer"));
     m_pExplorerTabs->setCurrentIndex(0);
@@ -434,11 +441,45 @@ void CMainFrame::SetExplorerPage(QWidget* page) {
 }
 
 void CMainFrame::SetOutputPage(QWidget* page) {
+    m_pOutputPage = qobject_cast<CPacketOutputBar*>(page);
     QWidget* old = m_pOutputTabs->widget(0);
     m_pOutputTabs->insertTab(0, page, QStringLiteral("Packet Output"));
     m_pOutputTabs->setCurrentIndex(0);
     m_pOutputTabs->removeTab(1);
     delete old;
+}
+
+void CMainFrame::ClearPacketTree() {
+    if (m_pExplorerPage) {
+        m_pExplorerPage->ClearPacketTree();
+    }
+}
+
+void CMainFrame::ClearOutput() {
+    if (m_pOutputPage) {
+        m_pOutputPage->Clear();
+    }
+}
+
+void CMainFrame::ShowPacket(int number, const std::vector<std::uint16_t>& frame) {
+    if (m_pExplorerPage) {
+        m_pExplorerPage->BuildPacketTree(number, frame);
+    }
+    if (m_pOutputPage) {
+        m_pOutputPage->SetData(frame);
+    }
+}
+
+void CMainFrame::ReloadExplorerColors() {
+    if (m_pExplorerPage) {
+        m_pExplorerPage->ApplyColors();
+    }
+}
+
+void CMainFrame::OnHighlightRange(int first, int last) {
+    if (m_pOutputPage) {
+        m_pOutputPage->SetHighlight(first, last);
+    }
 }
 
 void CMainFrame::SetPane(int pane, const QString& text) {

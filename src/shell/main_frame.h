@@ -14,6 +14,7 @@
 #include "capture/message_sink.h"
 #include "capture/packet_intake.h"
 #include "toolkit/hyperlink_label.h"
+#include "views/view_frame.h"
 
 class QDockWidget;
 class QLabel;
@@ -26,8 +27,10 @@ namespace wirelark {
 
 class CAdapterBar;
 class CCaptureEngine;
+class CPacketExplorerBar;
+class CPacketOutputBar;
 
-class CMainFrame final : public QMainWindow {
+class CMainFrame final : public QMainWindow, public IViewFrame {
     Q_OBJECT
 
 public:
@@ -75,11 +78,20 @@ public:
     void OnFilterMenu(QMenu* menu);
     void OnPortMenu(QMenu* menu);
 
-    // Where the other windows go.
+    // Where the other windows go. A `CPacketExplorerBar` and a `CPacketOutputBar` page are
+    // also what the tree and hex operations below act on; other pages ignore them.
     void SetView(QWidget* view);
     QWidget* GetView() const { return centralWidget(); }
     void SetExplorerPage(QWidget* page);
     void SetOutputPage(QWidget* page);
+
+    // The explorer tree and the hex output.
+    void ClearPacketTree() override;
+    void ClearOutput() override;
+    void ShowPacket(int number, const std::vector<std::uint16_t>& frame) override;
+    void ReloadExplorerColors() override;
+    // From the explorer tree to the hex output, unchanged.
+    void OnHighlightRange(int first, int last);
     QDockWidget* ExplorerBar() const { return m_pExplorerBar; }
     QDockWidget* OutputBar() const { return m_pOutputBar; }
     QTabWidget* ExplorerTabs() const { return m_pExplorerTabs; }
@@ -89,13 +101,13 @@ public:
     CAdapterBar* AdapterBar() const { return m_pAdapterBar; }
 
     // Status panes 1 to 3; pane 0 shows "Ready" and menu prompts.
-    void SetBufferPane(int percent);
-    void SetFilteredPane(int filtered);
-    void SetCapturedPane(int captured);
+    void SetBufferPane(int percent) override;
+    void SetFilteredPane(int filtered) override;
+    void SetCapturedPane(int captured) override;
     QString PaneText(int pane) const;
 
     // The filter flags, initially only "Others" set; never persisted.
-    const CFilterFlags& GetFilterFlags() const { return m_flags; }
+    const CFilterFlags& GetFilterFlags() const override { return m_flags; }
     int IsArpFiltered() const { return m_flags.m_bArp; }
     int IsIcmpFiltered() const { return m_flags.m_bIcmp; }
     int IsTcpFiltered() const { return m_flags.m_bTcp; }
@@ -109,8 +121,8 @@ public:
     int IsPortFilterOn() const { return m_flags.IsPortFilterOn(); }
 
     // The adapter box.
-    void FillAdapterBox(const std::vector<std::string>& descriptions);
-    std::string GetSelectedAdapter() const;
+    void FillAdapterBox(const std::vector<std::string>& descriptions) override;
+    std::string GetSelectedAdapter() const override;
     // Until the packet list view owns the capture engine: enumerate the adapters with a
     // temporary engine and fill the box from it, as the view's first initial update will.
     void FillAdaptersFromCaptureEngine();
@@ -181,6 +193,8 @@ private:
     QDockWidget* m_pOutputBar = nullptr;
     QTabWidget* m_pExplorerTabs = nullptr;
     QTabWidget* m_pOutputTabs = nullptr;
+    QPointer<CPacketExplorerBar> m_pExplorerPage;
+    QPointer<CPacketOutputBar> m_pOutputPage;
     QLabel* m_panes[4] = {};
     QTimer* m_pIdleTimer = nullptr;
     bool m_bCreated = false;
