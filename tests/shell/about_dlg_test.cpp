@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "qt_printers.h"
 #include "support/capture_fakes.h"
 
 namespace wirelark {

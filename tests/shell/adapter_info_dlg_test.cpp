@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include "qt_printers.h"
 #include "support/capture_fakes.h"
 
 namespace wirelark {

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QDropEvent>
+#include <QEnterEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -20,6 +21,7 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include "qt_printers.h"
 #include "shell/adapter_bar.h"
 #include "shell/adapter_combo.h"
 #include "shell/command_ids.h"
@@ -224,6 +226,12 @@ TEST_F(MainFrameTest, StatusPanesShowReadyAndTheCountersWithTheBlankBeforePercen
     EXPECT_EQ(m_frame.PaneText(3), "Captured: 12345");
     m_frame.SetBufferPane(0);
     EXPECT_EQ(m_frame.PaneText(1), "Buffer: 0 %");
+
+    // The toolbar sends no prompts.
+    QWidget* newButton = m_frame.ToolBar()->widgetForAction(m_frame.Action(cmd::kFileNew));
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), newButton->mapToGlobal(QPointF(2, 2)));
+    QCoreApplication::sendEvent(newButton, &enter);
+    EXPECT_EQ(m_frame.PaneText(0), "Ready");
 
     // A menu prompt covers "Ready" while shown.
     QStatusTipEvent prompt(m_frame.Action(cmd::kFileNew)->statusTip());

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include "qt_printers.h"
 #include "shell/command_ids.h"
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
