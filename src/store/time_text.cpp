@@ -27,6 +27,12 @@ std::size_t FormatClock(std::time_t seconds, char (&clock)[16]) {
 std::size_t AppendFraction(char* out, unsigned long value) {
     char digits[24];
     std::size_t count = 0;
+    while (value >= 100) {
+        const unsigned long pair = value % 100;
+        value /= 100;
+        digits[count++] = static_cast<char>('0' + pair % 10);
+        digits[count++] = static_cast<char>('0' + pair / 10);
+    }
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
@@ -53,16 +59,21 @@ std::string FormatTimeText(const timeval& timestamp) {
 std::string_view CTimeTextFormatter::Format(const timeval& timestamp) {
     const std::time_t seconds = timestamp.tv_sec;
     if (!m_bHaveClock || seconds != m_clockSecond) {
-        m_clockSize = FormatClock(seconds, m_clock);
+        char clock[16];
+        m_clockSize = FormatClock(seconds, clock);
+        std::memcpy(m_text, clock, m_clockSize);
         m_clockSecond = seconds;
         m_bHaveClock = true;
     }
     if (timestamp.tv_usec < 0) {
-        const int length = std::snprintf(m_text, sizeof m_text, "%s,%.3ld ", m_clock,
-                                         static_cast<long>(timestamp.tv_usec));
-        return {m_text, static_cast<std::size_t>(std::clamp(length, 0, 47))};
+        char text[48];
+        const int length =
+            std::snprintf(text, sizeof text, "%.*s,%.3ld ", static_cast<int>(m_clockSize), m_text,
+                          static_cast<long>(timestamp.tv_usec));
+        const std::size_t size = static_cast<std::size_t>(std::clamp(length, 0, 47));
+        std::memcpy(m_text, text, size);
+        return {m_text, size};
     }
-    std::memcpy(m_text, m_clock, m_clockSize);
     const std::size_t size =
         m_clockSize +
         AppendFraction(m_text + m_clockSize, static_cast<unsigned long>(timestamp.tv_usec));

@@ -25,9 +25,8 @@ public:
 private:
     bool m_bHaveClock = false;
     std::time_t m_clockSecond = 0;
-    char m_clock[16] = "";
     std::size_t m_clockSize = 0;
-    char m_text[48] = "";
+    char m_text[48] = "";  // the clock part stays in place while the second is the same
 };
 
 // What a time text says: the time of day and the microseconds as written.

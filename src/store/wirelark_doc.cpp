@@ -426,7 +426,8 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
     CTimeTextFormatter formatter;
     int number = 0;
     for (;;) {
-        if (number % static_cast<int>(kProgressStride) == 0 &&
+        // Asking for the position costs a system call, so only when someone listens.
+        if (progress && number % static_cast<int>(kProgressStride) == 0 &&
             !reporter.Advance(reader.GetPosition())) {
             return Cancelled();
         }
