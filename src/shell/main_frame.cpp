@@ -544,9 +544,8 @@ void CMainFrame::OpenWebPage(const QString& address) {
 }
 
 void CMainFrame::OnHelp() {
-    const QString manual = ManualPath();
-    if (QFileInfo::exists(manual) && m_opener) {
-        m_opener(QUrl::fromLocalFile(manual));
+    if (QFileInfo::exists(m_manualPath) && m_opener) {
+        m_opener(QUrl::fromLocalFile(m_manualPath));
     }
 }
 

@@ -129,6 +129,7 @@ public:
 
     // Web page and help; a failure shows nothing. Tests replace the opener.
     void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
+    void SetManualPath(QString path) { m_manualPath = std::move(path); }
     void OpenWebPage(const QString& address);
     void OnHelp();
 
@@ -170,6 +171,7 @@ private:
     IDeviceSource* m_pDevices;
     std::unique_ptr<CCaptureEngine> m_pEngine;
     UrlOpener m_opener;
+    QString m_manualPath = ManualPath();
     std::function<bool()> m_closeGuard;
 
     CFilterFlags m_flags;
