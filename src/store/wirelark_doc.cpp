@@ -359,6 +359,8 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
         // other formats' failures leave it as it was.
         if (format == CaptureFileFormat::Lark) {
             DeleteContents();
+            m_fileFormat = CaptureFileFormat::Lark;
+            m_timeTextDate.reset();
             SetPathName({});
             SetModifiedFlag(false);
             UpdateAllViews();
