@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include "qt_printers.h"
+#include "shell/adapter_bar.h"
+#include "shell/adapter_combo.h"
 #include "shell/command_ids.h"
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
@@ -135,6 +137,19 @@ TEST_F(WirelarkAppTest, StartsWithAnUntitledDocumentTheAdaptersAndAnUntouchedEmp
     EXPECT_EQ(CProfile::ColorFromRef(12442590), QColor(222, 219, 189));
     QSettings profile(QSettings::IniFormat, QSettings::UserScope, "Wirelark", "Wirelark  Light");
     EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
+}
+
+TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
+    const QString path = WriteCapture("keep.cap", 1);
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    CMainFrame* frame = app->GetMainFrame();
+    frame->AdapterBar()->AdapterBox()->setCurrentIndex(1);
+    ASSERT_TRUE(app->OnFileNew());
+    EXPECT_EQ(frame->GetSelectedAdapter(), "lo");
+    ASSERT_TRUE(app->OpenDocumentFile(path));
+    EXPECT_EQ(frame->GetSelectedAdapter(), "lo");
+    EXPECT_EQ(m_devices.calls, 1) << "adapters are enumerated once per run";
 }
 
 TEST_F(WirelarkAppTest, FileOnTheCommandLineIsOpened) {
