@@ -2,6 +2,8 @@
 // thread) and keeps the worker waiting until the consumer has handled it, one frame at a time.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -28,7 +30,11 @@ public:
 
     // Consumer side: hands the waiting frame and messages to the consumer; returns how many.
     // Safe to call again from inside the consumer (a modal box's own event loop).
-    int ServicePending();
+    // With a linger, it waits that long after each frame for the next one and hands it over
+    // too, until `budget` has passed: under load the worker's next frame is usually there within
+    // microseconds, far sooner than a trip through the consumer's event loop would bring it.
+    int ServicePending(std::chrono::microseconds linger = std::chrono::microseconds(0),
+                       std::chrono::microseconds budget = std::chrono::microseconds(0));
     // Consumer side: releases a waiting worker without handling its frame and refuses any
     // further one, so that the engine can be destroyed without waiting on this thread.
     void Close();
@@ -40,12 +46,15 @@ private:
     std::mutex m_producers;  // one frame in flight, whoever delivers it
     std::mutex m_mutex;
     std::condition_variable m_handled;
+    std::condition_variable m_arrived;       // a frame came while the consumer lingers
     const pcap_pkthdr* m_pHeader = nullptr;  // the frame waiting to be taken, if any
     std::span<const std::uint8_t> m_data;
-    std::uint64_t m_posted = 0;  // frames handed in
-    std::uint64_t m_done = 0;    // frames the consumer has finished with
+    // Changed under m_mutex, read without it by the two sides' short spins.
+    std::atomic<std::uint64_t> m_posted{0};  // frames handed in
+    std::atomic<std::uint64_t> m_done{0};    // frames the consumer has finished with
+    std::atomic<bool> m_bClosed{false};
     std::vector<std::string> m_failures;
-    bool m_bClosed = false;
+    bool m_bLingering = false;  // the consumer waits on m_arrived for the next frame
 };
 
 }  // namespace wirelark

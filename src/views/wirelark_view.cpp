@@ -38,7 +38,10 @@ CWirelarkView::~CWirelarkView() {
 }
 
 void CWirelarkView::ServiceHandover() {
-    m_handover.ServicePending();
+    // Frames that follow each other closely are taken in one go, for at most 10 ms, so that a
+    // busy capture costs one trip through the event loop per batch and still lets the window
+    // repaint and answer the user in between.
+    m_handover.ServicePending(std::chrono::microseconds(300), std::chrono::milliseconds(10));
 }
 
 void CWirelarkView::OnInitialUpdate() {

@@ -111,5 +111,27 @@ TEST(FrameHandover, FailuresDoNotWaitAndReachTheConsumerThread) {
     EXPECT_EQ(consumer.Failures(), std::vector<std::string>{"eth9: No such device exists"});
 }
 
+TEST(FrameHandover, LingeringTakesFramesThatFollowCloselyInOneCallWithinItsBudget) {
+    CCollectingReceiver consumer;
+    WakeCounter wake;
+    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
+    const Frame frame = MakeFrame(0x66, 60);
+    constexpr int kFrames = 50;
+    std::thread worker([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            handover.OnCapturedPacket(frame.header, frame.bytes);
+        }
+    });
+    ASSERT_TRUE(wake.WaitFor(1));
+    EXPECT_EQ(handover.ServicePending(), 1) << "without a linger, one frame per call";
+    ASSERT_TRUE(wake.WaitFor(2));
+    // The worker's next frames come within microseconds: one lingering call takes them all.
+    EXPECT_EQ(handover.ServicePending(std::chrono::seconds(2), std::chrono::seconds(10)),
+              kFrames - 1);
+    worker.join();
+    EXPECT_EQ(consumer.Frames().size(), static_cast<std::size_t>(kFrames));
+    EXPECT_LE(wake.wakes.load(), 2) << "a lingering consumer is signalled directly";
+}
+
 }  // namespace
 }  // namespace wirelark
