@@ -7,7 +7,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     wirelark::CWirelarkApp theApp;
     if (!theApp.InitInstance(QCoreApplication::arguments().mid(1))) {
-        return 1;
+        return theApp.ExitCode();
     }
     return QApplication::exec();
 }

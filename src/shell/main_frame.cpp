@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <array>
 
-#include "capture/capture_engine.h"
 #include "shell/adapter_bar.h"
 #include "shell/adapter_combo.h"
 #include "shell/adapter_info_dlg.h"
@@ -121,12 +120,6 @@ void CMainFrame::CreateCommands() {
                QStringLiteral("Display full pages"));
     AddCommand(cmd::kFilePrintSetup, QStringLiteral("P&rint Setup..."),
                QStringLiteral("Change the printer and printing options"));
-    for (const int id : {cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
-        m_handlers[id] = [this] {
-            m_pMessages->ShowMessage(PrintingUnavailableText().toStdString(),
-                                     MessageIcon::Information);
-        };
-    }
     for (int i = 0; i < cmd::kRecentFileCount; ++i) {
         AddCommand(cmd::kFileMru1 + i, QStringLiteral("Recent File"),
                    QStringLiteral("Open this document"));
@@ -524,17 +517,6 @@ std::string CMainFrame::GetSelectedAdapter() const {
         return {};
     }
     return box->currentText().toStdString();
-}
-
-void CMainFrame::FillAdaptersFromCaptureEngine() {
-    if (!m_pEngine) {
-        m_pEngine = std::make_unique<CCaptureEngine>(*m_pMessages, *m_pDevices);
-    }
-    if (m_pEngine->EnumerateAdapters() != 0) {
-        std::vector<std::string> descriptions;
-        m_pEngine->GetAdapterDescriptions(descriptions);
-        FillAdapterBox(descriptions);
-    }
 }
 
 void CMainFrame::OpenWebPage(const QString& address) {

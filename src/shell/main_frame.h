@@ -26,7 +26,6 @@ class QToolBar;
 namespace wirelark {
 
 class CAdapterBar;
-class CCaptureEngine;
 class CPacketExplorerBar;
 class CPacketOutputBar;
 
@@ -48,9 +47,6 @@ public:
     static constexpr int kPaneWidth = 80;
 
     static QString ProductAddress() { return QStringLiteral("https://wirelark.example.org/"); }
-    static QString PrintingUnavailableText() {
-        return QStringLiteral("Printing is not available yet in this version of Wirelark.");
-    }
     // The manual beside the program.
     static QString ManualPath();
 
@@ -123,9 +119,6 @@ public:
     // The adapter box.
     void FillAdapterBox(const std::vector<std::string>& descriptions) override;
     std::string GetSelectedAdapter() const override;
-    // Until the packet list view owns the capture engine: enumerate the adapters with a
-    // temporary engine and fill the box from it, as the view's first initial update will.
-    void FillAdaptersFromCaptureEngine();
 
     // Web page and help; a failure shows nothing. Tests replace the opener.
     void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
@@ -169,7 +162,6 @@ private:
     std::unique_ptr<IMessageSink> m_pOwnMessages;
     IMessageSink* m_pMessages;
     IDeviceSource* m_pDevices;
-    std::unique_ptr<CCaptureEngine> m_pEngine;
     UrlOpener m_opener;
     QString m_manualPath = ManualPath();
     std::function<bool()> m_closeGuard;

@@ -11,7 +11,11 @@
 #include "shell/command_ids.h"
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
+#include "toolkit/list_printer.h"
 #include "toolkit/message_box_sink.h"
+#include "views/packet_explorer_bar.h"
+#include "views/packet_output_bar.h"
+#include "views/wirelark_view.h"
 
 namespace wirelark {
 namespace {
@@ -106,6 +110,8 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
     m_recentFiles.ReadList();
 
     m_pFrame = std::make_unique<CMainFrame>(m_pMessages, m_seams.devices);
+    m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    CreateViews();
     ConnectCommands();
     m_pFrame->SetRecentFileTexts([this] {
         QStringList texts;
@@ -114,7 +120,6 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
         }
         return texts;
     }());
-    m_pFrame->FillAdaptersFromCaptureEngine();
 
     const CCommandLineInfo info = CCommandLineInfo::Parse(arguments);
     switch (info.m_nShellCommand) {
@@ -125,13 +130,18 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
             break;
         case CCommandLineInfo::Shell::FileOpen:
             if (!OpenDocumentFile(info.m_strFileName)) {
+                m_nExitCode = 1;
                 return false;
             }
             break;
         case CCommandLineInfo::Shell::FilePrint:
         case CCommandLineInfo::Shell::FilePrintTo:
+            m_nExitCode = 1;
             if (!info.m_strFileName.isEmpty() && OpenDocumentFile(info.m_strFileName)) {
-                ShowMessage(CMainFrame::PrintingUnavailableText(), MessageIcon::Information);
+                m_nExitCode = PrintFromCommandLine(info.m_nShellCommand ==
+                                                           CCommandLineInfo::Shell::FilePrintTo
+                                                       ? info.m_strPrinterName
+                                                       : QString());
             }
             return false;
     }
@@ -140,8 +150,50 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
+void CWirelarkApp::CreateViews() {
+    auto* explorer = new CPacketExplorerBar(m_pFrame.get());
+    explorer->SetFieldRangeLookup(
+        [this](std::string_view root, std::string_view parent, std::string_view node, int& first,
+               int& last) { return m_doc.GetFieldByteRange(root, parent, node, first, last); });
+    m_pFrame->SetExplorerPage(explorer);
+    m_pFrame->SetOutputPage(new CPacketOutputBar(m_pFrame.get()));
+    IDeviceSource& devices = m_seams.devices != nullptr ? *m_seams.devices : DefaultDeviceSource();
+    m_pView = new CWirelarkView(m_doc, *m_pFrame, *m_pMessages, devices, m_pFrame.get());
+    m_pFrame->SetView(m_pView);
+    // The document announces new and replaced contents; the view answers with its initial
+    // update.
+    m_doc.AddUpdateListener([this] { m_pView->OnInitialUpdate(); });
+}
+
+int CWirelarkApp::PrintFromCommandLine(const QString& printerName) {
+    const bool found = printerName.isEmpty() ? SelectDefaultPrinter(*m_pPrinter)
+                                             : SelectNamedPrinter(*m_pPrinter, printerName);
+    if (!found) {
+        ShowMessage(printerName.isEmpty()
+                        ? QStringLiteral("No printer is installed.")
+                        : QStringLiteral("The printer %1 is not installed.").arg(printerName));
+        return 1;
+    }
+    m_pView->OnFilePrintDirect(*m_pPrinter);
+    return 0;
+}
+
 void CWirelarkApp::ConnectCommands() {
     using Hook = CMainFrame::CommandHook;
+    CWirelarkView* view = m_pView;
+    m_pFrame->SetCommandHook(cmd::kCaptureStart, Hook{[view] { view->OnCaptureStart(); },
+                                                      [view] { return view->IsStartEnabled(); }});
+    m_pFrame->SetCommandHook(cmd::kCaptureStop, Hook{[view] { view->OnCaptureStop(); },
+                                                     [view] { return view->IsStopEnabled(); }});
+    m_pFrame->SetCommandHook(cmd::kSetup, Hook{[view] { view->OnSetup(); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFilePrint,
+                             Hook{[this] { m_pView->OnFilePrint(*m_pPrinter); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFilePrintDirect,
+                             Hook{[this] { m_pView->OnFilePrintDirect(*m_pPrinter); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFilePrintPreview,
+                             Hook{[this] { m_pView->OnFilePrintPreview(*m_pPrinter); }, {}});
+    m_pFrame->SetCommandHook(cmd::kFilePrintSetup,
+                             Hook{[this] { PrintSetup(*m_pPrinter, m_pFrame.get()); }, {}});
     m_pFrame->SetCommandHook(cmd::kFileNew, Hook{[this] { OnFileNew(); }, {}});
     m_pFrame->SetCommandHook(cmd::kFileOpen, Hook{[this] { OnFileOpen(); }, {}});
     m_pFrame->SetCommandHook(cmd::kFileSave, Hook{[this] { OnFileSave(); }, {}});

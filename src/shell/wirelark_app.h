@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QPrinter>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 namespace wirelark {
 
 class CMainFrame;
+class CWirelarkView;
 
 class CWirelarkApp final : public QObject {
     Q_OBJECT
@@ -43,6 +45,10 @@ public:
     bool InitInstance(const QStringList& arguments);
 
     CMainFrame* GetMainFrame() const { return m_pFrame.get(); }
+    CWirelarkView* GetView() const { return m_pView; }
+    QPrinter& GetPrinter() { return *m_pPrinter; }
+    // The status the program ends with when InitInstance returned false.
+    int ExitCode() const { return m_nExitCode; }
     CWirelarkDoc& GetDocument() { return m_doc; }
     const CRecentFileList& RecentFiles() const { return m_recentFiles; }
 
@@ -61,7 +67,10 @@ public:
     bool SaveModified();
 
 private:
+    void CreateViews();
     void ConnectCommands();
+    // "/p" and "/pt": prints the open document's list without a dialog; the exit status.
+    int PrintFromCommandLine(const QString& printerName);
     bool DoSave(const QString& path);
     void UpdateTitle();
     void AddToRecentFiles(const QString& path);
@@ -73,6 +82,9 @@ private:
     CWirelarkDoc m_doc;
     CRecentFileList m_recentFiles;
     std::unique_ptr<CMainFrame> m_pFrame;
+    CWirelarkView* m_pView = nullptr;  // owned by the frame
+    std::unique_ptr<QPrinter> m_pPrinter;
+    int m_nExitCode = 0;
 };
 
 }  // namespace wirelark

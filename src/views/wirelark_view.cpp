@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "store/wirelark_doc.h"
+#include "toolkit/message_box_sink.h"
 #include "toolkit/profile.h"
 #include "views/view_frame.h"
 
@@ -55,6 +56,9 @@ void CWirelarkView::OnInitialUpdate() {
     m_frame.SetFilteredPane(0);
     m_frame.SetCapturedPane(m_counters.captured);
     m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
+    m_listPrinter.SetList(&m_printSource);
+    m_listPrinter.SetLeftHeader(CMessageBoxSink::Caption());
+    m_listPrinter.SetRightHeader(QString::fromStdString(m_doc.GetTitle()));
 }
 
 void CWirelarkView::OneTimeSetup() {
@@ -161,6 +165,29 @@ void CWirelarkView::OnRowClicked() {
     std::vector<std::uint16_t> bytes;
     m_doc.FindPacket(number, bytes);
     m_frame.ShowPacket(number, bytes);
+}
+
+void CWirelarkView::ReloadExplorerColors() {
+    m_frame.ReloadExplorerColors();
+}
+
+void CWirelarkView::OnSetup() {
+    CGeneralSetup::RunSetup(this, GetBufferSetting(), *this);
+}
+
+void CWirelarkView::OnFilePrint(QPrinter& printer) {
+    m_listPrinter.Reset();
+    PrintWithDialog(m_listPrinter, printer, this);
+}
+
+int CWirelarkView::OnFilePrintDirect(QPrinter& printer) {
+    m_listPrinter.Reset();
+    return m_listPrinter.Print(printer);
+}
+
+void CWirelarkView::OnFilePrintPreview(QPrinter& printer) {
+    m_listPrinter.Reset();
+    PrintPreview(m_listPrinter, printer, this);
 }
 
 }  // namespace wirelark

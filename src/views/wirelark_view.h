@@ -9,14 +9,19 @@
 #include "capture/capture_engine.h"
 #include "capture/frame_handover.h"
 #include "capture/packet_intake.h"
+#include "toolkit/list_printer.h"
+#include "toolkit/table_view_print_source.h"
+#include "views/general_setup.h"
 #include "views/packet_list_model.h"
+
+class QPrinter;
 
 namespace wirelark {
 
 class CWirelarkDoc;
 class IViewFrame;
 
-class CWirelarkView final : public QTableView, public IPacketReceiver {
+class CWirelarkView final : public QTableView, public IPacketReceiver, public ISetupTarget {
     Q_OBJECT
 
 public:
@@ -46,10 +51,20 @@ public:
     int GetBufferSetting() const { return m_counters.bufferSetting; }
     // Takes a new setting (0 to 99) without touching the counters: a smaller buffer can be
     // full at once.
-    void SetBufferSetting(int setting);
+    void SetBufferSetting(int setting) override;
 
     // Rereads "ListViewColor" and "ListViewTextColor" and repaints the list.
-    void ApplyListColors();
+    void ApplyListColors() override;
+    void ReloadExplorerColors() override;
+
+    // The Setup command (32780): the "General Setup" sheet, applied on OK.
+    void OnSetup();
+
+    // Printing the list: with the print dialog, without it, and the preview.
+    void OnFilePrint(QPrinter& printer);
+    int OnFilePrintDirect(QPrinter& printer);
+    void OnFilePrintPreview(QPrinter& printer);
+    CListPrinter& GetListPrinter() { return m_listPrinter; }
 
     CCaptureEngine& GetCaptureEngine() { return m_engine; }
     CPacketListModel& GetModel() { return m_model; }
@@ -65,6 +80,8 @@ private:
     CPacketListModel m_model;
     CIntakeCounters m_counters;
     bool m_bListInitialised = false;
+    CTableViewPrintSource m_printSource{*this};
+    CListPrinter m_listPrinter;
     // Declared before the engine, so that the engine (and its worker) is gone first.
     CFrameHandover m_handover;
     CCaptureEngine m_engine;

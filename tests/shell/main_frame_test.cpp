@@ -258,21 +258,6 @@ TEST_F(MainFrameTest, AdapterBoxIsFilledInOrderWithTheFirstSelected) {
     EXPECT_EQ(m_frame.GetSelectedAdapter(), "");
 }
 
-TEST_F(MainFrameTest, AdapterBoxIsFilledFromTheCaptureEngineOrStaysEmptyWithItsMessage) {
-    m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
-    m_frame.FillAdaptersFromCaptureEngine();
-    EXPECT_EQ(m_frame.AdapterBar()->AdapterBox()->count(), 2);
-    EXPECT_EQ(m_frame.GetSelectedAdapter(), "eth0");
-
-    CFakeDeviceSource none;
-    CRecordingMessageSink messages;
-    CMainFrame empty(&messages, &none);
-    empty.FillAdaptersFromCaptureEngine();
-    EXPECT_EQ(empty.AdapterBar()->AdapterBox()->count(), 0);
-    EXPECT_EQ(empty.GetSelectedAdapter(), "");
-    EXPECT_FALSE(messages.Texts().empty());
-}
-
 TEST_F(MainFrameTest, AdapterEntriesAreTwentyPixelsHigh) {
     m_frame.FillAdapterBox({"eth0"});
     CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
@@ -357,17 +342,6 @@ TEST_F(MainFrameTest, CommandsWithoutHandlerAreDisabledAndHooksDecide) {
     EXPECT_FALSE(m_frame.Action(cmd::kCaptureStart)->isEnabled());
     m_frame.OnCommand(cmd::kCaptureStart);
     EXPECT_EQ(started, 1) << "a disabled command does not run";
-}
-
-TEST_F(MainFrameTest, PrintingCommandsSayPrintingIsNotAvailable) {
-    for (const int id : {cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
-        m_frame.Action(id)->trigger();
-    }
-    const auto texts = m_messages.Texts();
-    ASSERT_EQ(texts.size(), 3u);
-    for (const std::string& text : texts) {
-        EXPECT_EQ(text, CMainFrame::PrintingUnavailableText().toStdString());
-    }
 }
 
 TEST_F(MainFrameTest, ProductButtonOpensTheWebPageAndHelpTheManualWhenThereIsOne) {

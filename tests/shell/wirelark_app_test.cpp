@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPrinterInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -16,6 +17,7 @@
 #include "shell/main_frame.h"
 #include "support/capture_fakes.h"
 #include "toolkit/profile.h"
+#include "views/wirelark_view.h"
 
 namespace wirelark {
 namespace {
@@ -183,20 +185,46 @@ TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
     }
 }
 
-TEST_F(WirelarkAppTest, PrintRequestOpensTheFileSaysPrintingIsUnavailableAndEnds) {
+TEST_F(WirelarkAppTest, PrintRequestWithoutThatPrinterOpensTheFileSaysSoAndEndsWithFailure) {
     const QString path = WriteCapture("print.cap", 1);
-    for (const QStringList& arguments :
-         {QStringList{"/p", path}, QStringList{"-pt", path, "Laser", "drv", "port"}}) {
+    const struct {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {
+        {{"/p", path}, "No printer is installed."},
+        {{"-pt", path, "Wirelark Test Laser", "drv", "port"},
+         "The printer Wirelark Test Laser is not installed."},
+    };
+    if (!QPrinterInfo::availablePrinters().isEmpty()) {
+        GTEST_SKIP() << "this machine has printers installed";
+    }
+    for (const auto& c : cases) {
         CRecordingMessageSink messages;
         CWirelarkApp::Seams seams;
         seams.messages = &messages;
         seams.devices = &m_devices;
         CWirelarkApp app(seams);
-        EXPECT_FALSE(app.InitInstance(arguments));
+        EXPECT_FALSE(app.InitInstance(c.arguments));
+        EXPECT_EQ(app.ExitCode(), 1);
         EXPECT_EQ(app.GetDocument().GetPacketList().size(), 1u);
-        EXPECT_EQ(messages.Texts(),
-                  std::vector<std::string>{CMainFrame::PrintingUnavailableText().toStdString()});
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
     }
+}
+
+TEST_F(WirelarkAppTest, StartUpFillsTheAdapterBoxThroughTheViewAndWiresItsCommands) {
+    m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance({}));
+    CMainFrame& frame = *app->GetMainFrame();
+    EXPECT_EQ(frame.AdapterBar()->AdapterBox()->count(), 2);
+    EXPECT_EQ(frame.GetSelectedAdapter(), "eth0");
+    EXPECT_EQ(frame.GetView(), static_cast<QWidget*>(app->GetView()));
+    for (const int id : {cmd::kCaptureStart, cmd::kSetup, cmd::kFilePrint, cmd::kFilePrintPreview,
+                         cmd::kFilePrintSetup}) {
+        EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(frame.Action(cmd::kCaptureStop)->isEnabled());
+    EXPECT_EQ(frame.PaneText(1), "Buffer: 0 %");
 }
 
 TEST_F(WirelarkAppTest, DdeRequestStartsWithANewDocument) {
