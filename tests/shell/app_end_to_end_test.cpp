@@ -1,0 +1,218 @@
+// The whole program offscreen, as a user drives it: rows shown from a file, a click that fills
+// the explorer tree and the hex output, a tree line that outlines its bytes, and a live capture
+// on a veth pair started and stopped with the toolbar's commands.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidgetItemIterator>
+
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/wirelark_app.h"
+#include "support/capture_fakes.h"
+#include "support/frame_builder.h"
+#include "support/test_network.h"
+#include "views/hex_ctrl.h"
+#include "views/packet_explorer_bar.h"
+#include "views/packet_output_bar.h"
+#include "views/packet_tree_ctrl.h"
+#include "views/wirelark_view.h"
+
+namespace wirelark {
+namespace {
+
+using test::CFrameBuilder;
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_profile.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_profile.path());
+    }
+
+    std::unique_ptr<CWirelarkApp> MakeApp(IDeviceSource* devices) {
+        CWirelarkApp::Seams seams;
+        seams.messages = &m_messages;
+        seams.devices = devices;
+        seams.askToSave = [](const QString&) { return QMessageBox::No; };
+        return std::make_unique<CWirelarkApp>(seams);
+    }
+
+    static CPacketTreeCtrl& Tree(CWirelarkApp& app) {
+        auto* page =
+            qobject_cast<CPacketExplorerBar*>(app.GetMainFrame()->ExplorerTabs()->widget(0));
+        return page->TreeCtrl();
+    }
+    static CHexCtrl& Hex(CWirelarkApp& app) {
+        auto* page = qobject_cast<CPacketOutputBar*>(app.GetMainFrame()->OutputTabs()->widget(0));
+        return page->HexCtrl();
+    }
+    static QTreeWidgetItem* FindLine(CPacketTreeCtrl& tree, const QString& prefix) {
+        for (QTreeWidgetItemIterator it(&tree); *it != nullptr; ++it) {
+            if ((*it)->text(0).startsWith(prefix)) {
+                return *it;
+            }
+        }
+        return nullptr;
+    }
+    static void ClickRow(CWirelarkView& view, int row) {
+        const QModelIndex index = view.model()->index(row, 0);
+        view.selectionModel()->select(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        emit view.clicked(index);
+    }
+
+    QTemporaryDir m_profile;
+    QTemporaryDir m_files;
+    test::CRecordingMessageSink m_messages;
+};
+
+TEST_F(EndToEnd, AClickedRowFillsTreeAndHexAndATreeLineOutlinesItsBytes) {
+    test::CFakeDeviceSource devices;
+    devices.devices = {test::MakeDevice("eth0")};
+    const auto tcp = CFrameBuilder().Ethernet().Ipv4().Tcp({.flags = 0x18}).Payload(6).Build();
+    const auto udp = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(4).Build();
+    {
+        CWirelarkDoc saved;
+        saved.AddPacket(1, tcp, static_cast<int>(tcp.size()), "10:00:00,001 ");
+        saved.AddPacket(2, udp, static_cast<int>(udp.size()), "10:00:00,002 ");
+        ASSERT_TRUE(saved.OnSaveDocument(m_files.filePath("two.cap").toStdString()).Succeeded());
+    }
+    auto app = MakeApp(&devices);
+    ASSERT_TRUE(app->InitInstance({m_files.filePath("two.cap")}));
+    CWirelarkView& view = *app->GetView();
+    ASSERT_EQ(view.GetModel().rowCount(), 2);
+    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "two.cap - Wirelark");
+
+    ClickRow(view, 0);
+    CPacketTreeCtrl& tree = Tree(*app);
+    CHexCtrl& hex = Hex(*app);
+    ASSERT_NE(tree.RootNode(), nullptr);
+    EXPECT_NE(tree.TcpFlagsNode(), nullptr);
+    EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()), tcp);
+
+    const struct {
+        const char* line;
+        int first;
+        int last;
+    } outlines[] = {
+        {"Ethernet Header", 0, 13}, {"Source Port", 34, 35}, {"Destination Port", 36, 37}};
+    for (const auto& o : outlines) {
+        QTreeWidgetItem* item = FindLine(tree, o.line);
+        ASSERT_NE(item, nullptr) << o.line;
+        tree.setCurrentItem(item);
+        EXPECT_EQ(hex.HighlightFirst(), o.first) << o.line;
+        EXPECT_EQ(hex.HighlightLast(), o.last) << o.line;
+    }
+    // Lines without bytes of their own leave the outline where it was.
+    for (QTreeWidgetItem* item : {tree.RootNode(), tree.TcpFlagsNode()->child(0)}) {
+        tree.setCurrentItem(item);
+        EXPECT_EQ(hex.HighlightFirst(), 36) << item->text(0).toStdString();
+    }
+
+    ClickRow(view, 1);  // another packet: its bytes, no outline, no flags
+    EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()), udp);
+    EXPECT_EQ(hex.HighlightFirst(), -1);
+    EXPECT_EQ(tree.TcpFlagsNode(), nullptr);
+
+    ASSERT_TRUE(app->OnFileNew());  // the initial update empties both
+    EXPECT_EQ(view.GetModel().rowCount(), 0);
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
+    EXPECT_TRUE(hex.Data().empty());
+}
+
+// Serves the event loop until `done` or `limitMs` have passed.
+template <typename Predicate>
+bool ServeUntil(Predicate done, int limitMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// Frames reach the program up to one read timeout after they were sent.
+void ServeOneReadTimeout() {
+    ServeUntil([] { return false; }, 1200);
+}
+
+TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) {
+    const std::string why = test::CTestNetwork::WhyUnavailable();
+    if (!why.empty()) {
+        GTEST_SKIP() << "live capture test skipped: " << why;
+    }
+    test::CTestNetwork network;
+    ASSERT_TRUE(network.Ok()) << network.Error();
+    test::CFrameInjector injector(network.SendingEnd());
+    ASSERT_TRUE(injector.Ok()) << injector.Error();
+
+    auto app = MakeApp(nullptr);  // libpcap's own device list, inside the namespace
+    ASSERT_TRUE(app->InitInstance({}));
+    CMainFrame& frame = *app->GetMainFrame();
+    CWirelarkView& view = *app->GetView();
+    QComboBox* box = frame.findChild<QComboBox*>();
+    ASSERT_NE(box, nullptr);
+    const int capturing = box->findText(QString::fromStdString(network.CapturingEnd()));
+    ASSERT_GE(capturing, 0) << "the veth end is offered in the adapter box";
+    box->setCurrentIndex(capturing);
+
+    frame.Action(cmd::kToolsArp + 2)->trigger();  // Tools, Pachet Filter, TCP: drop TCP
+    frame.Action(cmd::kCaptureStart)->trigger();
+    EXPECT_FALSE(frame.Action(cmd::kCaptureStart)->isEnabled());
+    EXPECT_TRUE(frame.Action(cmd::kCaptureStop)->isEnabled());
+
+    // Probe with ARP until the device is open, then start from an empty list.
+    const auto arp =
+        CFrameBuilder()
+            .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, .etherType = 0x0806})
+            .Arp()
+            .PadTo(60)
+            .Build();
+    ASSERT_TRUE(ServeUntil([&] {
+        injector.Inject(arp);
+        return view.GetModel().rowCount() > 0;
+    }));
+    ServeOneReadTimeout();  // probes still on their way
+    ASSERT_TRUE(app->OnFileNew());
+    ASSERT_EQ(view.GetModel().rowCount(), 0);
+
+    const std::vector<std::vector<std::uint8_t>> frames = {
+        arp,
+        CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().PadTo(60).Build(),
+        CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build(),  // filtered
+        CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(20).Build(),
+    };
+    for (const auto& f : frames) {
+        ASSERT_TRUE(injector.Inject(f));
+    }
+    ASSERT_TRUE(ServeUntil([&] { return view.GetModel().rowCount() >= 3; }));
+    auto cell = [&](int row, int column) {
+        return view.GetModel().index(row, column).data().toString();
+    };
+    EXPECT_EQ(cell(0, kColumnType), "ARP");
+    EXPECT_EQ(cell(1, kColumnType), "IPv4-ICMP");
+    EXPECT_EQ(cell(1, kColumnIpSource), "192.168.0.1/0");
+    EXPECT_EQ(cell(2, kColumnType), "IPv4-UDP");
+    EXPECT_EQ(cell(2, kColumnIpDest), "10.0.0.2/53");
+    EXPECT_EQ(cell(2, kColumnLen), QString::number(frames[3].size()));
+    EXPECT_EQ(cell(0, kColumnId), "1");
+    EXPECT_EQ(frame.PaneText(2), "Filtered: 1");
+    EXPECT_EQ(frame.PaneText(3), "Captured: 3");
+
+    frame.Action(cmd::kCaptureStop)->trigger();
+    EXPECT_TRUE(frame.Action(cmd::kCaptureStart)->isEnabled());
+    const int rows = view.GetModel().rowCount();
+    injector.Inject(arp);
+    ServeOneReadTimeout();
+    EXPECT_EQ(view.GetModel().rowCount(), rows) << "no rows after Stop";
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+}  // namespace
+}  // namespace wirelark
