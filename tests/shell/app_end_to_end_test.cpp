@@ -115,6 +115,16 @@ TEST_F(EndToEnd, AClickedRowFillsTreeAndHexAndATreeLineOutlinesItsBytes) {
         EXPECT_EQ(hex.HighlightFirst(), 36) << item->text(0).toStdString();
     }
 
+    // WIRELARK_GRAB_DIR=<folder> keeps a picture of the window at this point, to look at.
+    if (const QByteArray dir = qgetenv("WIRELARK_GRAB_DIR"); !dir.isEmpty()) {
+        tree.setCurrentItem(FindLine(tree, "Source Port"));
+        tree.expandAll();
+        app->GetMainFrame()->resize(1100, 760);
+        app->GetMainFrame()->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(app->GetMainFrame()->grab().save(QString::fromLocal8Bit(dir) + "/window.png"));
+    }
+
     ClickRow(view, 1);  // another packet: its bytes, no outline, no flags
     EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()), udp);
     EXPECT_EQ(hex.HighlightFirst(), -1);
