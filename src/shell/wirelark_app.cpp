@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <cerrno>
 
 #include "shell/about_dlg.h"
@@ -13,6 +14,7 @@
 #include "shell/main_frame.h"
 #include "toolkit/list_printer.h"
 #include "toolkit/message_box_sink.h"
+#include "toolkit/progress_gate.h"
 #include "views/packet_explorer_bar.h"
 #include "views/packet_output_bar.h"
 #include "views/wirelark_view.h"
@@ -29,9 +31,37 @@ QString WithReason(const QString& text, const DocumentOutcome& outcome) {
 
 }  // namespace
 
+QString CWirelarkApp::OpenFileFilters() {
+    return QStringList{QString::fromLatin1(kLarkFilesFilter),
+                       QString::fromLatin1(kPacketCapturesOpenFilter),
+                       QStringLiteral("All Files (*)")}
+        .join(QStringLiteral(";;"));
+}
+
+QString CWirelarkApp::SaveFileFilters() {
+    return QStringList{QString::fromLatin1(kLarkFilesFilter),
+                       QString::fromLatin1(kPacketCapturesSaveFilter)}
+        .join(QStringLiteral(";;"));
+}
+
+CaptureFileFormat CWirelarkApp::SaveAsFormat(const QString& path, const QString& filter) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QStringLiteral("cap")) {
+        return CaptureFileFormat::Lark;
+    }
+    if (suffix == QStringLiteral("pcap") || suffix == QStringLiteral("pcapng")) {
+        return CaptureFileFormat::Pcap;
+    }
+    return filter == QString::fromLatin1(kPacketCapturesSaveFilter) ? CaptureFileFormat::Pcap
+                                                                    : CaptureFileFormat::Lark;
+}
+
 QString CWirelarkApp::OpenErrorText(const QString& path, const DocumentOutcome& outcome) {
     if (outcome.error == DocumentError::UnexpectedFormat) {
         return QStringLiteral("Unexpected file format.");
+    }
+    if (outcome.error == DocumentError::UnsupportedLinkType) {
+        return QString::fromStdString(outcome.reason);
     }
     switch (outcome.errorNumber) {
         case 0:
@@ -84,13 +114,25 @@ CWirelarkApp::CWirelarkApp(Seams seams, QObject* parent)
     if (!m_seams.openFileName) {
         m_seams.openFileName = [this] {
             return QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Open"), {},
-                                                FileFilter());
+                                                OpenFileFilters());
         };
     }
-    if (!m_seams.saveFileName) {
-        m_seams.saveFileName = [this](const QString& suggested) {
-            return QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("Save As"),
-                                                suggested, FileFilter());
+    if (!m_seams.saveFileNameAndFilter) {
+        if (m_seams.saveFileName) {
+            m_seams.saveFileNameAndFilter = [name = m_seams.saveFileName](const QString& suggested,
+                                                                          QString&) {
+                return name(suggested);
+            };
+        } else {
+            m_seams.saveFileNameAndFilter = [this](const QString& suggested, QString& filter) {
+                return QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("Save As"),
+                                                    suggested, SaveFileFilters(), &filter);
+            };
+        }
+    }
+    if (!m_seams.progress) {
+        m_seams.progress = [this](const QString& label) {
+            return CProgressGate::Callback(m_pFrame.get(), label);
         };
     }
     if (!m_seams.askToSave) {
@@ -204,7 +246,7 @@ void CWirelarkApp::ConnectCommands() {
                                  Hook{[this, i] { OnOpenRecentFile(i); },
                                       [this, i] { return i < m_recentFiles.Count(); }});
     }
-    m_pFrame->SetCloseGuard([this] { return SaveModified(); });
+    m_pFrame->SetCloseGuard([this] { return !m_bFileWork && SaveModified(); });
     connect(m_pFrame.get(), &CMainFrame::FilesDropped, this, &CWirelarkApp::OpenDroppedFiles);
 }
 
@@ -243,11 +285,21 @@ bool CWirelarkApp::OnFileOpen() {
 }
 
 bool CWirelarkApp::OpenDocumentFile(const QString& path) {
-    if (!SaveModified()) {
+    if (m_bFileWork || !SaveModified()) {
         return false;
     }
-    const DocumentOutcome outcome = m_doc.OnOpenDocument(QFile::encodeName(path).toStdString());
+    DocumentOutcome outcome;
+    {
+        const QScopedValueRollback<bool> busy(m_bFileWork, true);
+        // Scoped so that the progress dialog is gone before any message is shown.
+        const ProgressCallback progress =
+            m_seams.progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()));
+        outcome = m_doc.OpenFile(QFile::encodeName(path).toStdString(), progress);
+    }
     UpdateTitle();
+    if (outcome.error == DocumentError::Cancelled) {
+        return false;
+    }
     if (!outcome.Succeeded()) {
         ShowMessage(OpenErrorText(path, outcome));
         return false;
@@ -283,26 +335,48 @@ bool CWirelarkApp::OnFileSave() {
     if (m_doc.GetPathName().empty()) {
         return OnFileSaveAs();
     }
-    return DoSave(QFile::decodeName(m_doc.GetPathName().c_str()));
+    return DoSave(QFile::decodeName(m_doc.GetPathName().c_str()), m_doc.GetSaveFormat());
 }
 
 bool CWirelarkApp::OnFileSaveAs() {
-    const QString suggested =
-        m_doc.GetPathName().empty()
-            ? QString::fromStdString(m_doc.GetTitle()) + QStringLiteral(".cap")
-            : QFile::decodeName(m_doc.GetPathName().c_str());
-    QString path = m_seams.saveFileName(suggested);
+    const bool bPcap = m_doc.GetSaveFormat() != CaptureFileFormat::Lark;
+    const QString suggested = m_doc.GetPathName().empty()
+                                  ? QString::fromStdString(m_doc.GetTitle()) +
+                                        (bPcap ? QStringLiteral(".pcap") : QStringLiteral(".cap"))
+                                  : QFile::decodeName(m_doc.GetPathName().c_str());
+    QString filter = QString::fromLatin1(bPcap ? kPacketCapturesSaveFilter : kLarkFilesFilter);
+    QString path = m_seams.saveFileNameAndFilter(suggested, filter);
     if (path.isEmpty()) {
         return false;
     }
+    const CaptureFileFormat format = SaveAsFormat(path, filter);
     if (QFileInfo(path).suffix().isEmpty()) {
-        path += QStringLiteral(".cap");
+        path +=
+            format == CaptureFileFormat::Lark ? QStringLiteral(".cap") : QStringLiteral(".pcap");
     }
-    return DoSave(path);
+    return DoSave(path, format);
 }
 
-bool CWirelarkApp::DoSave(const QString& path) {
-    const DocumentOutcome outcome = m_doc.OnSaveDocument(QFile::encodeName(path).toStdString());
+bool CWirelarkApp::DoSave(const QString& path, CaptureFileFormat format) {
+    if (m_bFileWork) {
+        return false;
+    }
+    DocumentOutcome outcome;
+    {
+        const QScopedValueRollback<bool> busy(m_bFileWork, true);
+        // A running capture hands its frames over through the event loop and appends them to
+        // the very list being written, so a save during a capture lets no events through and
+        // shows no progress; the capture buffer keeps such a save small.
+        const bool bCapturing = m_pView != nullptr && m_pView->IsStopEnabled();
+        const ProgressCallback progress =
+            bCapturing
+                ? ProgressCallback{}
+                : m_seams.progress(QStringLiteral("Saving %1...").arg(QFileInfo(path).fileName()));
+        outcome = m_doc.SaveFile(QFile::encodeName(path).toStdString(), format, progress);
+    }
+    if (outcome.error == DocumentError::Cancelled) {
+        return false;
+    }
     if (!outcome.Succeeded()) {
         ShowMessage(SaveErrorText(path, outcome));
         return false;

@@ -12,6 +12,8 @@
 #include "capture/device_source.h"
 #include "capture/message_sink.h"
 #include "shell/recent_file_list.h"
+#include "store/capture_format.h"
+#include "store/progress.h"
 #include "store/wirelark_doc.h"
 
 namespace wirelark {
@@ -23,16 +25,28 @@ class CWirelarkApp final : public QObject {
     Q_OBJECT
 
 public:
-    // Null seams mean message boxes, file dialogs and libpcap's device list.
+    // Null seams mean message boxes, file dialogs, progress dialogs and libpcap's device list.
     struct Seams {
         IMessageSink* messages = nullptr;
         IDeviceSource* devices = nullptr;
         std::function<QString()> openFileName;
+        // The Save As name; the filter stays the one preselected for the document.
         std::function<QString(const QString& suggested)> saveFileName;
+        // The Save As name and, in `filter`, the filter chosen; `filter` comes in as the one to
+        // preselect. Takes the place of saveFileName when set.
+        std::function<QString(const QString& suggested, QString& filter)> saveFileNameAndFilter;
         std::function<QMessageBox::StandardButton(const QString& text)> askToSave;
+        // The progress callback for opening or saving one file, `label` saying which.
+        std::function<ProgressCallback(const QString& label)> progress;
     };
 
-    static QString FileFilter() { return QStringLiteral("Lark Files (*.cap)"); }
+    static QString FileFilter() { return QString::fromLatin1(kLarkFilesFilter); }
+    // The filters of the Open and Save As dialogs, in the order offered.
+    static QString OpenFileFilters();
+    static QString SaveFileFilters();
+    // The format Save As writes: a name ending in a capture extension says it, otherwise the
+    // chosen filter does.
+    static CaptureFileFormat SaveAsFormat(const QString& path, const QString& filter);
     static QString OpenErrorText(const QString& path, const DocumentOutcome& outcome);
     static QString SaveErrorText(const QString& path, const DocumentOutcome& outcome);
 
@@ -71,7 +85,7 @@ private:
     void ConnectCommands();
     // "/p" and "/pt": prints the open document's list without a dialog; the exit status.
     int PrintFromCommandLine(const QString& printerName);
-    bool DoSave(const QString& path);
+    bool DoSave(const QString& path, CaptureFileFormat format);
     void UpdateTitle();
     void AddToRecentFiles(const QString& path);
     void ShowMessage(const QString& text, MessageIcon icon = MessageIcon::Warning);
@@ -85,6 +99,9 @@ private:
     CWirelarkView* m_pView = nullptr;  // owned by the frame
     std::unique_ptr<QPrinter> m_pPrinter;
     int m_nExitCode = 0;
+    // An open or a save is under way; its progress dialog lets events through, and none of them
+    // may start another.
+    bool m_bFileWork = false;
 };
 
 }  // namespace wirelark
