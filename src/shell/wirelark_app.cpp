@@ -172,8 +172,12 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
             break;
         case CCommandLineInfo::Shell::FileOpen:
             if (!OpenDocumentFile(info.m_strFileName)) {
-                m_nExitCode = 1;
-                return false;
+                // The user who cancels a long open still wants the program, with nothing open.
+                if (!m_bOpenCancelled) {
+                    m_nExitCode = 1;
+                    return false;
+                }
+                m_doc.UpdateAllViews();
             }
             break;
         case CCommandLineInfo::Shell::FilePrint:
@@ -297,7 +301,8 @@ bool CWirelarkApp::OpenDocumentFile(const QString& path) {
         outcome = m_doc.OpenFile(QFile::encodeName(path).toStdString(), progress);
     }
     UpdateTitle();
-    if (outcome.error == DocumentError::Cancelled) {
+    m_bOpenCancelled = outcome.error == DocumentError::Cancelled;
+    if (m_bOpenCancelled) {
         return false;
     }
     if (!outcome.Succeeded()) {

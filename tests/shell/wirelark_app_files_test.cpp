@@ -302,6 +302,24 @@ TEST_F(WirelarkAppFilesTest, CancelledOpenLeavesThePreviousDocumentAndTitle) {
     }
 }
 
+TEST_F(WirelarkAppFilesTest, CancelledOpenFromTheCommandLineStartsWithNothingOpen) {
+    const QString big = Write("big.pcap", test::MakePcap(Packets(3000)));
+    CWirelarkApp::Seams seams;
+    seams.messages = &m_messages;
+    seams.devices = &m_devices;
+    seams.progress = [](const QString&) {
+        return [](std::uint64_t done, std::uint64_t) { return done == 0; };
+    };
+    CWirelarkApp app(seams);
+    ASSERT_TRUE(app.InitInstance({big}));
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_TRUE(app.GetMainFrame()->isVisible());
+    EXPECT_EQ(Title(app), "Untitled - Wirelark");
+    EXPECT_EQ(Rows(app), 0);
+    EXPECT_EQ(app.RecentFiles().Count(), 0);
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
 TEST_F(WirelarkAppFilesTest, CancelledSaveLeavesThePreviousFileByteIdentical) {
     const QString lark = WriteLark("lark.cap", 1500);
     const QString pcap = Write("capture.pcap", test::MakePcap(Packets(1500)));
