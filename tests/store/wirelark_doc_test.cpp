@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -47,23 +49,26 @@ Bytes WorkedExample() {
         .Raw({0x02, 0x00, 0xAA, 0x00, 0xBB, 0x00});
 }
 
-TEST(WirelarkDocFile, WritesTheWorkedExampleByteForByteAndReadsItBack) {
+TEST(WirelarkDocFile, WritesTheWorkedExampleByteForByteOverThePreviousFileAndReadsItBack) {
+    CScratchFolder folder;
+    const std::string path = folder.File("out.cap");
+    test::WriteWholeFile(path, Bytes(1000, 0xEE));
     CWirelarkDoc doc;
     ASSERT_TRUE(doc.AddPacket(1, Bytes{0xFF, 0xFF, 0x00, 0x01}, 4, kText13));
     ASSERT_TRUE(doc.AddPacket(2, Bytes{0xAA, 0xBB}, 2, kText16));
-    const Bytes file = Save(doc);
-    EXPECT_EQ(file.size(), 83u);
-    EXPECT_EQ(file, WorkedExample());
+    EXPECT_EQ(Save(doc), WorkedExample());
+    ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
+    EXPECT_EQ(test::ReadWholeFile(path), WorkedExample());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "out.cap");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+        << "no temporary file is left behind";
 
     CWirelarkDoc loaded;
     ASSERT_TRUE(Load(loaded, WorkedExample()).Succeeded());
     const CPacketList& list = loaded.GetPacketList();
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].GetNumber(), 1);
     EXPECT_EQ(list[0].GetLength(), 4);
-    EXPECT_EQ(list[0].GetTimeText(), kText13);
-    EXPECT_EQ(Bytes(list[0].GetBytes().begin(), list[0].GetBytes().end()),
-              (Bytes{0xFF, 0xFF, 0x00, 0x01}));
     EXPECT_EQ(list[1].GetNumber(), 2);
     EXPECT_EQ(list[1].GetTimeText(), kText16);
     EXPECT_EQ(Save(loaded), WorkedExample());
@@ -290,46 +295,32 @@ TEST(WirelarkDocFile, OpeningAFileThatCannotBeOpenedLeavesTheDocumentAsItWas) {
     }
 }
 
-TEST(WirelarkDocPackets, FindPacketAnswersByNumberAndLeavesTheArrayAloneWhenMissing) {
-    CWirelarkDoc doc;
-    ASSERT_TRUE(doc.AddPacket(1, Bytes{0x10}, 1, kText13));
-    ASSERT_TRUE(doc.AddPacket(2, Bytes{0x20, 0x21}, 2, kText13));
-    ASSERT_TRUE(doc.AddPacket(3, Bytes{0x30}, 1, kText13));
-
-    std::vector<std::uint16_t> data{0xBEEF};
-    ASSERT_TRUE(doc.FindPacket(2, data));
-    EXPECT_EQ(data, (std::vector<std::uint16_t>{0xBEEF, 0x20, 0x21}));
-    for (int missing : {0, 4, -1, 1 << 30}) {
-        std::vector<std::uint16_t> untouched{7, 8};
-        EXPECT_FALSE(doc.FindPacket(missing, untouched)) << missing;
-        EXPECT_EQ(untouched, (std::vector<std::uint16_t>{7, 8})) << missing;
-    }
-}
-
-TEST(WirelarkDocPackets, DuplicateNumbersAnswerTheFirstRecordInListOrder) {
+// The index itself is compared with a walk over the list in its own test; these cases check
+// that the document answers through it and leaves the caller's array alone when nothing is found.
+TEST(WirelarkDocPackets, FindPacketAppendsTheFirstRecordWithTheNumberOrLeavesTheArrayAlone) {
     struct Case {
-        std::vector<int> numbers;  // record i holds the single byte i
+        std::vector<int> numbers;  // record i holds the bytes i, 0x21
         int asked;
         int firstRecord;  // -1: not found
     };
     const Case cases[] = {
-        {{1, 2, 3, 2}, 2, 1},    {{1, 2, 1}, 1, 0},       {{5, 5, 5}, 5, 0},
-        {{1, 2, 9, 4, 9}, 9, 2}, {{1, 2, 9, 4, 9}, 4, 3}, {{1, 2, 2, 3, 4}, 4, 4},
-        {{3, 1, 2, 3}, 3, 0},    {{1, 2, 9, 3}, 3, 3},    {{0, -4, 0}, 0, 0},
-        {{1, 2, 9, 3}, 5, -1},
+        {{1, 2, 3}, 2, 1},        {{1, 2, 3}, 0, -1},   {{1, 2, 3}, 4, -1}, {{1, 2, 3}, -1, -1},
+        {{1, 2, 3}, 1 << 30, -1}, {{1, 2, 3, 2}, 2, 1}, {{5, 5, 5}, 5, 0},  {{1, 2, 9, 4, 9}, 9, 2},
+        {{3, 1, 2, 3}, 3, 0},     {{0, -4, 0}, 0, 0},
     };
     for (const Case& c : cases) {
         CWirelarkDoc doc;
         for (std::size_t i = 0; i < c.numbers.size(); ++i) {
-            ASSERT_TRUE(doc.AddPacket(c.numbers[i], Bytes{static_cast<std::uint8_t>(i)}, 1, ""));
+            ASSERT_TRUE(
+                doc.AddPacket(c.numbers[i], Bytes{static_cast<std::uint8_t>(i), 0x21}, 2, ""));
         }
-        std::vector<std::uint16_t> data;
-        const bool found = doc.FindPacket(c.asked, data);
-        ASSERT_EQ(found, c.firstRecord >= 0) << "asked " << c.asked;
-        if (found) {
-            EXPECT_EQ(data, std::vector<std::uint16_t>{static_cast<std::uint16_t>(c.firstRecord)})
-                << "asked " << c.asked;
-        }
+        std::vector<std::uint16_t> data{0xBEEF};
+        EXPECT_EQ(doc.FindPacket(c.asked, data), c.firstRecord >= 0) << "asked " << c.asked;
+        const std::vector<std::uint16_t> want =
+            c.firstRecord < 0 ? std::vector<std::uint16_t>{0xBEEF}
+                              : std::vector<std::uint16_t>{
+                                    0xBEEF, static_cast<std::uint16_t>(c.firstRecord), 0x21};
+        EXPECT_EQ(data, want) << "asked " << c.asked;
     }
 }
 
@@ -373,24 +364,6 @@ TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthAndOnlyTheCapturedBytes)
     EXPECT_EQ(Bytes(packet->GetBytes().begin(), packet->GetBytes().end()), (Bytes{1, 2, 3}));
 }
 
-TEST(WirelarkDocFile, SaveKeepsNoTemporaryFileAndReplacesThePreviousOne) {
-    CScratchFolder folder;
-    const std::string path = folder.File("out.cap");
-    test::WriteWholeFile(path, Bytes(1000, 0xEE));
-    CWirelarkDoc doc;
-    ASSERT_TRUE(doc.AddPacket(1, Bytes{0xFF, 0xFF, 0x00, 0x01}, 4, kText13));
-    ASSERT_TRUE(doc.AddPacket(2, Bytes{0xAA, 0xBB}, 2, kText16));
-    ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
-    EXPECT_EQ(test::ReadWholeFile(path), WorkedExample());
-    EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.GetTitle(), "out.cap");
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
-}
-
 TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
     // Packet 1 has a 24-byte IPv4 header and 4 bytes of TCP options; packet 2 is ARP.
     const Bytes tcp = test::CFrameBuilder()
@@ -420,11 +393,6 @@ TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
         doc.GetFieldByteRange("Packet Number:1", "TCP Header", "Source Port: 51000", first, last));
     EXPECT_EQ(first, 38);
     EXPECT_EQ(last, 39);
-    // A number no packet has decodes as an empty frame: no IPv4 header before the ports.
-    ASSERT_TRUE(
-        doc.GetFieldByteRange("Packet Number:3", "TCP Header", "Source Port: 51000", first, last));
-    EXPECT_EQ(first, 14);
-    EXPECT_EQ(last, 15);
 }
 
 }  // namespace
