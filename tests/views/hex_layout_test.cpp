@@ -59,16 +59,6 @@ TEST(HexLayoutTest, BytesPerRowFollowTheWidthAndNeverDropBelowOne) {
     }
 }
 
-TEST(HexLayoutTest, NarrowControlShowsOneBytePerRowAndCollapsedTextArea) {
-    const CHexLayout layout = Layout(60, 0, 30, 8);
-    EXPECT_EQ(layout.TextArea(), (CHexRect{5, 5, 25, 5}));
-    EXPECT_EQ(layout.BytesPerRow(), 1u);
-    EXPECT_EQ(layout.VisibleRows(), 0u);
-    EXPECT_EQ(layout.RowsDrawn(), 0u);  // no whole row fits
-    EXPECT_EQ(layout.GreatestTopRow(), 60u);
-    EXPECT_TRUE(layout.HighlightOutline(0, 0).empty());
-}
-
 TEST(HexLayoutTest, WithoutScrollingTheTextAreaIsTheWholeClient) {
     CHexLayoutInput input;
     input.clientWidth = 546;
@@ -83,59 +73,57 @@ TEST(HexLayoutTest, WithoutScrollingTheTextAreaIsTheWholeClient) {
     EXPECT_EQ(layout.VisibleRows(), 10u);
 }
 
-TEST(HexLayoutTest, SixtyBytesFitInFourRowsWithoutScrollBar) {
-    const CHexLayout layout = Layout(60);
-    EXPECT_EQ(layout.BytesPerRow(), 16u);
-    EXPECT_EQ(layout.VisibleRows(), 10u);
-    EXPECT_EQ(layout.Rows(), 4u);
-    EXPECT_EQ(layout.GreatestTopRow(), 0u);
-    EXPECT_FALSE(layout.ScrollBarShown());
-    EXPECT_EQ(layout.FirstByteShown(), 0u);
-    EXPECT_EQ(layout.LastByteShown(), 59);
-    EXPECT_EQ(layout.RowsDrawn(), 4u);
-    // The last row holds bytes 48 to 59.
-    EXPECT_EQ(layout.LastByteShown() + 1 - 3 * 16, 12);
-    // A scrolled position from an earlier, longer packet falls back to the top.
-    EXPECT_EQ(Layout(60, 40).TopRow(), 0u);
+TEST(HexLayoutTest, RowsScrollingAndBytesShownFollowLengthTopRowAndClient) {
+    struct Case {
+        const char* name;
+        std::size_t length;
+        std::uint32_t topRowAsked;
+        int width;
+        int height;
+        std::uint32_t bytesPerRow, visibleRows, rows, greatestTopRow, topRow;
+        bool scrollBar;
+        std::uint32_t firstShown;
+        int lastShown;
+        std::uint32_t rowsDrawn;
+    };
+    const Case cases[] = {
+        {"sixty bytes in four rows", 60, 0, 556, 140, 16, 10, 4, 0, 0, false, 0, 59, 4},
+        {"a scrolled position from a longer packet", 60, 40, 556, 140, 16, 10, 4, 0, 0, false, 0,
+         59, 4},
+        {"1514 bytes", 1514, 0, 556, 140, 16, 10, 95, 85, 0, true, 0, 159, 10},
+        {"1514 bytes past the bottom", 1514, 90, 556, 140, 16, 10, 95, 85, 85, true, 1360, 1513,
+         10},
+        {"only the rows on screen", 65536, 1000, 556, 140, 16, 10, 4096, 4086, 1000, true, 16000,
+         16159, 10},
+        {"wider: 32 bytes per row", 1514, 85, 1068, 140, 32, 10, 48, 38, 38, true, 1216, 1513, 10},
+        {"empty data", 0, 0, 556, 140, 16, 10, 0, 0, 0, false, 0, -1, 0},
+        {"narrow: no whole row fits", 60, 0, 30, 8, 1, 0, 60, 60, 0, true, 0, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CHexLayout layout = Layout(c.length, c.topRowAsked, c.width, c.height);
+        EXPECT_EQ(layout.BytesPerRow(), c.bytesPerRow);
+        EXPECT_EQ(layout.VisibleRows(), c.visibleRows);
+        EXPECT_EQ(layout.Rows(), c.rows);
+        EXPECT_EQ(layout.GreatestTopRow(), c.greatestTopRow);
+        EXPECT_EQ(layout.TopRow(), c.topRow);
+        EXPECT_EQ(layout.ScrollBarShown(), c.scrollBar);
+        if (c.rowsDrawn > 0) {
+            EXPECT_EQ(layout.FirstByteShown(), c.firstShown);
+            EXPECT_EQ(layout.LastByteShown(), c.lastShown);
+        }
+        EXPECT_EQ(layout.RowsDrawn(), c.rowsDrawn);
+    }
 }
 
-TEST(HexLayoutTest, LongFrameScrollsOverAllRowsWithProportionalPage) {
+TEST(HexLayoutTest, ScrollRangeCoversAllRowsAndTheTopRowStopsAtTheGreatest) {
     const CHexLayout layout = Layout(1514);
-    EXPECT_EQ(layout.Rows(), 95u);
-    EXPECT_EQ(layout.GreatestTopRow(), 85u);
-    EXPECT_TRUE(layout.ScrollBarShown());
     EXPECT_EQ(layout.ScrollMaximum(), 94u);
-    EXPECT_EQ(layout.VisibleRows(), 10u);
     EXPECT_EQ(layout.ClampTopRow(86), 85u);  // line down at the bottom stays put
     EXPECT_EQ(layout.ClampTopRow(40), 40u);
-
-    const CHexLayout bottom = Layout(1514, 90);
-    EXPECT_EQ(bottom.TopRow(), 85u);
-    EXPECT_EQ(bottom.FirstByteShown(), 1360u);
-    EXPECT_EQ(bottom.LastByteShown(), 1513);
-    EXPECT_EQ(bottom.RowsDrawn(), 10u);
-
-    // Only the rows on screen are drawn, however long the frame.
-    const CHexLayout huge = Layout(65536, 1000);
-    EXPECT_EQ(huge.FirstByteShown(), 16000u);
-    EXPECT_EQ(huge.LastByteShown(), 16159);
-    EXPECT_EQ(huge.RowsDrawn(), 10u);
-}
-
-TEST(HexLayoutTest, ResizingChangesBytesPerRowAndClampsTheTopRow) {
-    EXPECT_EQ(Layout(1514, 85).TopRow(), 85u);
-    // Wider: 32 bytes per row leave 48 rows and a greatest top row of 38.
-    const CHexLayout wider = Layout(1514, 85, 1068);
-    EXPECT_EQ(wider.BytesPerRow(), 32u);
-    EXPECT_EQ(wider.GreatestTopRow(), 38u);
-    EXPECT_EQ(wider.TopRow(), 38u);
-}
-
-TEST(HexLayoutTest, EmptyDataDrawsNothing) {
-    const CHexLayout layout = Layout(0);
-    EXPECT_EQ(layout.Rows(), 0u);
-    EXPECT_EQ(layout.RowsDrawn(), 0u);
-    EXPECT_FALSE(layout.ScrollBarShown());
+    const CHexLayout narrow = Layout(60, 0, 30, 8);
+    EXPECT_EQ(narrow.TextArea(), (CHexRect{5, 5, 25, 5}));
+    EXPECT_TRUE(narrow.HighlightOutline(0, 0).empty());
 }
 
 using Points = std::vector<CHexPoint>;
@@ -206,11 +194,12 @@ TEST(HexLayoutTest, ExtremeRangesGiveOutlinesWithoutOverflow) {
 }
 
 TEST(HexLayoutTest, OffsetTextsAreUpperCaseAndZeroPaddedToFourDigits) {
-    EXPECT_EQ(FormatOffsetText(0), "0000");
-    EXPECT_EQ(FormatOffsetText(0x10), "0010");
-    EXPECT_EQ(FormatOffsetText(0x30), "0030");
-    EXPECT_EQ(FormatOffsetText(0xABCD), "ABCD");
-    EXPECT_EQ(FormatOffsetText(0x10000), "10000");
+    for (const auto& [offset, text] : {std::pair<std::uint32_t, const char*>{0, "0000"},
+                                       {0x30, "0030"},
+                                       {0xABCD, "ABCD"},
+                                       {0x10000, "10000"}}) {
+        EXPECT_EQ(FormatOffsetText(offset), text);
+    }
 }
 
 TEST(HexLayoutTest, HexRowsPlaceTwoDigitsPerByteAndPadShortRows) {
