@@ -108,6 +108,15 @@ std::vector<PdfWord> PdfWords(const QString& path) {
     return words;
 }
 
+// How many rows a page of this printer holds for this list.
+int RowsPerPage(CListPrinter& printer, CFakeList& list, QPrinter& device) {
+    list.SetRowCount(1);
+    printer.BeginPrinting(device);
+    const int rows = printer.GetLayout().RowsPerPage();
+    printer.EndPrinting();
+    return rows;
+}
+
 bool HasWord(const QString& text, const QString& word) {
     return text.contains(QRegularExpression("\\b" + QRegularExpression::escape(word) + "\\b"));
 }
@@ -157,13 +166,7 @@ TEST_F(ListPrinterTest, PdfShowsHeadersHeadingsInDisplayOrderRowsAndPageNumbers)
     m_printer.SetList(&list);
     QPrinter printer;
     MakePdfPrinter(printer, PdfPath(), 600);
-    const int perPage = [&] {
-        list.SetRowCount(1);
-        m_printer.BeginPrinting(printer);
-        const int rows = m_printer.GetLayout().RowsPerPage();
-        m_printer.EndPrinting();
-        return rows;
-    }();
+    const int perPage = RowsPerPage(m_printer, list, printer);
     ASSERT_GT(perPage, 1);
     list.SetRowCount(2 * perPage + 5);
 
@@ -260,11 +263,7 @@ TEST_F(ListPrinterTest, ChosenPageRangeIsHonouredAndClamped) {
     m_printer.SetList(&list);
     QPrinter printer;
     MakePdfPrinter(printer, PdfPath(), 300);
-    list.SetRowCount(1);
-    m_printer.BeginPrinting(printer);
-    const int perPage = m_printer.GetLayout().RowsPerPage();
-    m_printer.EndPrinting();
-    list.SetRowCount(3 * perPage);
+    list.SetRowCount(3 * RowsPerPage(m_printer, list, printer));
 
     const struct {
         int from;
@@ -320,9 +319,7 @@ TEST_F(ListPrinterTest, PreviewShowsEveryPageOfTheJob) {
     m_printer.SetList(&list);
     QPrinter printer;
     printer.setResolution(300);
-    m_printer.BeginPrinting(printer);
-    list.SetRowCount(2 * m_printer.GetLayout().RowsPerPage() + 1);
-    m_printer.EndPrinting();
+    list.SetRowCount(2 * RowsPerPage(m_printer, list, printer) + 1);
 
     int shown = -1;
     QTimer::singleShot(0, [&shown] {
