@@ -324,31 +324,26 @@ TEST(WirelarkDocPackets, FindPacketAppendsTheFirstRecordWithTheNumberOrLeavesThe
     }
 }
 
-TEST(WirelarkDocPackets, IndexStaysInStepAfterLoadingANewDocumentAndAppending) {
+TEST(WirelarkDocPackets, AddPacketSetsTheModifiedFlagAndANewDocumentClearsItAndTheIndex) {
     CWirelarkDoc doc;
     ASSERT_TRUE(Load(doc, WorkedExample()).Succeeded());
-    ASSERT_TRUE(doc.AddPacket(3, Bytes{0x33}, 1, kText13));
-    ASSERT_NE(doc.FindPacket(3), nullptr);
-    EXPECT_EQ(doc.FindPacket(3)->GetBytes()[0], 0x33);
-    ASSERT_TRUE(doc.OnNewDocument());
-    EXPECT_EQ(doc.FindPacket(1), nullptr);
-    ASSERT_TRUE(doc.AddPacket(1, Bytes{0x99}, 1, kText13));
-    ASSERT_NE(doc.FindPacket(1), nullptr);
-    EXPECT_EQ(doc.FindPacket(1)->GetBytes()[0], 0x99);
-}
-
-TEST(WirelarkDocPackets, AddPacketSetsTheModifiedFlagAndANewDocumentClearsIt) {
-    CWirelarkDoc doc;
     int updates = 0;
     doc.AddUpdateListener([&updates] { ++updates; });
     EXPECT_FALSE(doc.IsModified());
-    ASSERT_TRUE(doc.AddPacket(1, Bytes{1}, 1, kText13));
+    ASSERT_TRUE(doc.AddPacket(3, Bytes{0x33}, 1, kText13));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(updates, 0);
+    ASSERT_NE(doc.FindPacket(3), nullptr);
+    EXPECT_EQ(doc.FindPacket(3)->GetBytes()[0], 0x33);
+
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(doc.GetPacketList().empty());
     EXPECT_EQ(updates, 1);
+    EXPECT_EQ(doc.FindPacket(1), nullptr);
+    ASSERT_TRUE(doc.AddPacket(1, Bytes{0x99}, 1, kText13));
+    ASSERT_NE(doc.FindPacket(1), nullptr);
+    EXPECT_EQ(doc.FindPacket(1)->GetBytes()[0], 0x99);
 }
 
 TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthAndOnlyTheCapturedBytes) {
