@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -178,11 +179,8 @@ TEST_P(DocumentFailedSave, LeavesThePreviousFileByteIdenticalAndReportsTheReason
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(test::ReadWholeFile(path), previous);
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u) << "no temporary file is left behind";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+        << "no temporary file is left behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Writing, DocumentFailedSave,

@@ -27,6 +27,24 @@ void SaveGrab(const QImage& image, const char* name) {
     }
 }
 
+// Whether some pixel in rect has the colour; glyph edges are smoothed, so a channel counts as
+// full from 200 and as empty below 80.
+bool AnyPixel(const QImage& image, const CHexRect& rect, const QColor& color) {
+    const auto near = [](int channel, int wanted) {
+        return wanted == 0 ? channel < 80 : channel >= 200;
+    };
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (near(pixel.red(), color.red()) && near(pixel.green(), color.green()) &&
+                near(pixel.blue(), color.blue())) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 std::vector<std::uint8_t> Counting(std::size_t count) {
     std::vector<std::uint8_t> bytes(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -233,26 +251,11 @@ TEST_F(HexCtrlTest, PaintsColumnsAndHighlightWhereTheLayoutSays) {
 
     // Digits lie on top: some black pixel inside row 1's yellow, some green in the characters,
     // some yellow in the offsets.
-    // Glyph edges are smoothed, so a channel counts as full from 200 and as empty below 80.
-    const auto anyPixel = [&image](const CHexRect& rect, const QColor& color) {
-        const auto near = [](int channel, int wanted) {
-            return wanted == 0 ? channel < 80 : channel >= 200;
-        };
-        for (int y = rect.top; y < rect.bottom; ++y) {
-            for (int x = rect.left; x < rect.right; ++x) {
-                const QColor pixel = image.pixelColor(x, y);
-                if (near(pixel.red(), color.red()) && near(pixel.green(), color.green()) &&
-                    near(pixel.blue(), color.blue())) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    };
-    EXPECT_TRUE(anyPixel(layout.RowRect(hexColumn, 1), Qt::black));
-    EXPECT_TRUE(anyPixel(layout.RowRect(chars, 0), Qt::green));
-    EXPECT_TRUE(anyPixel(layout.RowRect(offset, 3), Qt::yellow));
-    EXPECT_FALSE(anyPixel(layout.RowRect(offset, 4), Qt::yellow));  // only 4 rows of 60 bytes
+    EXPECT_TRUE(AnyPixel(image, layout.RowRect(hexColumn, 1), Qt::black));
+    EXPECT_TRUE(AnyPixel(image, layout.RowRect(chars, 0), Qt::green));
+    EXPECT_TRUE(AnyPixel(image, layout.RowRect(offset, 3), Qt::yellow));
+    EXPECT_FALSE(
+        AnyPixel(image, layout.RowRect(offset, 4), Qt::yellow));  // only 4 rows of 60 bytes
 }
 
 TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
@@ -261,15 +264,8 @@ TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
     SizeClient(hex, ClientFor(hex, 16, 10));
     const CHexRect column = hex.CurrentLayout().HexColumnRect();
     const auto yellowInHexColumn = [&] {
-        const QImage image = Grab(hex);
-        for (int y = column.top; y < column.bottom; ++y) {
-            for (int x = column.left - 2; x < column.right + 2; ++x) {
-                if (image.pixelColor(x, y) == Qt::yellow) {
-                    return true;
-                }
-            }
-        }
-        return false;
+        return AnyPixel(Grab(hex), {column.left - 2, column.top, column.right + 2, column.bottom},
+                        Qt::yellow);
     };
     hex.SetHighlight(0, 13);
     EXPECT_TRUE(yellowInHexColumn());
