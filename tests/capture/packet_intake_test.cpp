@@ -32,6 +32,15 @@ Frame UdpFrame(std::uint16_t source, std::uint16_t destination) {
         .PadTo(60)
         .Build();
 }
+// TCP after an IPv4 header with four option bytes, so the ports sit at 38 to 41.
+Frame Ihl6TcpFrame(std::uint16_t source, std::uint16_t destination, test::CIpv4Fields ip = {}) {
+    ip.ihl = 6;
+    return CFrameBuilder()
+        .Ethernet()
+        .Ipv4(ip)
+        .Tcp({.sourcePort = source, .destinationPort = destination})
+        .Build();
+}
 Frame IcmpFrame() {
     return CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().Build();
 }
@@ -108,20 +117,12 @@ INSTANTIATE_TEST_SUITE_P(
         CFilterCase{"TwoPresetsEitherKeeps", TcpFrame(3000, 21), kHttpAndFtp, 0, 0},
         CFilterCase{"TwoPresetsOtherDropped", TcpFrame(3000, 22), kHttpAndFtp, 0, 1},
         // IHL 6: the ports are at 38 to 41; at 34 to 37 this frame holds option bytes.
-        CFilterCase{"PortsAfterLongerIpHeader",
-                    CFrameBuilder()
-                        .Ethernet()
-                        .Ipv4({.ihl = 6})
-                        .Tcp({.sourcePort = 4000, .destinationPort = 80})
-                        .Build(),
-                    kHttp, 0, 0},
-        CFilterCase{"PortsAfterLongerIpHeaderOnly",
-                    CFrameBuilder()
-                        .Ethernet()
-                        .Ipv4({.ihl = 6, .source = {0, 80, 0, 80}, .destination = {0, 80, 0, 80}})
-                        .Tcp({.sourcePort = 4000, .destinationPort = 4001})
-                        .Build(),
-                    kHttp, 0, 1},
+        CFilterCase{"PortsAfterLongerIpHeader", Ihl6TcpFrame(4000, 80), kHttp, 0, 0},
+        CFilterCase{"SourcePortAfterLongerIpHeader", Ihl6TcpFrame(80, 4000), kHttp, 0, 0},
+        CFilterCase{
+            "PortsAfterLongerIpHeaderOnly",
+            Ihl6TcpFrame(4000, 4001, {.source = {0, 80, 0, 80}, .destination = {0, 80, 0, 80}}),
+            kHttp, 0, 1},
         // Short frames: without a readable EtherType a frame counts as "Others"; without its
         // whole IPv4 header it has no protocol; without its whole TCP/UDP header no ports.
         CFilterCase{"ShortFrameIsOthers", Cut(TcpFrame(80, 80), 13), kInitial, 1, 0},
@@ -324,11 +325,7 @@ INSTANTIATE_TEST_SUITE_P(
                  IgmpFrame(),
                  {kSrcMac, kDstMac, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
         CRowCase{"PortsAfterLongerIpHeader",
-                 CFrameBuilder()
-                     .Ethernet()
-                     .Ipv4({.ihl = 6})
-                     .Tcp({.sourcePort = 4000, .destinationPort = 443})
-                     .Build(),
+                 Ihl6TcpFrame(4000, 443),
                  {kSrcMac, kDstMac, "IPv4-TCP", "192.168.0.1/4000", "10.0.0.2/443"}},
         CRowCase{"ArpHasNoIpColumns", ArpFrame(), {kSrcMac, kDstMac, "ARP", "", ""}},
         CRowCase{"RarpByName", EtherFrame(0x8035), {kSrcMac, kDstMac, "RARP", "", ""}},
