@@ -149,6 +149,20 @@ void CHexCtrl::paintEvent(QPaintEvent* /*event*/) {
     }
 }
 
+// Calls `paintRow` with each row drawn and the bytes it shows; only these rows are formatted.
+template <typename PaintRow>
+void CHexCtrl::ForEachRowShown(const CHexLayout& layout, PaintRow paintRow) const {
+    const std::span<const std::uint8_t> bytes(m_data);
+    const std::uint64_t first = layout.FirstByteShown();
+    const auto end = static_cast<std::uint64_t>(layout.LastByteShown() + 1);
+    for (std::uint32_t row = 0; row < layout.RowsDrawn(); ++row) {
+        const std::uint64_t rowFirst =
+            first + static_cast<std::uint64_t>(row) * layout.BytesPerRow();
+        const std::uint64_t count = std::min<std::uint64_t>(layout.BytesPerRow(), end - rowFirst);
+        paintRow(row, bytes.subspan(rowFirst, count));
+    }
+}
+
 void CHexCtrl::PaintOffsetColumn(QPainter& painter, const CHexLayout& layout) const {
     const CHexRect column = layout.OffsetColumnRect();
     painter.fillRect(ToQRect(column), kOffsetFill);
@@ -173,33 +187,20 @@ void CHexCtrl::PaintHexColumn(QPainter& painter, const CHexLayout& layout) const
         painter.setBrush(Qt::NoBrush);
     }
     painter.setPen(kHexText);
-    const std::span<const std::uint8_t> bytes(m_data);
-    const std::uint64_t first = layout.FirstByteShown();
-    const auto end = static_cast<std::uint64_t>(layout.LastByteShown() + 1);
-    for (std::uint32_t row = 0; row < layout.RowsDrawn(); ++row) {
-        const std::uint64_t rowFirst =
-            first + static_cast<std::uint64_t>(row) * layout.BytesPerRow();
-        const std::uint64_t count = std::min<std::uint64_t>(layout.BytesPerRow(), end - rowFirst);
+    ForEachRowShown(layout, [&](std::uint32_t row, std::span<const std::uint8_t> bytes) {
         painter.drawText(ToQRect(layout.RowRect(column, row)), kTextFlags,
-                         QString::fromLatin1(
-                             FormatHexRow(bytes.subspan(rowFirst, count), layout.BytesPerRow())));
-    }
+                         QString::fromLatin1(FormatHexRow(bytes, layout.BytesPerRow())));
+    });
 }
 
 void CHexCtrl::PaintCharColumn(QPainter& painter, const CHexLayout& layout) const {
     const CHexRect column = layout.CharColumnRect();
     painter.fillRect(ToQRect(column), kCharFill);
     painter.setPen(kCharText);
-    const std::span<const std::uint8_t> bytes(m_data);
-    const std::uint64_t first = layout.FirstByteShown();
-    const auto end = static_cast<std::uint64_t>(layout.LastByteShown() + 1);
-    for (std::uint32_t row = 0; row < layout.RowsDrawn(); ++row) {
-        const std::uint64_t rowFirst =
-            first + static_cast<std::uint64_t>(row) * layout.BytesPerRow();
-        const std::uint64_t count = std::min<std::uint64_t>(layout.BytesPerRow(), end - rowFirst);
+    ForEachRowShown(layout, [&](std::uint32_t row, std::span<const std::uint8_t> bytes) {
         painter.drawText(ToQRect(layout.RowRect(column, row)), kTextFlags,
-                         QString::fromLatin1(FormatCharRow(bytes.subspan(rowFirst, count))));
-    }
+                         QString::fromLatin1(FormatCharRow(bytes)));
+    });
 }
 
 void CHexCtrl::resizeEvent(QResizeEvent* event) {

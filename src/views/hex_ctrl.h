@@ -55,6 +55,8 @@ private:
     void PaintOffsetColumn(QPainter& painter, const CHexLayout& layout) const;
     void PaintHexColumn(QPainter& painter, const CHexLayout& layout) const;
     void PaintCharColumn(QPainter& painter, const CHexLayout& layout) const;
+    template <typename PaintRow>
+    void ForEachRowShown(const CHexLayout& layout, PaintRow paintRow) const;
 
     QFont m_font;
     int m_cellWidth = 1;
