@@ -101,6 +101,13 @@ protected:
         m_tree->setCurrentItem(item);
     }
 
+    void RightClick(QPoint position) {
+        QMouseEvent press(QEvent::MouseButtonPress, position,
+                          m_tree->viewport()->mapToGlobal(position), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &press);
+    }
+
     std::pair<int, int> Outline() const { return {m_hex.HighlightFirst(), m_hex.HighlightLast()}; }
 
     QTemporaryDir m_dir;
@@ -220,10 +227,7 @@ TEST_F(PacketTreeCtrlTest, RightClickSelectsTheLineUnderTheMouseAndOutlinesIt) {
     ShowPacket(1);
     QTreeWidgetItem* item = Find(*m_tree, "Source Port: 51000");
     ASSERT_NE(item, nullptr);
-    const QPoint position = m_tree->visualItemRect(item).center();
-    QMouseEvent press(QEvent::MouseButtonPress, position, m_tree->viewport()->mapToGlobal(position),
-                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
-    QApplication::sendEvent(m_tree->viewport(), &press);
+    RightClick(m_tree->visualItemRect(item).center());
     EXPECT_EQ(m_tree->currentItem(), item);
     EXPECT_TRUE(item->isSelected());
     EXPECT_EQ(Outline(), std::make_pair(34, 35));
@@ -234,9 +238,7 @@ TEST_F(PacketTreeCtrlTest, RightClickSelectsTheLineUnderTheMouseAndOutlinesIt) {
     QApplication::processEvents();
     const QPoint empty(5, m_tree->viewport()->height() - 3);
     ASSERT_EQ(m_tree->itemAt(empty), nullptr);
-    QMouseEvent pressEmpty(QEvent::MouseButtonPress, empty, m_tree->viewport()->mapToGlobal(empty),
-                           Qt::RightButton, Qt::RightButton, Qt::NoModifier);
-    QApplication::sendEvent(m_tree->viewport(), &pressEmpty);
+    RightClick(empty);
     EXPECT_EQ(m_tree->currentItem(), item);
     EXPECT_EQ(Outline(), std::make_pair(34, 35));
 }
