@@ -31,12 +31,12 @@ constexpr int kTextFlags = Qt::AlignTop | Qt::TextSingleLine;
 
 // The list's own font with face, size and weight replaced; the size is a character height in
 // device pixels, rounded to the nearest pixel.
-QFont MakeFont(const QFont& listFont, const FontSpec& spec, int dpiY) {
+QFont MakeFont(const QFont& listFont, const FontSpec& wanted, int dpiY) {
     QFont font(listFont);
-    font.setFamily(QString::fromLatin1(spec.face));
-    font.setStyleHint(spec.hint);
-    font.setPixelSize(std::max((spec.points * dpiY + 36) / 72, 1));
-    font.setWeight(spec.weight);
+    font.setFamily(QString::fromLatin1(wanted.face));
+    font.setStyleHint(wanted.hint);
+    font.setPixelSize(std::max((wanted.points * dpiY + 36) / 72, 1));
+    font.setWeight(wanted.weight);
     font.setItalic(false);
     // File names such as "office.cap" must print letter by letter, not with ligatures.
     font.setStyleStrategy(QFont::PreferNoShaping);
