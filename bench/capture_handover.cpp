@@ -119,7 +119,8 @@ Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint3
                 wakeUp.wait_for(lock, 100ms, [&] { return woken; });
                 woken = false;
                 lock.unlock();
-                handover.ServicePending();
+                handover.ServicePending(std::chrono::microseconds(300),
+                                        std::chrono::milliseconds(10));
             }
         });
     }
