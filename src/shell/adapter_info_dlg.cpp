@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "decode/protocol_names.h"
-#include "shell/shell_icons.h"
+#include "views/image_strip.h"
 
 namespace wirelark {
 namespace {
@@ -96,7 +96,8 @@ void CAdapterInfoDlg::OnInitDialog() {
 void CAdapterInfoDlg::AddRow(const QString& description, const CDeviceAddress& address) {
     const int row = m_pList->rowCount();
     m_pList->insertRow(row);
-    auto* first = new QTableWidgetItem(CShellIcons::Icon(CShellIcons::Id::Adapter), description);
+    auto* first = new QTableWidgetItem(QIcon(CImageStrip::ListImage(CImageStrip::kAdapterImage)),
+                                       description);
     m_pList->setItem(row, 0, first);
     const QString texts[] = {DottedQuad(address.address), DottedQuad(address.netmask),
                              DottedQuad(address.broadcast)};
