@@ -64,6 +64,11 @@ public:
 private:
     void Run();
     pcap_t* Open(std::string& error) const;
+    // Some of libpcap's texts ("No such device exists", "The interface disappeared") do not
+    // say which device they are about.
+    std::string NamingDevice(const std::string& text) const {
+        return text.find(m_device) == std::string::npos ? m_device + ": " + text : text;
+    }
     void Deliver(const pcap_pkthdr& header, const u_char* data);
     void SetHandover(bool inHandover) {
         {
@@ -107,8 +112,7 @@ pcap_t* CCaptureSession::Open(std::string& error) const {
         if (detail.empty()) {
             detail = pcap_statustostr(status);
         }
-        // Some of libpcap's texts ("No such device exists") do not say which device.
-        error = detail.find(m_device) == std::string::npos ? m_device + ": " + detail : detail;
+        error = NamingDevice(detail);
         pcap_close(handle);
         return nullptr;
     }
@@ -155,7 +159,7 @@ void CCaptureSession::Run() {
             } else if (result == PCAP_ERROR) {
                 // The device went away or down: retrying would spin for ever, so the capture
                 // ends and the user is told why.
-                error = pcap_geterr(handle);
+                error = NamingDevice(pcap_geterr(handle));
                 break;
             }
             // 0 (read timeout) and PCAP_ERROR_BREAK (a stop woke the read) test the signal again.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -366,6 +367,23 @@ TEST_F(LiveCapture, DestroyingTheEngineMidCaptureStopsAndJoinsTheWorker) {
     sending = false;
     sender.join();
     EXPECT_EQ(lateFrames.load(), 0);
+}
+
+TEST_F(LiveCapture, ADeviceRemovedMidCaptureEndsTheCaptureWithTheLibraryText) {
+    CCollectingReceiver& receiver = m_receiver;
+    m_engine->SetTargetWindow(&receiver);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(WaitUntilCapturing(receiver));
+    // Removing one end of the pair removes both; the child runs in this thread's namespace.
+    ASSERT_EQ(std::system(("ip link del " + Device() + " >/dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(receiver.WaitForFailure(3s)) << "the capture went on silently";
+    for (int i = 0; i < 100 && m_engine->IsCapturing() == 1; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(m_engine->IsCapturing(), 0);
+    ASSERT_EQ(receiver.Failures().size(), 1u);
+    EXPECT_NE(receiver.Failures()[0].find(Device() + ": "), std::string::npos)
+        << receiver.Failures()[0];
 }
 
 TEST_F(LiveCapture, EnumerationFindsTheVethEndsUnderTheirNames) {
