@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < a.size(); ++i) {
         Check(a[i].GetNumber() == b[i].GetNumber());
         Check(a[i].GetLength() == b[i].GetLength());
-        Check(a[i].TimeText() == b[i].TimeText());
+        Check(a[i].GetTimeText() == b[i].GetTimeText());
         const auto bytesA = a[i].GetBytes();
         const auto bytesB = b[i].GetBytes();
         Check(std::equal(bytesA.begin(), bytesA.end(), bytesB.begin(), bytesB.end()));

@@ -246,8 +246,11 @@ void MillionPackets(std::initializer_list<std::size_t> sizes) {
     }
     double storedBytes = 0;
     for (int i = 1; i <= kCount; ++i) {
+        // Stored as the intake stores a captured frame.
         const auto& frame = frames[static_cast<std::size_t>(i) % frames.size()];
-        f.doc.AddPacket(i, frame, static_cast<int>(frame.size()), "12:00:00,123456 ");
+        pcap_pkthdr header = HeaderFor(frame.size());
+        header.ts.tv_usec = i % 1'000'000;
+        f.doc.AddPacket(i, header, frame);
         storedBytes += static_cast<double>(frame.size());
     }
     const double storedMb = storedBytes / 1e6;

@@ -10,12 +10,14 @@
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
 #include "store/byte_arena.h"
+#include "store/time_text.h"
 
 namespace wirelark {
 
 namespace {
 
-constexpr std::size_t kMaxSize = std::numeric_limits<std::uint32_t>::max();
+// One less than the marker of a text made from the time.
+constexpr std::size_t kMaxSize = std::numeric_limits<std::uint32_t>::max() - 1;
 
 }  // namespace
 
@@ -82,6 +84,23 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
     m_timestamp = kNoTimestamp;
 }
 
+void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int length,
+                           const CPacketTime& captureTime, CByteArena* pArena) {
+    SetPacket(number, frame, length, std::string_view(), pArena);
+    SetTimestamp(captureTime);
+    m_textSize = kTextFromTime;
+}
+
+std::string CPacketObj::GetTimeText() const {
+    if (m_textSize != kTextFromTime) {
+        return {reinterpret_cast<const char*>(m_pStorage), m_textSize};
+    }
+    const std::optional<CPacketTime> time = GetTimestamp();
+    const timeval shown{static_cast<time_t>(time->seconds),
+                        static_cast<suseconds_t>(time->nanoseconds / 1000)};
+    return FormatTimeText(shown);
+}
+
 void CPacketObj::SetTimestamp(const CPacketTime& time) {
     constexpr std::int64_t kBillion = 1'000'000'000;
     constexpr std::int64_t kMaxSeconds = std::numeric_limits<std::int64_t>::max() / kBillion - 1;
@@ -111,7 +130,7 @@ void CPacketObj::GetData(std::vector<std::uint16_t>& out) const {
 void CPacketObj::Serialize(CArchiveWriter& ar) const {
     ar.WriteI32(m_length);
     ar.WriteI32(m_number);
-    ar.WriteText(TimeText());
+    ar.WriteText(GetTimeText());
     ar.WriteCount(m_dataSize);
     ar.WriteBytesAsElements(GetBytes());
 }
@@ -131,6 +150,10 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
     if (textSize > smallText.size()) {
         largeText.resize(textSize);
         pText = largeText.data();
+    }
+    if (textSize > kMaxSize) {
+        ar.Fail(ReadStatus::Truncated, "the file ends inside a time text");
+        return false;
     }
     std::uint32_t count = 0;
     if (!ar.ReadBytes(pText, textSize) || !ar.ReadCount(count)) {

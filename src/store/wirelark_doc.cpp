@@ -116,16 +116,55 @@ bool CWirelarkDoc::AddPacket(int number, std::span<const std::uint8_t> frame, in
     return true;
 }
 
+namespace {
+
+int WireLength(const pcap_pkthdr& header) {
+    return static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
+}
+
+std::span<const std::uint8_t> Captured(const pcap_pkthdr& header,
+                                       std::span<const std::uint8_t> frame) {
+    return frame.first(std::min<std::size_t>(frame.size(), header.caplen));
+}
+
+bool MicrosecondsInRange(const pcap_pkthdr& header) {
+    return header.ts.tv_usec >= 0 && header.ts.tv_usec <= 999'999;
+}
+
+CPacketTime TimeOf(const pcap_pkthdr& header) {
+    const long microseconds = std::clamp<long>(header.ts.tv_usec, 0, 999'999);
+    return {header.ts.tv_sec, static_cast<std::uint32_t>(microseconds) * 1000u};
+}
+
+}  // namespace
+
 bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
-                             std::span<const std::uint8_t> frame, std::string_view timeText) {
-    const int length = static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
-    if (!AddPacket(number, frame.first(std::min<std::size_t>(frame.size(), header.caplen)), length,
-                   timeText)) {
+                             std::span<const std::uint8_t> frame) {
+    if (!MicrosecondsInRange(header)) {
+        // The time would not say this fraction: the record keeps the text itself.
+        return AddPacket(number, header, frame, FormatTimeText(header.ts));
+    }
+    SetModifiedFlag();
+    try {
+        CPacketObj packet;
+        packet.SetPacket(number, Captured(header, frame), WireLength(header), TimeOf(header),
+                         &m_arena);
+        Append(std::move(packet));
+    } catch (const std::bad_alloc&) {
         return false;
     }
-    const long microseconds = std::clamp<long>(header.ts.tv_usec, 0, 999'999);
-    m_packets.back().SetTimestamp(
-        {header.ts.tv_sec, static_cast<std::uint32_t>(microseconds) * 1000u});
+    return true;
+}
+
+bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
+                             std::span<const std::uint8_t> frame, std::string_view timeText) {
+    if (MicrosecondsInRange(header) && timeText == FormatTimeText(header.ts)) {
+        return AddPacket(number, header, frame);
+    }
+    if (!AddPacket(number, Captured(header, frame), WireLength(header), timeText)) {
+        return false;
+    }
+    m_packets.back().SetTimestamp(TimeOf(header));
     return true;
 }
 
@@ -452,14 +491,21 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         }
         ++number;
         const long fraction = header->ts.tv_usec;
-        const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
-        const int length = static_cast<int>(std::min<bpf_u_int32>(header->len, INT_MAX));
-        CPacketObj packet;
-        packet.SetPacket(number, std::span<const std::uint8_t>(data, header->caplen), length,
-                         formatter.Format(shown), &m_arena);
         const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
-        packet.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
-                                                    nanoseconds, 0, 999'999'999))});
+        const int length = static_cast<int>(std::min<bpf_u_int32>(header->len, INT_MAX));
+        const std::span<const std::uint8_t> frame(data, header->caplen);
+        CPacketObj packet;
+        if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
+            // The text is the time's own, so only the time is kept.
+            packet.SetPacket(
+                number, frame, length,
+                CPacketTime{header->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}, &m_arena);
+        } else {
+            const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
+            packet.SetPacket(number, frame, length, formatter.Format(shown), &m_arena);
+            packet.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
+                                                        nanoseconds, 0, 999'999'999))});
+        }
         Append(std::move(packet));
     }
     if (!reporter.Finish()) {
@@ -472,7 +518,7 @@ void CWirelarkDoc::TimestampFromTimeTexts(std::time_t date) {
     CTimeTextClock clock(date);
     for (CPacketObj& packet : m_packets) {
         if (!packet.GetTimestamp()) {
-            packet.SetTimestamp(clock.ToTime(packet.TimeText()));
+            packet.SetTimestamp(clock.ToTime(packet.GetTimeText()));
         }
     }
 }
@@ -481,7 +527,7 @@ CPacketTime CWirelarkDoc::GetPacketTime(const CPacketObj& packet) const {
     if (const std::optional<CPacketTime> time = packet.GetTimestamp()) {
         return *time;
     }
-    return CTimeTextClock(m_timeTextDate.value_or(std::time(nullptr))).ToTime(packet.TimeText());
+    return CTimeTextClock(m_timeTextDate.value_or(std::time(nullptr))).ToTime(packet.GetTimeText());
 }
 
 DocumentOutcome CWirelarkDoc::SaveFile(const std::string& path, CaptureFileFormat format,
@@ -515,7 +561,7 @@ DocumentOutcome CWirelarkDoc::StorePcap(int fd, const ProgressCallback& progress
     CTimeTextClock clock(m_timeTextDate.value_or(std::time(nullptr)));
     const auto timeOf = [&clock](const CPacketObj& packet) {
         const std::optional<CPacketTime> own = packet.GetTimestamp();
-        return own ? *own : clock.ToTime(packet.TimeText());
+        return own ? *own : clock.ToTime(packet.GetTimeText());
     };
     bool bNanosecond = false;
     for (const CPacketObj& packet : m_packets) {

@@ -34,8 +34,10 @@ public:
     // False, with nothing stored, when memory runs out.
     bool AddPacket(int number, std::span<const std::uint8_t> frame, int length,
                    std::string_view timeText);
-    // The same from a captured frame: the wire length is the length, and only the captured
-    // bytes are kept.
+    // The same from a captured frame: the wire length is the length, only the captured bytes are
+    // kept, and the time text is the one the capture time makes (FormatTimeText).
+    bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame);
+    // The same with a time text of the caller's; one the capture time would make is not kept.
     bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame,
                    std::string_view timeText);
     void DeleteAllPackets() noexcept;

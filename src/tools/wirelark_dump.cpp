@@ -86,7 +86,7 @@ void PrintRows(const CWirelarkDoc& doc) {
     CPacketRow row;
     std::string line;
     for (const CPacketObj& packet : doc.GetPacketList()) {
-        FormatPacketRow(packet.GetNumber(), packet.TimeText(), packet.GetLength(),
+        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
                         packet.GetBytes(), row);
         line.clear();
         for (int column = 0; column < kColumnCount; ++column) {

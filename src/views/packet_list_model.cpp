@@ -22,7 +22,7 @@ int CPacketListModel::columnCount(const QModelIndex& parent) const {
 const CPacketRow& CPacketListModel::RowTexts(int row) const {
     if (row != m_cachedRow) {
         const CPacketObj& packet = m_doc.GetPacketList()[static_cast<std::size_t>(row)];
-        FormatPacketRow(packet.GetNumber(), packet.TimeText(), packet.GetLength(),
+        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
                         packet.GetBytes(), m_cachedTexts);
         m_cachedRow = row;
     }

@@ -141,7 +141,9 @@ void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
     }
     m_frame.SetCapturedPane(m_counters.captured);
     const int number = m_model.rowCount() + 1;
-    m_doc.AddPacket(number, header, frame, FormatTimeText(header.ts));
+    // The time text is the one FormatTimeText makes of the capture time; the record makes it
+    // again when the row is shown, so it is not kept as well.
+    m_doc.AddPacket(number, header, frame);
     m_model.PacketsAppended();
     m_counters.AddCapturedBytes(header.len);
     m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/byte_arena.h"
+#include "store/time_text.h"
 
 namespace wirelark {
 namespace {
@@ -68,6 +69,28 @@ TEST(PacketObj, SettingAgainReplacesEverythingAndMovingKeepsTheBytes) {
     EXPECT_EQ(moved.GetTimeText(), "t ");
     EXPECT_EQ(Bytes(moved.GetBytes().begin(), moved.GetBytes().end()), (Bytes{7, 8}));
     EXPECT_TRUE(packet.GetBytes().empty());  // NOLINT(bugprone-use-after-move)
+}
+
+TEST(PacketObj, ATextMadeFromTheCaptureTimeFollowsTheTimeAndLeavesTheBytesInPlace) {
+    const struct {
+        CPacketTime time;
+        long microseconds;
+    } cases[] = {{{3600, 7'000}, 7}, {{86399, 250'000'000}, 250000}, {{0, 999'999'999}, 999999}};
+    for (const auto& c : cases) {
+        for (bool bArena : {false, true}) {
+            CByteArena arena;
+            CPacketObj packet;
+            packet.SetPacket(3, Frame(60), 60, c.time, bArena ? &arena : nullptr);
+            const timeval shown{static_cast<time_t>(c.time.seconds), c.microseconds};
+            EXPECT_EQ(packet.GetTimeText(), FormatTimeText(shown));
+            EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), Frame(60));
+            ASSERT_TRUE(packet.GetTimestamp().has_value());
+            EXPECT_EQ(packet.GetTimestamp()->nanoseconds, c.time.nanoseconds);
+            packet.SetTimestamp({c.time.seconds + 1, 0});
+            EXPECT_EQ(packet.GetTimeText(),
+                      FormatTimeText(timeval{static_cast<time_t>(c.time.seconds + 1), 0}));
+        }
+    }
 }
 
 }  // namespace

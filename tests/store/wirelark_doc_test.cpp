@@ -11,6 +11,8 @@
 
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "store/time_text.h"
+#include "store/time_text.h"
 #include "support/frame_builder.h"
 #include "support/store_files.h"
 
@@ -357,6 +359,23 @@ TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthAndOnlyTheCapturedBytes)
     ASSERT_NE(packet, nullptr);
     EXPECT_EQ(packet->GetLength(), 1514);
     EXPECT_EQ(Bytes(packet->GetBytes().begin(), packet->GetBytes().end()), (Bytes{1, 2, 3}));
+    EXPECT_EQ(packet->GetTimeText(), kText16) << "a text the time would not make is kept";
+
+    // The intake's own text, one the time makes, and a fraction the time cannot hold.
+    const struct {
+        long microseconds;
+        bool bGiveText;
+    } cases[] = {{7, false}, {250000, true}, {1'000'000, false}, {-3, false}};
+    int number = 2;
+    for (const auto& c : cases) {
+        header.ts = {45296, c.microseconds};
+        const std::string expected = FormatTimeText(header.ts);
+        ASSERT_TRUE(c.bGiveText ? doc.AddPacket(number, header, captured, expected)
+                                : doc.AddPacket(number, header, captured));
+        EXPECT_EQ(doc.FindPacket(number)->GetTimeText(), expected) << c.microseconds;
+        EXPECT_EQ(doc.FindPacket(number)->GetBytes().size(), 3u);
+        ++number;
+    }
 }
 
 TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
