@@ -5,8 +5,21 @@
 #include <unistd.h>
 
 #include <new>
+#include <utility>
 
 namespace wirelark {
+
+namespace {
+
+// The page-aligned addresses [first, last) inside [p, p + size).
+std::pair<std::uintptr_t, std::uintptr_t> WholePages(const std::uint8_t* p,
+                                                     std::size_t size) noexcept {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(p);
+    return {(begin + page - 1) / page * page, (begin + size) / page * page};
+}
+
+}  // namespace
 
 std::uint8_t* CByteArena::Allocate(std::size_t size) {
     if (size == 0) {
@@ -31,29 +44,34 @@ std::uint8_t* CByteArena::Allocate(std::size_t size) {
     return pBlock;
 }
 
-void CByteArena::Reserve(std::size_t bytes) noexcept {
+std::span<std::uint8_t> CByteArena::Reserve(std::size_t bytes) noexcept {
     if (bytes <= m_freeSize || bytes <= kChunkSize) {
-        return;
+        return {};
     }
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[bytes]);
     if (block == nullptr) {
-        return;
+        return {};
     }
     try {
         m_blocks.push_back(std::move(block));
     } catch (const std::bad_alloc&) {
-        return;
+        return {};
     }
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(m_blocks.back().get());
-    const std::uintptr_t first = (begin + page - 1) / page * page;
-    const std::uintptr_t last = (begin + bytes) / page * page;
+    const auto [first, last] = WholePages(m_blocks.back().get(), bytes);
     if (last > first) {
         ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
     }
     m_reserved += bytes;
     m_pFree = m_blocks.back().get();
     m_freeSize = bytes;
+    return {m_pFree, m_freeSize};
+}
+
+void CByteArena::ReleaseUnused() noexcept {
+    const auto [first, last] = WholePages(m_pFree, m_freeSize);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    }
 }
 
 void CByteArena::Clear() noexcept {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace wirelark {
@@ -25,8 +26,13 @@ public:
     std::uint8_t* Allocate(std::size_t size);
     // Prepares one block for about `bytes` more bytes of small allocations, for a bulk load whose
     // size is known ahead: it is asked to be backed by huge pages, which saves most of the page
-    // faults of filling fresh memory. Only a hint: nothing happens when memory is short.
-    void Reserve(std::size_t bytes) noexcept;
+    // faults of filling fresh memory. Only a hint: nothing happens when memory is short. Returns
+    // the fresh block, or nothing.
+    std::span<std::uint8_t> Reserve(std::size_t bytes) noexcept;
+    // Gives the pages of the current block that no allocation has reached back to the system,
+    // after a bulk load that reserved more than it needed. Later allocations still get them,
+    // fresh.
+    void ReleaseUnused() noexcept;
     void Clear() noexcept;
     // Bytes held from the system, used or not.
     std::size_t GetReservedBytes() const noexcept { return m_reserved; }

@@ -16,15 +16,18 @@ namespace wirelark {
 
 namespace {
 
-// One less than the marker of a text made from the time.
-constexpr std::size_t kMaxSize = std::numeric_limits<std::uint32_t>::max() - 1;
+// Text sizes share their word with the ownership bit; one less than the marker of a text made
+// from the time.
+constexpr std::size_t kMaxSize = (std::uint32_t{1} << 31) - 2;
 
 }  // namespace
 
+// A million packets' records are counted at 32 bytes each in the memory the list is allowed.
+static_assert(sizeof(CPacketObj) == 32);
+
 CPacketObj::CPacketObj(CPacketObj&& other) noexcept
-    : m_owned(std::move(other.m_owned)),
-      m_pStorage(std::exchange(other.m_pStorage, nullptr)),
-      m_textSize(std::exchange(other.m_textSize, 0)),
+    : m_pStorage(std::exchange(other.m_pStorage, nullptr)),
+      m_textInfo(std::exchange(other.m_textInfo, 0)),
       m_dataSize(std::exchange(other.m_dataSize, 0)),
       m_number(std::exchange(other.m_number, 0)),
       m_length(std::exchange(other.m_length, 0)),
@@ -32,9 +35,9 @@ CPacketObj::CPacketObj(CPacketObj&& other) noexcept
 
 CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
     if (this != &other) {
-        m_owned = std::move(other.m_owned);
+        Release();
         m_pStorage = std::exchange(other.m_pStorage, nullptr);
-        m_textSize = std::exchange(other.m_textSize, 0);
+        m_textInfo = std::exchange(other.m_textInfo, 0);
         m_dataSize = std::exchange(other.m_dataSize, 0);
         m_number = std::exchange(other.m_number, 0);
         m_length = std::exchange(other.m_length, 0);
@@ -43,17 +46,27 @@ CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
     return *this;
 }
 
+void CPacketObj::Release() noexcept {
+    if ((m_textInfo & kOwnedBit) != 0) {
+        delete[] m_pStorage;
+    }
+    m_pStorage = nullptr;
+    m_textInfo = 0;
+}
+
 std::uint8_t* CPacketObj::Store(std::size_t size, CByteArena* pArena) {
     if (pArena != nullptr) {
         return pArena->Allocate(size);
     }
-    if (size == 0) {
-        return nullptr;
-    }
-    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    std::uint8_t* p = block.get();
-    m_owned = std::move(block);
-    return p;
+    return size == 0 ? nullptr : new std::uint8_t[size];
+}
+
+void CPacketObj::Adopt(std::uint8_t* pStorage, bool bOwned, std::uint32_t textSize,
+                       std::uint32_t dataSize) noexcept {
+    Release();
+    m_pStorage = pStorage;
+    m_textInfo = textSize | (bOwned && pStorage != nullptr ? kOwnedBit : 0);
+    m_dataSize = dataSize;
 }
 
 void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int length,
@@ -62,23 +75,15 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
         length > 0 ? std::min(frame.size(), static_cast<std::size_t>(length)) : 0;
     const std::size_t textSize = std::min(timeText.size(), kMaxSize);
     // Filled before anything is replaced, so a failed allocation leaves the record as it was.
-    std::unique_ptr<std::uint8_t[]> previous = std::move(m_owned);
-    std::uint8_t* p = nullptr;
-    try {
-        p = Store(textSize + dataSize, pArena);
-    } catch (...) {
-        m_owned = std::move(previous);
-        throw;
-    }
+    std::uint8_t* p = Store(textSize + dataSize, pArena);
     if (textSize > 0) {
         std::memcpy(p, timeText.data(), textSize);
     }
     if (dataSize > 0) {
         std::memcpy(p + textSize, frame.data(), dataSize);
     }
-    m_pStorage = p;
-    m_textSize = static_cast<std::uint32_t>(textSize);
-    m_dataSize = static_cast<std::uint32_t>(dataSize);
+    Adopt(p, pArena == nullptr, static_cast<std::uint32_t>(textSize),
+          static_cast<std::uint32_t>(dataSize));
     m_number = number;
     m_length = length;
     m_timestamp = kNoTimestamp;
@@ -88,12 +93,12 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
                            const CPacketTime& captureTime, CByteArena* pArena) {
     SetPacket(number, frame, length, std::string_view(), pArena);
     SetTimestamp(captureTime);
-    m_textSize = kTextFromTime;
+    m_textInfo |= kTextFromTime;
 }
 
 std::string CPacketObj::GetTimeText() const {
-    if (m_textSize != kTextFromTime) {
-        return {reinterpret_cast<const char*>(m_pStorage), m_textSize};
+    if (TextInfoSize() != kTextFromTime) {
+        return {reinterpret_cast<const char*>(m_pStorage), TextInfoSize()};
     }
     const std::optional<CPacketTime> time = GetTimestamp();
     const timeval shown{static_cast<time_t>(time->seconds),
@@ -144,16 +149,16 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
     }
     // The text waits here until the element count says how much storage the record needs;
     // time texts fit the small buffer, so reading a file allocates once per record.
+    if (textSize > kMaxSize) {
+        ar.Fail(ReadStatus::Truncated, "the file ends inside a time text");
+        return false;
+    }
     std::array<std::uint8_t, 64> smallText;
     std::vector<std::uint8_t> largeText;
     std::uint8_t* pText = smallText.data();
     if (textSize > smallText.size()) {
         largeText.resize(textSize);
         pText = largeText.data();
-    }
-    if (textSize > kMaxSize) {
-        ar.Fail(ReadStatus::Truncated, "the file ends inside a time text");
-        return false;
     }
     std::uint32_t count = 0;
     if (!ar.ReadBytes(pText, textSize) || !ar.ReadCount(count)) {
@@ -164,28 +169,17 @@ bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {
         ar.Fail(ReadStatus::Truncated, "the file ends inside a frame");
         return false;
     }
-    std::unique_ptr<std::uint8_t[]> previous = std::move(m_owned);
-    std::uint8_t* p = nullptr;
-    try {
-        p = Store(std::size_t{textSize} + count, pArena);
-    } catch (...) {
-        m_owned = std::move(previous);
-        throw;
-    }
+    std::uint8_t* p = Store(std::size_t{textSize} + count, pArena);
     if (textSize > 0) {
         std::memcpy(p, pText, textSize);
     }
-    if (!ar.ReadElementsAsBytes(p + textSize, count)) {
+    const bool bRead = ar.ReadElementsAsBytes(p + textSize, count);
+    Adopt(p, pArena == nullptr, textSize, count);
+    if (!bRead) {
         // Only a read error of the file gets here; the record is left empty.
-        m_pStorage = nullptr;
-        m_textSize = 0;
-        m_dataSize = 0;
-        m_owned.reset();
+        Adopt(nullptr, false, 0, 0);
         return false;
     }
-    m_pStorage = p;
-    m_textSize = textSize;
-    m_dataSize = count;
     m_number = number;
     m_length = length;
     m_timestamp = kNoTimestamp;

@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,7 +33,7 @@ public:
     CPacketObj& operator=(const CPacketObj&) = delete;
     CPacketObj(CPacketObj&& other) noexcept;
     CPacketObj& operator=(CPacketObj&& other) noexcept;
-    ~CPacketObj() = default;
+    ~CPacketObj() { Release(); }
 
     // Stores the number, the length and the time text, and copies the frame bytes: the first
     // `length` of them, but never more than `frame` holds (a frame captured shorter than its
@@ -72,15 +71,24 @@ public:
     bool Serialize(CArchiveReader& ar, CByteArena* pArena = nullptr);
 
 private:
-    // m_textSize of a record whose time text is made from its timestamp.
-    static constexpr std::uint32_t kTextFromTime = UINT32_MAX;
+    // m_textInfo holds the time text's size in its low bits and whether the record owns its
+    // storage in the top bit, which keeps the record at 32 bytes.
+    static constexpr std::uint32_t kOwnedBit = 0x8000'0000u;
+    // The size of a record whose time text is made from its timestamp.
+    static constexpr std::uint32_t kTextFromTime = kOwnedBit - 1;
 
     std::uint8_t* Store(std::size_t size, CByteArena* pArena);
-    std::uint32_t StoredTextSize() const { return m_textSize == kTextFromTime ? 0 : m_textSize; }
+    // Takes over freshly stored bytes, freeing what the record owned before.
+    void Adopt(std::uint8_t* pStorage, bool bOwned, std::uint32_t textSize,
+               std::uint32_t dataSize) noexcept;
+    void Release() noexcept;
+    std::uint32_t TextInfoSize() const { return m_textInfo & ~kOwnedBit; }
+    std::uint32_t StoredTextSize() const {
+        return TextInfoSize() == kTextFromTime ? 0 : TextInfoSize();
+    }
 
-    std::unique_ptr<std::uint8_t[]> m_owned;   // empty when the bytes live in an arena
-    const std::uint8_t* m_pStorage = nullptr;  // the time text, then the frame bytes
-    std::uint32_t m_textSize = 0;
+    std::uint8_t* m_pStorage = nullptr;  // the time text, then the frame bytes
+    std::uint32_t m_textInfo = 0;
     std::uint32_t m_dataSize = 0;
     std::int32_t m_number = 0;
     std::int32_t m_length = 0;

@@ -18,6 +18,7 @@ constexpr std::uint32_t kMicrosecondMagic = 0xA1B2C3D4;
 constexpr std::uint32_t kNanosecondMagic = 0xA1B23C4D;
 constexpr std::uint16_t kVersionMajor = 2;
 constexpr std::uint16_t kVersionMinor = 4;
+constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
 
 }  // namespace
 
@@ -43,8 +44,10 @@ DocumentOutcome CPcapFileReader::Open(int fd, bool bNanosecond) {
         ::close(own);
         return {DocumentError::CannotOpen, error, std::strerror(error), {}};
     }
-    // Fewer, larger reads than the stream's default of one page.
-    std::setvbuf(stream, nullptr, _IOFBF, std::size_t{1} << 20);
+    // Fewer, larger reads than the stream's default of one page. The C library only takes a
+    // size along with a buffer of the caller's; without one, it reads a page at a time.
+    m_streamBuffer = std::make_unique_for_overwrite<char[]>(kStreamBufferSize);
+    std::setvbuf(stream, m_streamBuffer.get(), _IOFBF, kStreamBufferSize);
     char errorText[PCAP_ERRBUF_SIZE] = "";
     m_pcap = pcap_fopen_offline_with_tstamp_precision(
         stream, bNanosecond ? PCAP_TSTAMP_PRECISION_NANO : PCAP_TSTAMP_PRECISION_MICRO, errorText);

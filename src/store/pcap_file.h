@@ -5,6 +5,7 @@
 #include <pcap/pcap.h>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -43,6 +44,8 @@ public:
     bool IsNanosecond() const { return m_bNanosecond; }
 
 private:
+    // Declared first: the stream reads into it until pcap_close.
+    std::unique_ptr<char[]> m_streamBuffer;
     pcap_t* m_pcap = nullptr;
     bool m_bNanosecond = false;
 };

@@ -16,6 +16,7 @@
 #include "decode/frame_layout.h"
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "store/page_warmer.h"
 #include "store/pcap_file.h"
 #include "store/time_text.h"
 
@@ -103,13 +104,30 @@ CWirelarkDoc::~CWirelarkDoc() {
     DeleteAllPackets();
 }
 
+template <typename Fill>
+bool CWirelarkDoc::Append(Fill&& fill) {
+    CPacketObj& packet = m_packets.emplace_back();
+    try {
+        if (!fill(packet)) {
+            m_packets.pop_back();
+            return false;
+        }
+        m_index.Add(packet.GetNumber(), m_packets.size() - 1);
+    } catch (...) {
+        m_packets.pop_back();
+        throw;
+    }
+    return true;
+}
+
 bool CWirelarkDoc::AddPacket(int number, std::span<const std::uint8_t> frame, int length,
                              std::string_view timeText) {
     SetModifiedFlag();
     try {
-        CPacketObj packet;
-        packet.SetPacket(number, frame, length, timeText, &m_arena);
-        Append(std::move(packet));
+        Append([&](CPacketObj& packet) {
+            packet.SetPacket(number, frame, length, timeText, &m_arena);
+            return true;
+        });
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -146,10 +164,11 @@ bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
     }
     SetModifiedFlag();
     try {
-        CPacketObj packet;
-        packet.SetPacket(number, Captured(header, frame), WireLength(header), TimeOf(header),
-                         &m_arena);
-        Append(std::move(packet));
+        Append([&](CPacketObj& packet) {
+            packet.SetPacket(number, Captured(header, frame), WireLength(header), TimeOf(header),
+                             &m_arena);
+            return true;
+        });
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -168,20 +187,8 @@ bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
     return true;
 }
 
-void CWirelarkDoc::Append(CPacketObj&& packet) {
-    const int number = packet.GetNumber();
-    m_packets.push_back(std::move(packet));
-    try {
-        m_index.Add(number, m_packets.size() - 1);
-    } catch (...) {
-        m_packets.pop_back();
-        throw;
-    }
-}
-
 void CWirelarkDoc::DeleteAllPackets() noexcept {
     m_packets.clear();
-    m_packets.shrink_to_fit();
     m_index.Clear();
     m_arena.Clear();
 }
@@ -341,11 +348,9 @@ bool CWirelarkDoc::Serialize(CArchiveReader& ar) {
         if (!ReadEntryTag(ar, i == 0)) {
             return false;
         }
-        CPacketObj packet;
-        if (!packet.Serialize(ar, &m_arena)) {
+        if (!Append([&](CPacketObj& packet) { return packet.Serialize(ar, &m_arena); })) {
             return false;
         }
-        Append(std::move(packet));
     }
     return true;
 }
@@ -462,7 +467,7 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
     const bool bNanosecond = reader.IsNanosecond();
     // A packet's time text is about as long as its header in the file, so the records need
     // about the file's size.
-    m_arena.Reserve(static_cast<std::size_t>(size));
+    CPageWarmer warmer(m_arena.Reserve(static_cast<std::size_t>(size)));
     CProgressReporter reporter(progress, size);
     CTimeTextFormatter formatter;
     int number = 0;
@@ -494,20 +499,24 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
         const int length = static_cast<int>(std::min<bpf_u_int32>(header->len, INT_MAX));
         const std::span<const std::uint8_t> frame(data, header->caplen);
-        CPacketObj packet;
-        if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
-            // The text is the time's own, so only the time is kept.
-            packet.SetPacket(
-                number, frame, length,
-                CPacketTime{header->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}, &m_arena);
-        } else {
-            const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
-            packet.SetPacket(number, frame, length, formatter.Format(shown), &m_arena);
-            packet.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
-                                                        nanoseconds, 0, 999'999'999))});
-        }
-        Append(std::move(packet));
+        Append([&](CPacketObj& packet) {
+            if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
+                // The text is the time's own, so only the time is kept.
+                packet.SetPacket(
+                    number, frame, length,
+                    CPacketTime{header->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)},
+                    &m_arena);
+            } else {
+                const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
+                packet.SetPacket(number, frame, length, formatter.Format(shown), &m_arena);
+                packet.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
+                                                            nanoseconds, 0, 999'999'999))});
+            }
+            return true;
+        });
     }
+    warmer.Stop();
+    m_arena.ReleaseUnused();
     if (!reporter.Finish()) {
         return Cancelled();
     }

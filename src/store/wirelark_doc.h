@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <deque>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -15,15 +14,12 @@
 #include "store/byte_arena.h"
 #include "store/capture_format.h"
 #include "store/document.h"
+#include "store/packet_list.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
 #include "store/progress.h"
 
 namespace wirelark {
-
-// A deque, so that records never move while the list grows and views may keep pointers to
-// them until the document is emptied.
-using CPacketList = std::deque<CPacketObj>;
 
 class CWirelarkDoc : public CDocument {
 public:
@@ -107,8 +103,11 @@ private:
     // Gives every record without a timestamp the one its time text names on `date`'s day.
     void TimestampFromTimeTexts(std::time_t date);
 
-    // Strong guarantee: on std::bad_alloc the list and the index are as they were.
-    void Append(CPacketObj&& packet);
+    // Appends a record that `fill` sets up in place and indexes it; false, with nothing added,
+    // when `fill` returns false. Strong guarantee: when `fill` or the index throws, the list and
+    // the index are as they were.
+    template <typename Fill>
+    bool Append(Fill&& fill);
     bool ReadEntryTag(CArchiveReader& ar, bool bFirst);
 
     // Declared before the list: the records point into it, so it must be destroyed after them.

@@ -207,6 +207,41 @@ TEST(PcapOpen, FileCutShortOpensTheWholePacketsAndWarnsAboutTheRest) {
     previous.ExpectUntouched();
 }
 
+// A file of several megabytes goes through the reader's own stream buffer many times over, with
+// packets straddling its refills, and into memory the document reserved ahead and gave back in
+// part afterwards; a packet added afterwards lands in what was given back.
+TEST(PcapOpen, LargeFileKeepsEveryPacketByteForByteAndTheDocumentGrowsAfterwards) {
+    test::CScratchFolder folder;
+    const std::uint32_t sizes[] = {60, 1514, 1, 9000, 65535, 40000, 14, 590};
+    std::vector<CPcapPacket> packets;
+    std::size_t total = 0;
+    for (std::uint32_t i = 0; total < (std::size_t{6} << 20); ++i) {
+        const std::uint32_t size = sizes[i % std::size(sizes)];
+        std::vector<std::uint8_t> bytes(size);
+        for (std::uint32_t b = 0; b < size; ++b) {
+            bytes[b] = static_cast<std::uint8_t>(b * 31 + i);
+        }
+        packets.push_back({1'700'000'000 + i, i % 1'000'000, size, std::move(bytes)});
+        total += 16 + size;
+    }
+    test::WriteWholeFile(folder.File("large.pcap"), test::MakePcap(packets));
+    CWirelarkDoc doc;
+    const DocumentOutcome outcome = doc.OpenFile(folder.File("large.pcap"));
+    ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
+    EXPECT_TRUE(outcome.warning.empty()) << outcome.warning;
+    ExpectRows(doc, packets, false);
+
+    const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
+    const int next = static_cast<int>(packets.size()) + 1;
+    ASSERT_TRUE(doc.AddPacket(next, frame, 60, "10:00:00,000 "));
+    const auto bytes = doc.FindPacketBytes(next);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), frame.begin(), frame.end()));
+    ASSERT_EQ(doc.GetPacketList().size(), packets.size() + 1);
+    const auto last = doc.FindPacketBytes(next - 1);
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), packets.back().bytes.begin(),
+                           packets.back().bytes.end()));
+}
+
 TEST(PcapOpen, ProgressCountsTheFilesBytesAndCancellingLeavesTheDocumentAsItWas) {
     test::CScratchFolder folder;
     std::vector<CPcapPacket> packets;
