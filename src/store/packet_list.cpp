@@ -2,7 +2,9 @@
 #include "store/packet_list.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -20,13 +22,16 @@ void CPacketList::BlockDeleter::operator()(CPacketObj* pBlock) const noexcept {
 }
 
 CPacketList::CPacketList(CPacketList&& other) noexcept
-    : m_blocks(std::move(other.m_blocks)), m_size(std::exchange(other.m_size, 0)) {}
+    : m_blocks(std::move(other.m_blocks)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_bHugePages(std::exchange(other.m_bHugePages, false)) {}
 
 CPacketList& CPacketList::operator=(CPacketList&& other) noexcept {
     if (this != &other) {
         clear();
         m_blocks = std::move(other.m_blocks);
         m_size = std::exchange(other.m_size, 0);
+        m_bHugePages = std::exchange(other.m_bHugePages, false);
     }
     return *this;
 }
@@ -35,8 +40,9 @@ CPacketObj& CPacketList::emplace_back() {
     if (m_size == m_blocks.size() * kBlockRecords) {
         m_blocks.reserve(m_blocks.size() + 1);
         void* pStorage = ::operator new(kBlockBytes, kBlockAlignment);
-        // Only a hint; a list that fills the block saves all but one of its page faults.
-        ::madvise(pStorage, kBlockBytes, MADV_HUGEPAGE);
+        if (m_bHugePages) {
+            ::madvise(pStorage, kBlockBytes, MADV_HUGEPAGE);
+        }
         m_blocks.emplace_back(static_cast<CPacketObj*>(pStorage));
     }
     CPacketObj* pSlot = m_blocks.back().get() + m_size % kBlockRecords;
@@ -53,6 +59,20 @@ void CPacketList::pop_back() noexcept {
     (*this)[m_size].~CPacketObj();
     if (m_size == (m_blocks.size() - 1) * kBlockRecords) {
         m_blocks.pop_back();
+    }
+}
+
+void CPacketList::ReleaseUnused() noexcept {
+    const std::size_t used = m_size % kBlockRecords;
+    if (used == 0) {
+        return;
+    }
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto end = reinterpret_cast<std::uintptr_t>(m_blocks.back().get()) + kBlockBytes;
+    const auto first =
+        (reinterpret_cast<std::uintptr_t>(m_blocks.back().get() + used) + page - 1) / page * page;
+    if (end > first) {
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
     }
 }
 

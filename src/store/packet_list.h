@@ -75,6 +75,13 @@ public:
     // block cannot be had.
     CPacketObj& emplace_back();
     void pop_back() noexcept;
+    // Asks for the blocks made from now on to be backed by huge pages, for a bulk load: that
+    // saves most of their page faults, but the last block's huge page is whole even where the
+    // load leaves it empty, until ReleaseUnused.
+    void SetHugePages(bool bHugePages) { m_bHugePages = bHugePages; }
+    // Gives the pages of the last block that no record has reached back to the system; records
+    // added later get them again, fresh.
+    void ReleaseUnused() noexcept;
     // Destroys every record and frees every block.
     void clear() noexcept;
 
@@ -90,6 +97,7 @@ private:
 
     std::vector<Block> m_blocks;  // raw storage; the first m_size slots hold records
     std::size_t m_size = 0;
+    bool m_bHugePages = false;
 };
 
 }  // namespace wirelark

@@ -65,8 +65,9 @@ private:
     int m_fd;
 };
 
-// Turns time texts into times on one day; mktime runs only when the clock part changes, which
-// in a capture is at most once per captured second.
+// Turns time texts into times on one day. mktime, which looks at the time zone files on every
+// call, runs once per hour of the day that the texts name; the minutes and seconds are added to
+// the start of the hour, which is exact wherever clocks change on the hour.
 class CTimeTextClock {
 public:
     explicit CTimeTextClock(std::time_t date) { localtime_r(&date, &m_day); }
@@ -74,28 +75,28 @@ public:
     CPacketTime ToTime(std::string_view text) {
         const std::optional<CTimeOfDay> time = ParseTimeText(text);
         const CTimeOfDay clock = time.value_or(CTimeOfDay{});
-        const int key = clock.hours * 3600 + clock.minutes * 60 + clock.seconds;
-        if (!m_bHaveKey || key != m_key) {
+        if (!m_bHaveHour || clock.hours != m_hour) {
             std::tm local = m_day;
             local.tm_hour = clock.hours;
-            local.tm_min = clock.minutes;
-            local.tm_sec = clock.seconds;
+            local.tm_min = 0;
+            local.tm_sec = 0;
             local.tm_isdst = -1;
-            m_seconds = std::mktime(&local);
-            m_key = key;
-            m_bHaveKey = true;
+            m_hourStart = std::mktime(&local);
+            m_hour = clock.hours;
+            m_bHaveHour = true;
         }
         // Microsecond texts beyond a second (a raw value of a damaged file) carry over.
         const long microseconds = time ? time->microseconds : 0;
-        return {static_cast<std::int64_t>(m_seconds) + microseconds / 1'000'000,
+        return {static_cast<std::int64_t>(m_hourStart) + clock.minutes * 60 + clock.seconds +
+                    microseconds / 1'000'000,
                 static_cast<std::uint32_t>(microseconds % 1'000'000) * 1000u};
     }
 
 private:
     std::tm m_day{};
-    bool m_bHaveKey = false;
-    int m_key = 0;
-    std::time_t m_seconds = 0;
+    bool m_bHaveHour = false;
+    int m_hour = 0;
+    std::time_t m_hourStart = 0;
 };
 
 }  // namespace
@@ -468,6 +469,7 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
     // A packet's time text is about as long as its header in the file, so the records need
     // about the file's size.
     CPageWarmer warmer(m_arena.Reserve(static_cast<std::size_t>(size)));
+    m_packets.SetHugePages(true);
     CProgressReporter reporter(progress, size);
     CTimeTextFormatter formatter;
     int number = 0;
@@ -517,6 +519,8 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
     }
     warmer.Stop();
     m_arena.ReleaseUnused();
+    m_packets.SetHugePages(false);
+    m_packets.ReleaseUnused();
     if (!reporter.Finish()) {
         return Cancelled();
     }

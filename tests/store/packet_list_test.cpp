@@ -37,8 +37,9 @@ TEST(PacketList, RecordsKeepTheirPlaceAndOrderWhileTheListGrowsAcrossBlocks) {
     EXPECT_EQ(list.back().GetNumber(), static_cast<int>(kCount));
 }
 
-TEST(PacketList, PoppingBackAcrossABlockBoundaryAndGrowingAgainKeepsTheRest) {
+TEST(PacketList, ShrinkingAndReleasingUnusedPagesKeepTheRecordsAndTheListGrowsAgain) {
     CPacketList list;
+    list.SetHugePages(true);
     Fill(list, kCount);
     const CPacketObj* pKept = &list[CPacketList::kBlockRecords - 1];
     while (list.size() > CPacketList::kBlockRecords) {
@@ -47,7 +48,13 @@ TEST(PacketList, PoppingBackAcrossABlockBoundaryAndGrowingAgainKeepsTheRest) {
     EXPECT_EQ(list.back().GetNumber(), static_cast<int>(CPacketList::kBlockRecords));
     EXPECT_EQ(&list.back(), pKept);
     Fill(list, CPacketList::kBlockRecords + 2);
-    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(CPacketList::kBlockRecords + 2));
+    // The unused part of the last block goes back to the system and is there again when wanted.
+    list.ReleaseUnused();
+    EXPECT_EQ(list.back().GetTimeText(), "t");
+    Fill(list, CPacketList::kBlockRecords + 1000);
+    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(CPacketList::kBlockRecords + 1000));
+    EXPECT_EQ(list[CPacketList::kBlockRecords + 1].GetNumber(),
+              static_cast<int>(CPacketList::kBlockRecords + 2));
     EXPECT_EQ(list.back().GetTimeText(), "t");
     EXPECT_EQ(&list[CPacketList::kBlockRecords - 1], pKept);
 }
