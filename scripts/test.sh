@@ -16,14 +16,14 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
-echo "== capture tests under ThreadSanitizer"
+echo "== capture and store tests under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIRELARK_SANITIZE=thread \
     -DWIRELARK_BUILD_GUI=OFF -DWIRELARK_BUILD_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target capture_tests
+cmake --build build-tsan -j "$jobs" --target capture_tests store_tests
 # ThreadSanitizer cannot map its shadow memory under the high address randomisation of newer
 # kernels; running without randomisation avoids that.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure --timeout 600 -R '^capture'
+    setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure --timeout 600 -R '^(capture|store)\.'
 
 echo "== fuzzers (${fuzz_seconds}s each)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
