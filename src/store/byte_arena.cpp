@@ -2,24 +2,12 @@
 #include "store/byte_arena.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <new>
-#include <utility>
+
+#include "store/page_advice.h"
 
 namespace wirelark {
-
-namespace {
-
-// The page-aligned addresses [first, last) inside [p, p + size).
-std::pair<std::uintptr_t, std::uintptr_t> WholePages(const std::uint8_t* p,
-                                                     std::size_t size) noexcept {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(p);
-    return {(begin + page - 1) / page * page, (begin + size) / page * page};
-}
-
-}  // namespace
 
 std::uint8_t* CByteArena::Allocate(std::size_t size) {
     if (size == 0) {
@@ -57,10 +45,7 @@ std::span<std::uint8_t> CByteArena::Reserve(std::size_t bytes) noexcept {
     } catch (const std::bad_alloc&) {
         return {};
     }
-    const auto [first, last] = WholePages(m_blocks.back().get(), bytes);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
+    AdviseWholePages(m_blocks.back().get(), bytes, MADV_HUGEPAGE);
     m_reserved += bytes;
     m_pFree = m_blocks.back().get();
     m_freeSize = bytes;
@@ -68,10 +53,7 @@ std::span<std::uint8_t> CByteArena::Reserve(std::size_t bytes) noexcept {
 }
 
 void CByteArena::ReleaseUnused() noexcept {
-    const auto [first, last] = WholePages(m_pFree, m_freeSize);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-    }
+    AdviseWholePages(m_pFree, m_freeSize, MADV_DONTNEED);
 }
 
 void CByteArena::Clear() noexcept {

@@ -2,11 +2,11 @@
 #include "store/packet_list.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstdint>
 #include <new>
 #include <utility>
+
+#include "store/page_advice.h"
 
 namespace wirelark {
 
@@ -41,7 +41,7 @@ CPacketObj& CPacketList::emplace_back() {
         m_blocks.reserve(m_blocks.size() + 1);
         void* pStorage = ::operator new(kBlockBytes, kBlockAlignment);
         if (m_bHugePages) {
-            ::madvise(pStorage, kBlockBytes, MADV_HUGEPAGE);
+            AdviseWholePages(pStorage, kBlockBytes, MADV_HUGEPAGE);
         }
         m_blocks.emplace_back(static_cast<CPacketObj*>(pStorage));
     }
@@ -67,13 +67,8 @@ void CPacketList::ReleaseUnused() noexcept {
     if (used == 0) {
         return;
     }
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto end = reinterpret_cast<std::uintptr_t>(m_blocks.back().get()) + kBlockBytes;
-    const auto first =
-        (reinterpret_cast<std::uintptr_t>(m_blocks.back().get() + used) + page - 1) / page * page;
-    if (end > first) {
-        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
-    }
+    const CPacketObj* pUnused = m_blocks.back().get() + used;
+    AdviseWholePages(pUnused, (kBlockRecords - used) * sizeof(CPacketObj), MADV_DONTNEED);
 }
 
 void CPacketList::clear() noexcept {
