@@ -2,6 +2,7 @@
 // the system's clearing of new pages runs beside the load instead of inside it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <thread>
@@ -12,6 +13,9 @@ class CPageWarmer {
 public:
     // Ranges smaller than this are not worth a thread.
     static constexpr std::size_t kMinRange = std::size_t{4} << 20;
+    // How far the warmer runs ahead of the load, so that a range reserved generously is not
+    // made resident far beyond what the load needs.
+    static constexpr std::size_t kLead = std::size_t{32} << 20;
 
     CPageWarmer() = default;
     // Starts warming `range` from its start. Only a hint: the contents are never read or
@@ -22,11 +26,16 @@ public:
     CPageWarmer& operator=(const CPageWarmer&) = delete;
     ~CPageWarmer() { Stop(); }
 
+    // Tells the warmer that the load has filled the first `filled` bytes of the range.
+    void Advance(std::size_t filled) noexcept;
     // Returns once the thread has ended, within one step of the range.
     void Stop() noexcept;
 
 private:
-    std::jthread m_thread;
+    void Warm(const std::stop_token& stop, std::uintptr_t begin, std::uintptr_t end);
+
+    std::atomic<std::size_t> m_filled{0};
+    std::jthread m_thread;  // last, so that it ends before the rest goes
 };
 
 }  // namespace wirelark

@@ -466,14 +466,17 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         return outcome;
     }
     const bool bNanosecond = reader.IsNanosecond();
-    // A packet's time text is about as long as its header in the file, so the records need
-    // about the file's size.
+    // The frames take less than the file; what they leave of the reserve is given back below.
     CPageWarmer warmer(m_arena.Reserve(static_cast<std::size_t>(size)));
     m_packets.SetHugePages(true);
     CProgressReporter reporter(progress, size);
     CTimeTextFormatter formatter;
     int number = 0;
+    std::size_t stored = 0;
     for (;;) {
+        if (number % static_cast<int>(kProgressStride) == 0) {
+            warmer.Advance(stored);
+        }
         // Asking for the position costs a system call, so only when someone listens.
         if (progress && number % static_cast<int>(kProgressStride) == 0 &&
             !reporter.Advance(reader.GetPosition())) {
@@ -501,6 +504,7 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
         const int length = static_cast<int>(std::min<bpf_u_int32>(header->len, INT_MAX));
         const std::span<const std::uint8_t> frame(data, header->caplen);
+        stored += frame.size();
         Append([&](CPacketObj& packet) {
             if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
                 // The text is the time's own, so only the time is kept.
