@@ -1,7 +1,6 @@
 // Opening a 100 MB pcap file as a document beside reading the same packets with a bare
 // pcap_next_ex loop, in the same run and on the same (cached) file; target: within 2 times.
 #include <pcap/pcap.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +13,7 @@
 
 #include "store/byte_arena.h"
 #include "store/wirelark_doc.h"
+#include "support/resident_memory.h"
 
 namespace {
 
@@ -112,21 +112,9 @@ double CopyingLoop(const std::string& path, std::size_t& packets) {
     return seconds;
 }
 
-std::size_t ResidentBytes() {
-    std::size_t pages = 0;
-    std::size_t resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%zu %zu", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-}
-
 // `kept` is the memory the open document holds once it is open.
 double OpenDocument(const std::string& path, std::size_t& packets, std::size_t& kept) {
-    const std::size_t before = ResidentBytes();
+    const std::size_t before = wirelark::test::ResidentBytes();
     wirelark::CWirelarkDoc doc;
     const Clock::time_point start = Clock::now();
     const wirelark::DocumentOutcome outcome = doc.OpenFile(path);
@@ -136,7 +124,7 @@ double OpenDocument(const std::string& path, std::size_t& packets, std::size_t& 
         std::exit(1);
     }
     packets = doc.GetPacketList().size();
-    kept = ResidentBytes() - before;
+    kept = wirelark::test::ResidentBytes() - before;
     return seconds;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "store/wirelark_doc.h"
+#include "support/resident_memory.h"
 
 namespace {
 
@@ -23,20 +24,6 @@ constexpr double kMB = 1e6;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Resident memory, which counts what the records and frames really occupy, huge pages whole;
-// the heap's own figures would count the untouched parts of aligned blocks too.
-std::size_t ResidentBytes() {
-    std::size_t pages = 0;
-    std::size_t resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%zu %zu", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
 double PlainRead(const std::string& path, std::size_t& total) {
@@ -87,7 +74,7 @@ void Run(std::size_t frameSize, const std::filesystem::path& folder) {
     std::printf("== %zu-byte frames: %zu packets, %zu frame bytes\n", frameSize, packets,
                 packets * frameSize);
 
-    const std::size_t residentBefore = ResidentBytes();
+    const std::size_t residentBefore = wirelark::test::ResidentBytes();
     auto doc = std::make_unique<wirelark::CWirelarkDoc>();
     char text[32];
     Clock::time_point start = Clock::now();
@@ -97,8 +84,8 @@ void Run(std::size_t frameSize, const std::filesystem::path& folder) {
         doc->AddPacket(static_cast<int>(i + 1), frame, static_cast<int>(frameSize), text);
     }
     const double addSeconds = SecondsSince(start);
-    const std::size_t heapUsed = ResidentBytes() - residentBefore;
-    const double perPacket = static_cast<double>(heapUsed) / static_cast<double>(packets);
+    const std::size_t residentUsed = wirelark::test::ResidentBytes() - residentBefore;
+    const double perPacket = static_cast<double>(residentUsed) / static_cast<double>(packets);
     std::printf(
         "store:  %.1f ns per AddPacket; memory %.1f bytes per packet = frame + %.1f "
         "(target: frame + 64 or less; two bytes per frame byte would add another %zu)\n",

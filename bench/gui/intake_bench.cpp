@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
 #include "support/fake_view_frame.h"
+#include "support/resident_memory.h"
 #include "support/test_network.h"
 #include "views/wirelark_view.h"
 
@@ -28,20 +28,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using namespace wirelark;
-
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
 
 std::vector<std::uint8_t> TcpFrame(std::size_t size, std::uint32_t sequence) {
     std::vector<std::uint8_t> frame(size, 0);
@@ -238,7 +224,7 @@ void LiveRates() {
 // A million packets of `sizes` in turn.
 void MillionPackets(std::initializer_list<std::size_t> sizes) {
     constexpr int kCount = 1'000'000;
-    const long before = ResidentKilobytes();
+    const std::size_t before = test::ResidentBytes();
     Fixture f;
     std::vector<std::vector<std::uint8_t>> frames;
     for (const std::size_t size : sizes) {
@@ -273,9 +259,9 @@ void MillionPackets(std::initializer_list<std::size_t> sizes) {
     f.view.viewport()->repaint();
     const double clickMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
 
-    const long after = ResidentKilobytes();
-    const double processMb = static_cast<double>(after) / 1024.0;
-    const double growthMb = static_cast<double>(after - before) / 1024.0;
+    const std::size_t after = test::ResidentBytes();
+    const double processMb = static_cast<double>(after) / 1048576.0;
+    const double growthMb = (static_cast<double>(after) - static_cast<double>(before)) / 1048576.0;
     std::printf("a million stored packets of %zu sizes (%.0f MB of frame bytes):\n", sizes.size(),
                 storedMb);
     std::printf(
