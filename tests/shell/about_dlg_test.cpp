@@ -31,14 +31,12 @@ TEST(AboutDlgTest, LinksOpenTheirAddressesAndTurnPurple) {
     }
     EXPECT_EQ(opened, (QList<QUrl>{QUrl(CAboutDlg::WebAddress()), QUrl(CAboutDlg::MailAddress())}));
     EXPECT_TRUE(messages.Texts().empty());
-}
 
-TEST(AboutDlgTest, LinkThatCannotBeOpenedSaysSoAndStaysUnvisited) {
-    CRecordingMessageSink messages;
-    CAboutDlg about(messages);
-    about.WebLink()->SetOpener([](const QUrl&) { return false; });
-    about.WebLink()->Open();
-    EXPECT_FALSE(about.WebLink()->IsVisited());
+    // A link that cannot be opened says so and stays unvisited.
+    CAboutDlg again(messages);
+    again.WebLink()->SetOpener([](const QUrl&) { return false; });
+    again.WebLink()->Open();
+    EXPECT_FALSE(again.WebLink()->IsVisited());
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Unable to open hyperlink:\n\nUnknown Error (0) occurred."});
     EXPECT_EQ(messages.Icons(), std::vector<MessageIcon>{MessageIcon::Warning});

@@ -149,48 +149,34 @@ TEST_F(MainFrameTest, ToolbarButtonsComeInOrderWithoutToolTipsAndBeforeTheAdapte
     EXPECT_EQ(m_frame.AdapterBar()->FilterButton()->text(), "Packet Filter");
     EXPECT_EQ(m_frame.AdapterBar()->PortsButton()->text(), "Ports");
     EXPECT_EQ(m_frame.AdapterBar()->ProductButton()->text(), "Wirelark");
-    EXPECT_EQ(m_frame.AdapterBar()->ProductButton()->toolTip(), CMainFrame::ProductAddress());
     EXPECT_EQ(m_frame.AdapterBar()->FilterButton()->menu(), m_frame.FilterMenu());
     EXPECT_EQ(m_frame.AdapterBar()->PortsButton()->menu(), m_frame.PortMenu());
 }
 
-TEST_F(MainFrameTest, OnlyOthersIsCheckedAtStartInBothFilterMenusAndNothingInPort) {
+TEST_F(MainFrameTest, OnlyOthersStartsCheckedAndAToggleFromEitherMenuShowsInBoth) {
     m_frame.UpdateCommandUI();
     m_frame.OnFilterMenu(m_frame.FilterMenu());
     m_frame.OnPortMenu(m_frame.PortMenu());
     EXPECT_EQ(CheckedIds(m_frame.PacketFilterMenu()), QList<int>{cmd::kToolsOthers});
     EXPECT_EQ(CheckedIds(m_frame.FilterMenu()), QList<int>{cmd::kFilterOthers});
     EXPECT_TRUE(CheckedIds(m_frame.PortMenu()).isEmpty());
-    EXPECT_EQ(m_frame.IsOthersFiltered(), 1);
     EXPECT_EQ(m_frame.IsPortFilterOn(), 0);
-}
 
-TEST_F(MainFrameTest, ToggleFromEitherMenuShowsInTheOtherAndSetsTheFlag) {
-    struct Case {
-        int toggled;   // the command used
-        int mirrored;  // the item of the other menu that must follow
-        int (CMainFrame::*flag)() const;
-    };
-    const Case cases[] = {
-        {32775, 32783, &CMainFrame::IsArpFiltered},
-        {32776, 32784, &CMainFrame::IsIcmpFiltered},
-        {32777, 32785, &CMainFrame::IsTcpFiltered},
-        {32778, 32786, &CMainFrame::IsUdpFiltered},
-        {32779, 32787, &CMainFrame::IsOthersFiltered},
-        {32783, 32775, &CMainFrame::IsArpFiltered},
-        {32784, 32776, &CMainFrame::IsIcmpFiltered},
-        {32785, 32777, &CMainFrame::IsTcpFiltered},
-        {32786, 32778, &CMainFrame::IsUdpFiltered},
-        {32787, 32779, &CMainFrame::IsOthersFiltered},
-    };
-    for (const Case& c : cases) {
-        const int before = (m_frame.*c.flag)();
-        m_frame.Action(c.toggled)->trigger();
-        emit m_frame.PacketFilterMenu()->aboutToShow();
-        emit m_frame.FilterMenu()->aboutToShow();
-        EXPECT_EQ((m_frame.*c.flag)(), before == 0 ? 1 : 0) << c.toggled;
-        EXPECT_EQ(m_frame.Action(c.mirrored)->isChecked(), before == 0) << c.toggled;
-        EXPECT_EQ(m_frame.Action(c.toggled)->isChecked(), before == 0) << c.toggled;
+    int (CMainFrame::*const flags[])() const = {
+        &CMainFrame::IsArpFiltered, &CMainFrame::IsIcmpFiltered, &CMainFrame::IsTcpFiltered,
+        &CMainFrame::IsUdpFiltered, &CMainFrame::IsOthersFiltered};
+    for (const bool fromTools : {false, true}) {
+        for (int i = 0; i < 5; ++i) {
+            const int toggled = (fromTools ? cmd::kToolsArp : cmd::kFilterArp) + i;
+            const int mirrored = (fromTools ? cmd::kFilterArp : cmd::kToolsArp) + i;
+            const int before = (m_frame.*flags[i])();
+            m_frame.Action(toggled)->trigger();
+            emit m_frame.PacketFilterMenu()->aboutToShow();
+            emit m_frame.FilterMenu()->aboutToShow();
+            EXPECT_EQ((m_frame.*flags[i])(), before == 0 ? 1 : 0) << toggled;
+            EXPECT_EQ(m_frame.Action(mirrored)->isChecked(), before == 0) << toggled;
+            EXPECT_EQ(m_frame.Action(toggled)->isChecked(), before == 0) << toggled;
+        }
     }
 }
 
@@ -243,11 +229,13 @@ TEST_F(MainFrameTest, StatusPanesShowReadyAndTheCountersWithTheBlankBeforePercen
     EXPECT_EQ(m_frame.PaneText(0), "Ready");
 }
 
-TEST_F(MainFrameTest, AdapterBoxIsFilledInOrderWithTheFirstSelected) {
+TEST_F(MainFrameTest, AdapterBoxIsFilledInOrderWithTheFirstSelectedInTwentyPixelRows) {
     EXPECT_EQ(m_frame.GetSelectedAdapter(), "") << "empty box, no selection";
     m_frame.FillAdapterBox({"eth0", "Wireless adapter", "lo"});
     CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
     ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0)),
+              QSize(100, 20));
     EXPECT_EQ(box->itemText(1), "Wireless adapter");
     EXPECT_EQ(m_frame.GetSelectedAdapter(), "eth0");
     box->setCurrentIndex(2);
@@ -258,15 +246,7 @@ TEST_F(MainFrameTest, AdapterBoxIsFilledInOrderWithTheFirstSelected) {
     EXPECT_EQ(m_frame.GetSelectedAdapter(), "");
 }
 
-TEST_F(MainFrameTest, AdapterEntriesAreTwentyPixelsHigh) {
-    m_frame.FillAdapterBox({"eth0"});
-    CAdapterCombo* box = m_frame.AdapterBar()->AdapterBox();
-    const QSize size =
-        box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0));
-    EXPECT_EQ(size, QSize(100, 20));
-}
-
-TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPagesAndDefaultPlaces) {
+TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPlacesAndReplaceablePages) {
     EXPECT_EQ(m_frame.ExplorerBar()->windowTitle(), "Packet explorer");
     EXPECT_EQ(m_frame.OutputBar()->windowTitle(), "Output");
     EXPECT_EQ(m_frame.dockWidgetArea(m_frame.ExplorerBar()), Qt::LeftDockWidgetArea);
@@ -281,9 +261,7 @@ TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPagesAndDefaultPlaces) {
     m_frame.show();
     EXPECT_EQ(m_frame.ExplorerBar()->width(), CMainFrame::kExplorerWidth);
     EXPECT_EQ(m_frame.OutputBar()->height(), CMainFrame::kOutputHeight);
-}
 
-TEST_F(MainFrameTest, PagesAndViewCanBeReplaced) {
     auto* explorer = new QWidget;
     auto* output = new QWidget;
     auto* view = new QWidget;
@@ -417,10 +395,6 @@ TEST_F(MainFrameTest, PacketsGoToTheExplorerAndOutputPagesAndHighlightsPassThrou
     m_frame.ClearOutput();
     EXPECT_EQ(explorer->TreeCtrl().topLevelItemCount(), 0);
     EXPECT_TRUE(output->HexCtrl().Data().empty());
-
-    IViewFrame& asSeenByTheView = m_frame;
-    asSeenByTheView.SetCapturedPane(3);
-    EXPECT_EQ(m_frame.PaneText(3), "Captured: 3");
 }
 
 }  // namespace

@@ -35,21 +35,11 @@ std::vector<CPcapPacket> Packets(int count) {
     return packets;
 }
 
-std::vector<std::uint8_t> Head(const QString& path, int count) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QByteArray bytes = file.read(count);
-    return {bytes.begin(), bytes.end()};
-}
-
-const std::vector<std::uint8_t> kPcapMicroLittleEndian{0xD4, 0xC3, 0xB2, 0xA1};
-const std::vector<std::uint8_t> kPcapNanoLittleEndian{0x4D, 0x3C, 0xB2, 0xA1};
-
+// Whether the file starts with a little-endian pcap magic, micro- or nanosecond.
 bool IsPcap(const QString& path) {
-    const auto head = Head(path, 4);
-    return head == kPcapMicroLittleEndian || head == kPcapNanoLittleEndian;
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    return head == QByteArray("\xD4\xC3\xB2\xA1", 4) || head == QByteArray("\x4D\x3C\xB2\xA1", 4);
 }
 
 class WirelarkAppFilesTest : public testing::Test {
@@ -61,10 +51,16 @@ protected:
         m_devices.devices = {test::MakeDevice("eth0")};
     }
 
-    std::unique_ptr<CWirelarkApp> MakeApp() {
+    // Dialogs and progress are left to the caller: what the command line alone needs.
+    CWirelarkApp::Seams PlainSeams() {
         CWirelarkApp::Seams seams;
         seams.messages = &m_messages;
         seams.devices = &m_devices;
+        return seams;
+    }
+
+    std::unique_ptr<CWirelarkApp> MakeApp() {
+        CWirelarkApp::Seams seams = PlainSeams();
         seams.openFileName = [this] { return m_nextOpen; };
         seams.saveFileNameAndFilter = [this](const QString& suggested, QString& filter) {
             m_suggested = suggested;
@@ -103,6 +99,13 @@ protected:
         const QString path = m_files.filePath(name);
         EXPECT_TRUE(doc.SaveFile(path.toStdString(), CaptureFileFormat::Lark).Succeeded());
         return path;
+    }
+
+    // Counts progress calls afresh, cancelling at the given one (1-based; 0: never).
+    void CancelAt(int call) {
+        m_progressLabels.clear();
+        m_progressCalls = 0;
+        m_cancelAtCall = call;
     }
 
     static int Rows(const CWirelarkApp& app) { return app.GetView()->GetModel().rowCount(); }
@@ -145,9 +148,7 @@ TEST_F(WirelarkAppFilesTest, CapturesOpenByContentThroughEveryWayOfOpening) {
         const QString path = Write(c.name, c.bytes);
         std::unique_ptr<CWirelarkApp> app;
         if (c.way == Way::CommandLine) {
-            CWirelarkApp::Seams seams;
-            seams.messages = &m_messages;
-            seams.devices = &m_devices;
+            CWirelarkApp::Seams seams = PlainSeams();
             seams.progress = [](const QString&) { return ProgressCallback{}; };
             app = std::make_unique<CWirelarkApp>(seams);
             ASSERT_TRUE(app->InitInstance({path}));
@@ -285,9 +286,7 @@ TEST_F(WirelarkAppFilesTest, CancelledOpenLeavesThePreviousDocumentAndTitle) {
             SCOPED_TRACE(target.toStdString() + " cancelled at call " + std::to_string(cancelAt));
             auto app = MakeApp();
             ASSERT_TRUE(app->OpenDocumentFile(previous));
-            m_progressLabels.clear();
-            m_progressCalls = 0;
-            m_cancelAtCall = cancelAt;
+            CancelAt(cancelAt);
             m_nextOpen = target;
             app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
             m_cancelAtCall = 0;
@@ -304,9 +303,7 @@ TEST_F(WirelarkAppFilesTest, CancelledOpenLeavesThePreviousDocumentAndTitle) {
 
 TEST_F(WirelarkAppFilesTest, CancelledOpenFromTheCommandLineStartsWithNothingOpen) {
     const QString big = Write("big.pcap", test::MakePcap(Packets(3000)));
-    CWirelarkApp::Seams seams;
-    seams.messages = &m_messages;
-    seams.devices = &m_devices;
+    CWirelarkApp::Seams seams = PlainSeams();
     seams.progress = [](const QString&) {
         return [](std::uint64_t done, std::uint64_t) { return done == 0; };
     };
@@ -331,9 +328,7 @@ TEST_F(WirelarkAppFilesTest, CancelledSaveLeavesThePreviousFileByteIdentical) {
             auto app = MakeApp();
             ASSERT_TRUE(app->OpenDocumentFile(path));
             ASSERT_TRUE(app->GetDocument().AddPacket(1501, frame, 60, "12:00:00"));
-            m_progressLabels.clear();
-            m_progressCalls = 0;
-            m_cancelAtCall = 3;
+            CancelAt(3);
             m_nextSave = path;
             m_nextFilter = QString::fromLatin1(kPacketCapturesSaveFilter);
             EXPECT_FALSE(bSaveAs ? app->OnFileSaveAs() : app->OnFileSave());
@@ -352,6 +347,7 @@ TEST_F(WirelarkAppFilesTest, CancelledSaveLeavesThePreviousFileByteIdentical) {
 }
 
 TEST_F(WirelarkAppFilesTest, DialogsOfferLarkFilesFirstThenPacketCaptures) {
+    EXPECT_EQ(CWirelarkApp::FileFilter(), "Lark Files (*.cap)");
     EXPECT_EQ(CWirelarkApp::OpenFileFilters(),
               "Lark Files (*.cap);;Packet captures (*.pcap *.pcapng);;All Files (*)");
     EXPECT_EQ(CWirelarkApp::SaveFileFilters(), "Lark Files (*.cap);;Packet captures (*.pcap)");

@@ -96,6 +96,14 @@ protected:
         return path;
     }
 
+    // An app with real dialogs but no way to reach them: what the command line alone does.
+    std::unique_ptr<CWirelarkApp> MakePlainApp(CRecordingMessageSink& messages) {
+        CWirelarkApp::Seams seams;
+        seams.messages = &messages;
+        seams.devices = &m_devices;
+        return std::make_unique<CWirelarkApp>(seams);
+    }
+
     QString WriteGarbage(const QString& name) {
         const QString path = m_files.filePath(name);
         QFile file(path);
@@ -115,28 +123,27 @@ protected:
     QMessageBox::StandardButton m_answer = QMessageBox::No;
 };
 
-TEST_F(WirelarkAppTest, StartsWithAnUntitledDocumentTheAdaptersAndAnUntouchedEmptyProfile) {
-    auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
-    CMainFrame* frame = app->GetMainFrame();
-    EXPECT_EQ(frame->windowTitle(), "Untitled - Wirelark");
-    EXPECT_TRUE(frame->isVisible());
-    EXPECT_EQ(frame->GetSelectedAdapter(), "eth0");
-    EXPECT_EQ(app->RecentFiles().Count(), 0);
-    EXPECT_TRUE(m_messages.Texts().empty());
-
-    struct Default {
-        const char* entry;
-        int value;
-    };
-    for (const Default& d : {Default{"ListViewColor", 0xFFFFFF},
-                             {"ListViewTextColor", 0},
-                             {"WorkSpaceColor", 0xFFFFFF},
-                             {"WorkSpaceTextColor", 0},
-                             {"OutputBk", 12442590}}) {
-        EXPECT_EQ(CProfile::GetProfileInt("Color", d.entry, d.value), d.value) << d.entry;
+TEST_F(WirelarkAppTest, StartsUntitledWithTheAdaptersWiredCommandsAndAnUntouchedProfile) {
+    m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
+    for (const QStringList& arguments : {QStringList{}, QStringList{"/dde"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        auto app = MakeApp();
+        ASSERT_TRUE(app->InitInstance(arguments));
+        CMainFrame& frame = *app->GetMainFrame();
+        EXPECT_EQ(frame.windowTitle(), "Untitled - Wirelark");
+        EXPECT_TRUE(frame.isVisible());
+        EXPECT_EQ(frame.AdapterBar()->AdapterBox()->count(), 2);
+        EXPECT_EQ(frame.GetSelectedAdapter(), "eth0");
+        EXPECT_EQ(frame.GetView(), static_cast<QWidget*>(app->GetView()));
+        for (const int id : {cmd::kCaptureStart, cmd::kSetup, cmd::kFilePrint,
+                             cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
+            EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
+        }
+        EXPECT_FALSE(frame.Action(cmd::kCaptureStop)->isEnabled());
+        EXPECT_EQ(frame.PaneText(1), "Buffer: 0 %");
+        EXPECT_EQ(app->RecentFiles().Count(), 0);
+        EXPECT_TRUE(m_messages.Texts().empty());
     }
-    EXPECT_EQ(CProfile::ColorFromRef(12442590), QColor(222, 219, 189));
     QSettings profile(QSettings::IniFormat, QSettings::UserScope, "Wirelark", "Wirelark  Light");
     EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
 }
@@ -154,15 +161,6 @@ TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
     EXPECT_EQ(m_devices.calls, 1) << "adapters are enumerated once per run";
 }
 
-TEST_F(WirelarkAppTest, FileOnTheCommandLineIsOpened) {
-    const QString path = WriteCapture("first.cap", 3);
-    auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({path}));
-    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 3u);
-    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "first.cap - Wirelark");
-    EXPECT_EQ(app->RecentFiles()[0], path);
-}
-
 TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
     struct Case {
         QString path;
@@ -175,13 +173,10 @@ TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
     };
     for (const Case& c : cases) {
         CRecordingMessageSink messages;
-        CWirelarkApp::Seams seams;
-        seams.messages = &messages;
-        seams.devices = &m_devices;
-        CWirelarkApp app(seams);
-        EXPECT_FALSE(app.InitInstance({c.path}));
+        auto app = MakePlainApp(messages);
+        EXPECT_FALSE(app->InitInstance({c.path}));
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
-        EXPECT_FALSE(app.GetMainFrame()->isVisible());
+        EXPECT_FALSE(app->GetMainFrame()->isVisible());
     }
 }
 
@@ -200,38 +195,12 @@ TEST_F(WirelarkAppTest, PrintRequestWithoutThatPrinterOpensTheFileSaysSoAndEndsW
     }
     for (const auto& c : cases) {
         CRecordingMessageSink messages;
-        CWirelarkApp::Seams seams;
-        seams.messages = &messages;
-        seams.devices = &m_devices;
-        CWirelarkApp app(seams);
-        EXPECT_FALSE(app.InitInstance(c.arguments));
-        EXPECT_EQ(app.ExitCode(), 1);
-        EXPECT_EQ(app.GetDocument().GetPacketList().size(), 1u);
+        auto app = MakePlainApp(messages);
+        EXPECT_FALSE(app->InitInstance(c.arguments));
+        EXPECT_EQ(app->ExitCode(), 1);
+        EXPECT_EQ(app->GetDocument().GetPacketList().size(), 1u);
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
     }
-}
-
-TEST_F(WirelarkAppTest, StartUpFillsTheAdapterBoxThroughTheViewAndWiresItsCommands) {
-    m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
-    auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
-    CMainFrame& frame = *app->GetMainFrame();
-    EXPECT_EQ(frame.AdapterBar()->AdapterBox()->count(), 2);
-    EXPECT_EQ(frame.GetSelectedAdapter(), "eth0");
-    EXPECT_EQ(frame.GetView(), static_cast<QWidget*>(app->GetView()));
-    for (const int id : {cmd::kCaptureStart, cmd::kSetup, cmd::kFilePrint, cmd::kFilePrintPreview,
-                         cmd::kFilePrintSetup}) {
-        EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
-    }
-    EXPECT_FALSE(frame.Action(cmd::kCaptureStop)->isEnabled());
-    EXPECT_EQ(frame.PaneText(1), "Buffer: 0 %");
-}
-
-TEST_F(WirelarkAppTest, DdeRequestStartsWithANewDocument) {
-    auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({"/dde"}));
-    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
-    EXPECT_TRUE(m_messages.Texts().empty());
 }
 
 TEST_F(WirelarkAppTest, TwoDroppedFilesLeaveTheSecondOpen) {
@@ -340,41 +309,36 @@ TEST_F(WirelarkAppTest, OpenCommandUsesTheDialogAndACancelledDialogChangesNothin
     m_nextOpen = path;
     app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
     EXPECT_EQ(app->GetDocument().GetPacketList().size(), 2u);
-    EXPECT_EQ(CWirelarkApp::FileFilter(), "Lark Files (*.cap)");
-}
-
-DocumentOutcome Outcome(DocumentError error, int errorNumber, const char* reason) {
-    DocumentOutcome outcome;
-    outcome.error = error;
-    outcome.errorNumber = errorNumber;
-    outcome.reason = reason;
-    return outcome;
 }
 
 TEST(WirelarkAppTextTest, ErrorTextsNameTheFileAndTheCause) {
-    struct Case {
+    const struct {
         bool open;
-        DocumentOutcome outcome;
-        QString text;
-    };
-    const Case cases[] = {
-        {true, Outcome(DocumentError::UnexpectedFormat, 0, "bad tag"), "Unexpected file format."},
-        {true, Outcome(DocumentError::CannotOpen, ENOENT, "x"), "/d/a.cap was not found."},
-        {true, Outcome(DocumentError::CannotOpen, EACCES, "x"), "Access to /d/a.cap was denied."},
-        {true, Outcome(DocumentError::CannotOpen, EIO, "Input/output error"),
+        DocumentError error;
+        int errorNumber;
+        const char* reason;
+        const char* text;
+    } cases[] = {
+        {true, DocumentError::UnexpectedFormat, 0, "bad tag", "Unexpected file format."},
+        {true, DocumentError::CannotOpen, ENOENT, "x", "/d/a.cap was not found."},
+        {true, DocumentError::CannotOpen, EACCES, "x", "Access to /d/a.cap was denied."},
+        {true, DocumentError::CannotOpen, EIO, "Input/output error",
          "An unexpected error occurred while reading /d/a.cap.\n\nInput/output error"},
-        {true, Outcome(DocumentError::CannotOpen, 0, ""), "Failed to open document."},
-        {false, Outcome(DocumentError::CannotSave, ENOSPC, "x"),
-         "There is not enough space on the disk."},
-        {false, Outcome(DocumentError::CannotSave, EROFS, "x"), "Access to /d/a.cap was denied."},
-        {false, Outcome(DocumentError::CannotSave, EIO, "Input/output error"),
+        {true, DocumentError::CannotOpen, 0, "", "Failed to open document."},
+        {false, DocumentError::CannotSave, ENOSPC, "x", "There is not enough space on the disk."},
+        {false, DocumentError::CannotSave, EROFS, "x", "Access to /d/a.cap was denied."},
+        {false, DocumentError::CannotSave, EIO, "Input/output error",
          "An unexpected error occurred while writing /d/a.cap.\n\nInput/output error"},
-        {false, Outcome(DocumentError::CannotSave, 0, ""), "Failed to save document."},
+        {false, DocumentError::CannotSave, 0, "", "Failed to save document."},
     };
-    for (const Case& c : cases) {
-        const QString text = c.open ? CWirelarkApp::OpenErrorText("/d/a.cap", c.outcome)
-                                    : CWirelarkApp::SaveErrorText("/d/a.cap", c.outcome);
-        EXPECT_EQ(text, c.text);
+    for (const auto& c : cases) {
+        DocumentOutcome outcome;
+        outcome.error = c.error;
+        outcome.errorNumber = c.errorNumber;
+        outcome.reason = c.reason;
+        EXPECT_EQ(c.open ? CWirelarkApp::OpenErrorText("/d/a.cap", outcome)
+                         : CWirelarkApp::SaveErrorText("/d/a.cap", outcome),
+                  c.text);
     }
 }
 
