@@ -13,8 +13,10 @@ namespace {
 
 // A client of 556 x 140 pixels with 8 x 13 cells holds 16 bytes per row and 10 whole rows; its
 // hex column's first row is L = 42, T = 5, R = 418.
-CHexLayout Layout(std::size_t length, std::uint32_t topRow = 0, int width = 556, int height = 140) {
+CHexLayout Layout(std::size_t length, std::uint32_t topRow = 0, int width = 556, int height = 140,
+                  bool scrolling = true) {
     CHexLayoutInput input;
+    input.scrolling = scrolling;
     input.clientWidth = width;
     input.clientHeight = height;
     input.cellWidth = 8;
@@ -60,14 +62,7 @@ TEST(HexLayoutTest, BytesPerRowFollowTheWidthAndNeverDropBelowOne) {
 }
 
 TEST(HexLayoutTest, WithoutScrollingTheTextAreaIsTheWholeClient) {
-    CHexLayoutInput input;
-    input.clientWidth = 546;
-    input.clientHeight = 130;
-    input.cellWidth = 8;
-    input.lineHeight = 13;
-    input.scrolling = false;
-    input.length = 60;
-    const CHexLayout layout(input);
+    const CHexLayout layout = Layout(60, 0, 546, 130, false);
     EXPECT_EQ(layout.TextArea(), (CHexRect{0, 0, 546, 130}));
     EXPECT_EQ(layout.BytesPerRow(), 16u);
     EXPECT_EQ(layout.VisibleRows(), 10u);
