@@ -21,116 +21,102 @@ struct Frame {
 };
 
 Frame MakeFrame(std::uint8_t first, std::uint32_t length) {
-    Frame frame;
-    frame.bytes.assign(length, first);
-    frame.header.caplen = length;
-    frame.header.len = length;
-    return frame;
+    return {{{}, length, length}, std::vector<std::uint8_t>(length, first)};
 }
 
-// Consumer-thread side of a test: waits until the worker has asked to be serviced.
-struct WakeCounter {
-    std::atomic<int> wakes{0};
-    bool WaitFor(int count) const {
-        for (int i = 0; i < 500 && wakes.load() < count; ++i) {
+// The test body plays the consumer's thread; the worker's wake-ups are counted.
+class FrameHandover : public testing::Test {
+protected:
+    // Waits until the worker has asked to be serviced `count` times.
+    bool WaitForWakes(int count) const {
+        for (int i = 0; i < 500 && m_wakes.load() < count; ++i) {
             std::this_thread::sleep_for(10ms);
         }
-        return wakes.load() >= count;
+        return m_wakes.load() >= count;
     }
+
+    CCollectingReceiver m_consumer;
+    std::atomic<int> m_wakes{0};
+    CFrameHandover m_handover{m_consumer, [this] { ++m_wakes; }};
 };
 
-TEST(FrameHandover, WorkerWaitsUntilTheConsumerThreadHasHandledEachFrame) {
-    CCollectingReceiver consumer;
-    WakeCounter wake;
-    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
+TEST_F(FrameHandover, WorkerWaitsUntilTheConsumerThreadHasHandledEachFrame) {
     const Frame frames[] = {MakeFrame(0x11, 60), MakeFrame(0x22, 1514), MakeFrame(0x33, 42)};
     std::atomic<int> returned{0};
     std::thread worker([&] {
         for (const Frame& frame : frames) {
-            handover.OnCapturedPacket(frame.header, frame.bytes);
+            m_handover.OnCapturedPacket(frame.header, frame.bytes);
             ++returned;
         }
     });
 
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(wake.WaitFor(i + 1));
+        ASSERT_TRUE(WaitForWakes(i + 1));
         std::this_thread::sleep_for(20ms);
         EXPECT_EQ(returned.load(), i) << "the worker went on before frame " << i << " was handled";
-        EXPECT_EQ(handover.ServicePending(), 1);
+        EXPECT_EQ(m_handover.ServicePending(), 1);
     }
     worker.join();
-    const auto received = consumer.Frames();
+    const auto received = m_consumer.Frames();
     ASSERT_EQ(received.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(received[i].bytes, frames[i].bytes);
         EXPECT_EQ(received[i].wireLength, frames[i].header.len);
     }
-    EXPECT_EQ(handover.ServicePending(), 0) << "nothing is left to hand over";
+    EXPECT_EQ(m_handover.ServicePending(), 0) << "nothing is left to hand over";
 }
 
-TEST(FrameHandover, NestedServiceInsideTheConsumerDoesNotHandleTheFrameTwice) {
-    CCollectingReceiver consumer;
-    WakeCounter wake;
-    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
+TEST_F(FrameHandover, NestedServiceInsideTheConsumerDoesNotHandleTheFrameTwice) {
     int nested = -1;
-    consumer.onFrame = [&](const test::CReceivedFrame&) { nested = handover.ServicePending(); };
+    m_consumer.onFrame = [&](const test::CReceivedFrame&) { nested = m_handover.ServicePending(); };
     const Frame frame = MakeFrame(0x44, 60);
-    std::thread worker([&] { handover.OnCapturedPacket(frame.header, frame.bytes); });
-    ASSERT_TRUE(wake.WaitFor(1));
-    EXPECT_EQ(handover.ServicePending(), 1);
+    std::thread worker([&] { m_handover.OnCapturedPacket(frame.header, frame.bytes); });
+    ASSERT_TRUE(WaitForWakes(1));
+    EXPECT_EQ(m_handover.ServicePending(), 1);
     worker.join();
     EXPECT_EQ(nested, 0);
-    EXPECT_EQ(consumer.Frames().size(), 1u);
+    EXPECT_EQ(m_consumer.Frames().size(), 1u);
 }
 
-TEST(FrameHandover, CloseReleasesAWaitingWorkerAndRefusesLaterFrames) {
-    CCollectingReceiver consumer;
-    WakeCounter wake;
-    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
+TEST_F(FrameHandover, CloseReleasesAWaitingWorkerAndRefusesLaterFrames) {
     const Frame frame = MakeFrame(0x55, 60);
-    std::thread worker([&] { handover.OnCapturedPacket(frame.header, frame.bytes); });
-    ASSERT_TRUE(wake.WaitFor(1));
-    handover.Close();
+    std::thread worker([&] { m_handover.OnCapturedPacket(frame.header, frame.bytes); });
+    ASSERT_TRUE(WaitForWakes(1));
+    m_handover.Close();
     worker.join();  // would hang if Close did not release it
-    handover.OnCapturedPacket(frame.header, frame.bytes);
-    handover.OnCaptureFailed("late");
-    EXPECT_EQ(handover.ServicePending(), 0);
-    EXPECT_TRUE(consumer.Frames().empty());
-    EXPECT_TRUE(consumer.Failures().empty());
+    m_handover.OnCapturedPacket(frame.header, frame.bytes);
+    m_handover.OnCaptureFailed("late");
+    EXPECT_EQ(m_handover.ServicePending(), 0);
+    EXPECT_TRUE(m_consumer.Frames().empty());
+    EXPECT_TRUE(m_consumer.Failures().empty());
 }
 
-TEST(FrameHandover, FailuresDoNotWaitAndReachTheConsumerThread) {
-    CCollectingReceiver consumer;
-    WakeCounter wake;
-    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
-    std::thread worker([&] { handover.OnCaptureFailed("eth9: No such device exists"); });
+TEST_F(FrameHandover, FailuresDoNotWaitAndReachTheConsumerThread) {
+    std::thread worker([&] { m_handover.OnCaptureFailed("eth9: No such device exists"); });
     worker.join();  // returns without the consumer's help
-    EXPECT_TRUE(consumer.Failures().empty());
-    EXPECT_EQ(wake.wakes.load(), 1);
-    EXPECT_EQ(handover.ServicePending(), 1);
-    EXPECT_EQ(consumer.Failures(), std::vector<std::string>{"eth9: No such device exists"});
+    EXPECT_TRUE(m_consumer.Failures().empty());
+    EXPECT_EQ(m_wakes.load(), 1);
+    EXPECT_EQ(m_handover.ServicePending(), 1);
+    EXPECT_EQ(m_consumer.Failures(), std::vector<std::string>{"eth9: No such device exists"});
 }
 
-TEST(FrameHandover, LingeringTakesFramesThatFollowCloselyInOneCallWithinItsBudget) {
-    CCollectingReceiver consumer;
-    WakeCounter wake;
-    CFrameHandover handover(consumer, [&] { ++wake.wakes; });
+TEST_F(FrameHandover, LingeringTakesFramesThatFollowCloselyInOneCallWithinItsBudget) {
     const Frame frame = MakeFrame(0x66, 60);
     constexpr int kFrames = 50;
     std::thread worker([&] {
         for (int i = 0; i < kFrames; ++i) {
-            handover.OnCapturedPacket(frame.header, frame.bytes);
+            m_handover.OnCapturedPacket(frame.header, frame.bytes);
         }
     });
-    ASSERT_TRUE(wake.WaitFor(1));
-    EXPECT_EQ(handover.ServicePending(), 1) << "without a linger, one frame per call";
-    ASSERT_TRUE(wake.WaitFor(2));
+    ASSERT_TRUE(WaitForWakes(1));
+    EXPECT_EQ(m_handover.ServicePending(), 1) << "without a linger, one frame per call";
+    ASSERT_TRUE(WaitForWakes(2));
     // The worker's next frames come within microseconds: one lingering call takes them all.
-    EXPECT_EQ(handover.ServicePending(std::chrono::seconds(2), std::chrono::seconds(10)),
+    EXPECT_EQ(m_handover.ServicePending(std::chrono::seconds(2), std::chrono::seconds(10)),
               kFrames - 1);
     worker.join();
-    EXPECT_EQ(consumer.Frames().size(), static_cast<std::size_t>(kFrames));
-    EXPECT_LE(wake.wakes.load(), 2) << "a lingering consumer is signalled directly";
+    EXPECT_EQ(m_consumer.Frames().size(), static_cast<std::size_t>(kFrames));
+    EXPECT_LE(m_wakes.load(), 2) << "a lingering consumer is signalled directly";
 }
 
 }  // namespace

@@ -16,36 +16,26 @@ namespace {
 using test::CFrameBuilder;
 using Frame = std::vector<std::uint8_t>;
 
+CFrameBuilder Ip(std::uint8_t protocol, test::CIpv4Fields ip = {}) {
+    ip.protocol = protocol;
+    return CFrameBuilder().Ethernet().Ipv4(ip);
+}
 Frame TcpFrame(std::uint16_t source, std::uint16_t destination) {
-    return CFrameBuilder()
-        .Ethernet()
-        .Ipv4()
-        .Tcp({.sourcePort = source, .destinationPort = destination})
-        .PadTo(60)
-        .Build();
+    return Ip(6).Tcp({.sourcePort = source, .destinationPort = destination}).PadTo(60).Build();
 }
 Frame UdpFrame(std::uint16_t source, std::uint16_t destination) {
-    return CFrameBuilder()
-        .Ethernet()
-        .Ipv4({.protocol = 17})
-        .Udp({.sourcePort = source, .destinationPort = destination})
-        .PadTo(60)
-        .Build();
+    return Ip(17).Udp({.sourcePort = source, .destinationPort = destination}).PadTo(60).Build();
 }
 // TCP after an IPv4 header with four option bytes, so the ports sit at 38 to 41.
 Frame Ihl6TcpFrame(std::uint16_t source, std::uint16_t destination, test::CIpv4Fields ip = {}) {
     ip.ihl = 6;
-    return CFrameBuilder()
-        .Ethernet()
-        .Ipv4(ip)
-        .Tcp({.sourcePort = source, .destinationPort = destination})
-        .Build();
+    return Ip(6, ip).Tcp({.sourcePort = source, .destinationPort = destination}).Build();
 }
 Frame IcmpFrame() {
-    return CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().Build();
+    return Ip(1).Icmp().Build();
 }
 Frame IgmpFrame() {
-    return CFrameBuilder().Ethernet().Ipv4({.protocol = 2}).Payload(8).PadTo(60).Build();
+    return Ip(2).Payload(8).PadTo(60).Build();
 }
 Frame ArpFrame() {
     return CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
@@ -58,102 +48,87 @@ Frame Cut(Frame frame, std::size_t size) {
     return frame;
 }
 
-struct CFilterCase {
-    const char* name;
-    Frame frame;
-    CFilterFlags flags;
-    int byProtocol;
-    int byPort;
-};
-
-class Filters : public testing::TestWithParam<CFilterCase> {};
-
-TEST_P(Filters, DecideByTheFlags) {
-    const CFilterCase& c = GetParam();
-    EXPECT_EQ(IsFilteredByProtocol(c.flags, c.frame), c.byProtocol);
-    EXPECT_EQ(IsFilteredByPort(c.flags, c.frame), c.byPort);
-}
-
-const CFilterFlags kInitial{};
-const CFilterFlags kAllProtocols{.m_bArp = 1, .m_bIcmp = 1, .m_bTcp = 1, .m_bUdp = 1};
-const CFilterFlags kNoneFiltered{.m_bOthers = 0};
-const CFilterFlags kHttp{.m_bHttp = 1};
-const CFilterFlags kSmtp{.m_bSmtp = 1};
-const CFilterFlags kPop3{.m_bPop3 = 1};
-const CFilterFlags kFtp{.m_bFtp = 1};
-const CFilterFlags kTelnet{.m_bTelnet = 1};
-const CFilterFlags kHttpAndFtp{.m_bHttp = 1, .m_bFtp = 1};
-
-INSTANTIATE_TEST_SUITE_P(
-    Frames, Filters,
-    testing::Values(
+TEST(Filters, DecideByTheFlagsAndWhatTheFrameStillHolds) {
+    const CFilterFlags kInitial{};
+    const CFilterFlags kAllProtocols{.m_bArp = 1, .m_bIcmp = 1, .m_bTcp = 1, .m_bUdp = 1};
+    const CFilterFlags kNoneFiltered{.m_bOthers = 0};
+    const CFilterFlags kHttp{.m_bHttp = 1};
+    const struct {
+        const char* name;
+        Frame frame;
+        CFilterFlags flags;
+        int byProtocol;
+        int byPort;
+    } cases[] = {
         // The initial flags drop only what is neither IPv4 nor ARP.
-        CFilterCase{"InitialIpv6", EtherFrame(0x86DD), kInitial, 1, 0},
-        CFilterCase{"InitialRarp", EtherFrame(0x8035), kInitial, 1, 0},
-        CFilterCase{"InitialArp", ArpFrame(), kInitial, 0, 0},
-        CFilterCase{"InitialTcp", TcpFrame(1, 2), kInitial, 0, 0},
-        CFilterCase{"InitialIgmp", IgmpFrame(), kInitial, 0, 0},
-        CFilterCase{"OthersOffIpv6", EtherFrame(0x86DD), kNoneFiltered, 0, 0},
-        CFilterCase{"ArpFlag", ArpFrame(), kAllProtocols, 1, 0},
-        CFilterCase{"IcmpFlag", IcmpFrame(), kAllProtocols, 1, 0},
-        CFilterCase{"TcpFlag", TcpFrame(1, 2), kAllProtocols, 1, 0},
-        CFilterCase{"UdpFlag", UdpFrame(1, 2), kAllProtocols, 1, 0},
-        CFilterCase{"IgmpPassesEveryProtocolFlag", IgmpFrame(), kAllProtocols, 0, 0},
-        CFilterCase{"TcpFlagLeavesUdp", UdpFrame(1, 2), CFilterFlags{.m_bTcp = 1}, 0, 0},
-        // Port presets keep only TCP and UDP with a flagged port at either end.
-        CFilterCase{"HttpFromServer", TcpFrame(80, 51000), kHttp, 0, 0},
-        CFilterCase{"HttpToServer", TcpFrame(51000, 80), kHttp, 0, 0},
-        CFilterCase{"HttpDropsDns", UdpFrame(53, 53), kHttp, 0, 1},
-        CFilterCase{"HttpDropsArp", ArpFrame(), kHttp, 0, 1},
-        CFilterCase{"HttpDropsIcmp", IcmpFrame(), kHttp, 0, 1},
-        CFilterCase{"HttpDropsIgmp", IgmpFrame(), kHttp, 0, 1},
-        CFilterCase{"HttpOverUdp", UdpFrame(80, 9), kHttp, 0, 0},
-        CFilterCase{"Smtp", TcpFrame(25, 3000), kSmtp, 0, 0},
-        CFilterCase{"SmtpDropsHttp", TcpFrame(80, 3000), kSmtp, 0, 1},
-        CFilterCase{"Pop3", TcpFrame(3000, 110), kPop3, 0, 0},
-        CFilterCase{"Ftp", TcpFrame(21, 3000), kFtp, 0, 0},
-        CFilterCase{"Telnet", TcpFrame(3000, 23), kTelnet, 0, 0},
-        CFilterCase{"TelnetDropsFtp", TcpFrame(3000, 21), kTelnet, 0, 1},
-        CFilterCase{"TwoPresetsEitherKeeps", TcpFrame(3000, 21), kHttpAndFtp, 0, 0},
-        CFilterCase{"TwoPresetsOtherDropped", TcpFrame(3000, 22), kHttpAndFtp, 0, 1},
+        {"InitialIpv6", EtherFrame(0x86DD), kInitial, 1, 0},
+        {"InitialRarp", EtherFrame(0x8035), kInitial, 1, 0},
+        {"InitialArp", ArpFrame(), kInitial, 0, 0},
+        {"InitialTcp", TcpFrame(1, 2), kInitial, 0, 0},
+        {"InitialIgmp", IgmpFrame(), kInitial, 0, 0},
+        {"OthersOffIpv6", EtherFrame(0x86DD), kNoneFiltered, 0, 0},
+        {"ArpFlag", ArpFrame(), kAllProtocols, 1, 0},
+        {"IcmpFlag", IcmpFrame(), kAllProtocols, 1, 0},
+        {"TcpFlag", TcpFrame(1, 2), kAllProtocols, 1, 0},
+        {"UdpFlag", UdpFrame(1, 2), kAllProtocols, 1, 0},
+        {"IgmpPassesEveryProtocolFlag", IgmpFrame(), kAllProtocols, 0, 0},
+        {"TcpFlagLeavesUdp", UdpFrame(1, 2), CFilterFlags{.m_bTcp = 1}, 0, 0},
+        // A port preset keeps only TCP and UDP.
+        {"HttpDropsArp", ArpFrame(), kHttp, 0, 1},
+        {"HttpDropsIcmp", IcmpFrame(), kHttp, 0, 1},
+        {"TwoPresetsEitherKeeps", TcpFrame(3000, 21), {.m_bHttp = 1, .m_bFtp = 1}, 0, 0},
+        {"TwoPresetsOtherDropped", TcpFrame(3000, 22), {.m_bHttp = 1, .m_bFtp = 1}, 0, 1},
         // IHL 6: the ports are at 38 to 41; at 34 to 37 this frame holds option bytes.
-        CFilterCase{"PortsAfterLongerIpHeader", Ihl6TcpFrame(4000, 80), kHttp, 0, 0},
-        CFilterCase{"SourcePortAfterLongerIpHeader", Ihl6TcpFrame(80, 4000), kHttp, 0, 0},
-        CFilterCase{
-            "PortsAfterLongerIpHeaderOnly",
-            Ihl6TcpFrame(4000, 4001, {.source = {0, 80, 0, 80}, .destination = {0, 80, 0, 80}}),
-            kHttp, 0, 1},
+        {"PortsAfterLongerIpHeader", Ihl6TcpFrame(4000, 80), kHttp, 0, 0},
+        {"SourcePortAfterLongerIpHeader", Ihl6TcpFrame(80, 4000), kHttp, 0, 0},
+        {"PortsAfterLongerIpHeaderOnly",
+         Ihl6TcpFrame(4000, 4001, {.source = {0, 80, 0, 80}, .destination = {0, 80, 0, 80}}), kHttp,
+         0, 1},
         // Short frames: without a readable EtherType a frame counts as "Others"; without its
         // whole IPv4 header it has no protocol; without its whole TCP/UDP header no ports.
-        CFilterCase{"ShortFrameIsOthers", Cut(TcpFrame(80, 80), 13), kInitial, 1, 0},
-        CFilterCase{"ShortFrameOthersOff", Cut(TcpFrame(80, 80), 13), kNoneFiltered, 0, 0},
-        CFilterCase{"ShortFrameFailsPorts", Cut(TcpFrame(80, 80), 13), kHttp, 1, 1},
-        CFilterCase{"ArpCutShortIsStillArp", Cut(ArpFrame(), 20), kAllProtocols, 1, 0},
-        CFilterCase{"Ipv4WithoutWholeHeaderIsKept", Cut(TcpFrame(80, 80), 33), kAllProtocols, 0, 0},
-        CFilterCase{"Ipv4WithoutWholeHeaderHasNoPorts", Cut(TcpFrame(80, 80), 33), kHttp, 0, 1},
-        CFilterCase{"EndingBeforePortsFailsPortFilter", Cut(TcpFrame(80, 80), 36), kHttp, 0, 1},
-        CFilterCase{"EndingInsideTcpHeaderFailsPortFilter", Cut(TcpFrame(80, 80), 53), kHttp, 0, 1},
-        CFilterCase{"EndingInsideTcpHeaderStillTcp", Cut(TcpFrame(80, 80), 53), kAllProtocols, 1,
-                    0},
-        CFilterCase{"WholeTcpHeaderKeepsPorts", Cut(TcpFrame(80, 80), 54), kHttp, 0, 0},
-        CFilterCase{"WholeUdpHeaderKeepsPorts", Cut(UdpFrame(80, 80), 42), kHttp, 0, 0},
-        CFilterCase{"UdpHeaderCutShort", Cut(UdpFrame(80, 80), 41), kHttp, 0, 1},
-        CFilterCase{"EmptyFrame", Frame{}, kHttp, 1, 1}),
-    [](const testing::TestParamInfo<CFilterCase>& param) { return param.param.name; });
+        {"ShortFrameIsOthers", Cut(TcpFrame(80, 80), 13), kInitial, 1, 0},
+        {"ShortFrameOthersOff", Cut(TcpFrame(80, 80), 13), kNoneFiltered, 0, 0},
+        {"ShortFrameFailsPorts", Cut(TcpFrame(80, 80), 13), kHttp, 1, 1},
+        {"ArpCutShortIsStillArp", Cut(ArpFrame(), 20), kAllProtocols, 1, 0},
+        {"Ipv4WithoutWholeHeaderIsKept", Cut(TcpFrame(80, 80), 33), kAllProtocols, 0, 0},
+        {"Ipv4WithoutWholeHeaderHasNoPorts", Cut(TcpFrame(80, 80), 33), kHttp, 0, 1},
+        {"EndingBeforePortsFailsPortFilter", Cut(TcpFrame(80, 80), 36), kHttp, 0, 1},
+        {"EndingInsideTcpHeaderFailsPortFilter", Cut(TcpFrame(80, 80), 53), kHttp, 0, 1},
+        {"EndingInsideTcpHeaderStillTcp", Cut(TcpFrame(80, 80), 53), kAllProtocols, 1, 0},
+        {"WholeTcpHeaderKeepsPorts", Cut(TcpFrame(80, 80), 54), kHttp, 0, 0},
+        {"WholeUdpHeaderKeepsPorts", Cut(UdpFrame(80, 80), 42), kHttp, 0, 0},
+        {"UdpHeaderCutShort", Cut(UdpFrame(80, 80), 41), kHttp, 0, 1},
+        {"EmptyFrame", Frame{}, kHttp, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsFilteredByProtocol(c.flags, c.frame), c.byProtocol);
+        EXPECT_EQ(IsFilteredByPort(c.flags, c.frame), c.byPort);
+    }
+}
 
-TEST(FilterFlags, StartWithOnlyOthersSetAndPortFilterOff) {
-    const CFilterFlags flags;
-    EXPECT_EQ(flags.IsOthersFiltered(), 1);
-    EXPECT_EQ(flags.IsArpFiltered() + flags.IsIcmpFiltered() + flags.IsTcpFiltered() +
-                  flags.IsUdpFiltered(),
-              0);
-    EXPECT_EQ(flags.IsPortFilterOn(), 0);
-    for (std::int32_t CFilterFlags::*flag :
-         {&CFilterFlags::m_bHttp, &CFilterFlags::m_bSmtp, &CFilterFlags::m_bPop3,
-          &CFilterFlags::m_bFtp, &CFilterFlags::m_bTelnet}) {
-        CFilterFlags one;
-        one.*flag = 1;
-        EXPECT_EQ(one.IsPortFilterOn(), 1);
+TEST(Filters, EachPortPresetKeepsItsPortAtEitherEndOverTcpOrUdpAndNoOther) {
+    const struct {
+        std::int32_t CFilterFlags::*flag;
+        std::uint16_t port;
+    } presets[] = {{&CFilterFlags::m_bHttp, 80},
+                   {&CFilterFlags::m_bSmtp, 25},
+                   {&CFilterFlags::m_bPop3, 110},
+                   {&CFilterFlags::m_bFtp, 21},
+                   {&CFilterFlags::m_bTelnet, 23}};
+    for (std::size_t i = 0; i < std::size(presets); ++i) {
+        SCOPED_TRACE(presets[i].port);
+        CFilterFlags flags;
+        EXPECT_EQ(flags.IsPortFilterOn(), 0);
+        flags.*presets[i].flag = 1;
+        EXPECT_EQ(flags.IsPortFilterOn(), 1);
+        const std::uint16_t port = presets[i].port;
+        const std::uint16_t otherPresetsPort = presets[(i + 1) % std::size(presets)].port;
+        EXPECT_EQ(IsFilteredByPort(flags, TcpFrame(port, 51000)), 0);
+        EXPECT_EQ(IsFilteredByPort(flags, TcpFrame(51000, port)), 0);
+        EXPECT_EQ(IsFilteredByPort(flags, UdpFrame(port, 9)), 0);
+        EXPECT_EQ(IsFilteredByPort(flags, TcpFrame(51000, otherPresetsPort)), 1);
+        EXPECT_EQ(IsFilteredByPort(flags, UdpFrame(53, 53)), 1);
     }
 }
 
@@ -172,7 +147,7 @@ TEST(Intake, ProtocolFilterRunsBeforePortFilterAndEachCountsOnce) {
 
 TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
     CIntakeCounters counters;
-    const Frame frame = CFrameBuilder().Ethernet().Ipv4().Tcp().Payload(1460).Build();
+    const Frame frame = Ip(6).Tcp().Payload(1460).Build();
     ASSERT_EQ(frame.size(), 1514u);
     int accepted = 0;
     for (int n = 1; n <= 700; ++n) {
@@ -207,32 +182,28 @@ TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
     EXPECT_EQ(counters.bufferSetting, 1);
 }
 
-TEST(BufferFill, IsAPercentageOfTheSettingPlusOneMegabytes) {
-    struct CFillCase {
-        std::uint32_t total;
-        int setting;
-        std::uint32_t fill;
+TEST(Intake, BufferFillIsAPercentageOfTheSettingPlusOneMegabytes) {
+    // {total, setting, fill}; 4e9 would overflow total * 100 in 32 bits; settings outside 0 to
+    // 99 are taken as the nearest end rather than dividing by 0.
+    const std::uint32_t cases[][3] = {
+        {0, 0, 0},
+        {9'999, 0, 0},
+        {10'000, 0, 1},
+        {999'999, 0, 99},
+        {1'000'000, 0, 100},
+        {50'000'000, 99, 50},
+        {99'999'999, 99, 99},
+        {100'000'000, 99, 100},
+        {50'000'000, 49, 100},
+        {43'000'000, 99, 43},
+        {4'000'000'000u, 99, 100},
     };
-    for (const CFillCase c : {
-             CFillCase{0, 0, 0},
-             CFillCase{9'999, 0, 0},
-             CFillCase{10'000, 0, 1},
-             CFillCase{999'999, 0, 99},
-             CFillCase{1'000'000, 0, 100},
-             CFillCase{50'000'000, 99, 50},
-             CFillCase{99'999'999, 99, 99},
-             CFillCase{100'000'000, 99, 100},
-             // 32-bit arithmetic would overflow total * 100 here.
-             CFillCase{4'000'000'000u, 99, 100},
-             CFillCase{50'000'000, 49, 100},
-             CFillCase{43'000'000, 99, 43},
-             // Settings outside 0 to 99 are taken as the nearest end rather than dividing by 0.
-             CFillCase{500'000, -1, 50},
-             CFillCase{500'000, -1'000'001, 50},
-             CFillCase{50'000'000, 1000, 50},
-         }) {
-        EXPECT_EQ(GetBufferFill(c.total, c.setting), c.fill) << c.total << " " << c.setting;
+    for (const auto& c : cases) {
+        EXPECT_EQ(GetBufferFill(c[0], static_cast<int>(c[1])), c[2]) << c[0] << " " << c[1];
     }
+    EXPECT_EQ(GetBufferFill(500'000, -1), 50u);
+    EXPECT_EQ(GetBufferFill(500'000, -1'000'001), 50u);
+    EXPECT_EQ(GetBufferFill(50'000'000, 1000), 50u);
 }
 
 TEST(Intake, CountersSaturateInsteadOfWrapping) {
@@ -249,109 +220,77 @@ TEST(Intake, CountersSaturateInsteadOfWrapping) {
     EXPECT_EQ(counters.GetBufferFill(), 100u);
 }
 
-class TimeText : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* tz = std::getenv("TZ");
-        m_savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_savedTz) {
-            setenv("TZ", m_savedTz->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_savedTz;
-};
-
-TEST_F(TimeText, ShowsLocalClockAndRawMicrosecondsPaddedToThree) {
+TEST(TimeText, ShowsLocalClockAndRawMicrosecondsPaddedToThree) {
+    const char* tz = std::getenv("TZ");
+    const std::optional<std::string> savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
+    setenv("TZ", "UTC", 1);
+    tzset();
     // 1700000000 is 22:13:20 UTC.
-    struct CTimeCase {
-        long microseconds;
-        const char* text;
-    };
-    for (const CTimeCase c :
-         {CTimeCase{7, "22:13:20,007 "}, CTimeCase{250000, "22:13:20,250000 "},
-          CTimeCase{0, "22:13:20,000 "}, CTimeCase{5, "22:13:20,005 "},
-          CTimeCase{123, "22:13:20,123 "}, CTimeCase{123456, "22:13:20,123456 "},
-          CTimeCase{999999, "22:13:20,999999 "}}) {
-        EXPECT_EQ(FormatTimeText(timeval{1'700'000'000, c.microseconds}), c.text);
+    for (const auto& [microseconds, text] :
+         std::vector<std::pair<long, std::string>>{{7, "22:13:20,007 "},
+                                                   {250000, "22:13:20,250000 "},
+                                                   {0, "22:13:20,000 "},
+                                                   {123, "22:13:20,123 "},
+                                                   {123456, "22:13:20,123456 "},
+                                                   {999999, "22:13:20,999999 "}}) {
+        EXPECT_EQ(FormatTimeText(timeval{1'700'000'000, microseconds}), text);
     }
     EXPECT_EQ(FormatTimeText(timeval{0, 1}), "00:00:00,001 ");
+    if (savedTz) {
+        setenv("TZ", savedTz->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
-struct CRowCase {
-    const char* name;
-    Frame frame;
-    std::vector<std::string> columns;  // MAC Source to IP Dest/Port
-};
-
-class RowTexts : public testing::TestWithParam<CRowCase> {};
-
-TEST_P(RowTexts, FillTheFrameColumns) {
-    const CRowCase& c = GetParam();
-    CPacketRow row;
-    FormatPacketRow(12, "10:00:00,005 ", 1514, c.frame, row);
-    EXPECT_EQ(row[kColumnId], "12");
-    EXPECT_EQ(row[kColumnTimeStamp], "10:00:00,005 ");
-    EXPECT_EQ(row[kColumnLen], "1514");
-    const std::vector<std::string> columns(row.columns.begin() + kColumnMacSource,
-                                           row.columns.end());
-    EXPECT_EQ(columns, c.columns);
-}
-
-const std::string kSrcMac = "66.77.88.99.AA.BB";
-const std::string kDstMac = "00.11.22.33.44.55";
-
-INSTANTIATE_TEST_SUITE_P(
-    Frames, RowTexts,
-    testing::Values(
-        CRowCase{"Tcp",
-                 TcpFrame(51000, 80),
-                 {kSrcMac, kDstMac, "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}},
-        CRowCase{"Udp",
-                 UdpFrame(5353, 53),
-                 {kSrcMac, kDstMac, "IPv4-UDP", "192.168.0.1/5353", "10.0.0.2/53"}},
-        CRowCase{"IcmpHasPortZero",
-                 IcmpFrame(),
-                 {kSrcMac, kDstMac, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
-        CRowCase{"IgmpHasNoProtocolText",
-                 IgmpFrame(),
-                 {kSrcMac, kDstMac, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
-        CRowCase{"PortsAfterLongerIpHeader",
-                 Ihl6TcpFrame(4000, 443),
-                 {kSrcMac, kDstMac, "IPv4-TCP", "192.168.0.1/4000", "10.0.0.2/443"}},
-        CRowCase{"ArpHasNoIpColumns", ArpFrame(), {kSrcMac, kDstMac, "ARP", "", ""}},
-        CRowCase{"RarpByName", EtherFrame(0x8035), {kSrcMac, kDstMac, "RARP", "", ""}},
-        CRowCase{"Ipv6InDecimal", EtherFrame(0x86DD), {kSrcMac, kDstMac, "34525", "", ""}},
-        CRowCase{
-            "HighAddressBytes",
-            CFrameBuilder()
-                .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-                           .src = {0x0A, 0xB0, 0x0C, 0xD0, 0x0E, 0xF0}})
-                .Ipv4({.protocol = 17, .source = {255, 0, 10, 1}, .destination = {1, 2, 3, 255}})
-                .Udp({.sourcePort = 65535, .destinationPort = 0})
-                .Build(),
-            {"0A.B0.0C.D0.0E.F0", "FF.FF.FF.FF.FF.FF", "IPv4-UDP", "255.0.10.1/65535",
-             "1.2.3.255/0"}},
+TEST(RowTexts, FillTheFrameColumns) {
+    const std::string src = "66.77.88.99.AA.BB";
+    const std::string dst = "00.11.22.33.44.55";
+    const struct {
+        const char* name;
+        Frame frame;
+        std::vector<std::string> columns;  // MAC Source to IP Dest/Port
+    } cases[] = {
+        {"Tcp", TcpFrame(51000, 80), {src, dst, "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}},
+        {"Udp", UdpFrame(5353, 53), {src, dst, "IPv4-UDP", "192.168.0.1/5353", "10.0.0.2/53"}},
+        {"IcmpHasPortZero", IcmpFrame(), {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
+        {"IgmpHasNoProtocolText", IgmpFrame(), {src, dst, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
+        {"PortsAfterLongerIpHeader",
+         Ihl6TcpFrame(4000, 443),
+         {src, dst, "IPv4-TCP", "192.168.0.1/4000", "10.0.0.2/443"}},
+        {"ArpHasNoIpColumns", ArpFrame(), {src, dst, "ARP", "", ""}},
+        {"RarpByName", EtherFrame(0x8035), {src, dst, "RARP", "", ""}},
+        {"Ipv6InDecimal", EtherFrame(0x86DD), {src, dst, "34525", "", ""}},
+        {"HighAddressBytes",
+         CFrameBuilder()
+             .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                        .src = {0x0A, 0xB0, 0x0C, 0xD0, 0x0E, 0xF0}})
+             .Ipv4({.protocol = 17, .source = {255, 0, 10, 1}, .destination = {1, 2, 3, 255}})
+             .Udp({.sourcePort = 65535, .destinationPort = 0})
+             .Build(),
+         {"0A.B0.0C.D0.0E.F0", "FF.FF.FF.FF.FF.FF", "IPv4-UDP", "255.0.10.1/65535", "1.2.3.255/0"}},
         // Short frames leave empty what their headers cannot fill.
-        CRowCase{"EmptyFrame", Frame{}, {"", "", "", "", ""}},
-        CRowCase{"WithoutWholeEthernetHeader", Cut(TcpFrame(1, 2), 13), {"", "", "", "", ""}},
-        CRowCase{
-            "WithoutWholeIpv4Header", Cut(TcpFrame(1, 2), 33), {kSrcMac, kDstMac, "IPv4", "", ""}},
-        CRowCase{"WithoutWholeTcpHeader",
-                 Cut(TcpFrame(1, 2), 53),
-                 {kSrcMac, kDstMac, "IPv4-TCP", "", ""}},
-        CRowCase{"IcmpNeedsNoIcmpHeader",
-                 Cut(IcmpFrame(), 34),
-                 {kSrcMac, kDstMac, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}}),
-    [](const testing::TestParamInfo<CRowCase>& param) { return param.param.name; });
+        {"EmptyFrame", Frame{}, {"", "", "", "", ""}},
+        {"WithoutWholeEthernetHeader", Cut(TcpFrame(1, 2), 13), {"", "", "", "", ""}},
+        {"WithoutWholeIpv4Header", Cut(TcpFrame(1, 2), 33), {src, dst, "IPv4", "", ""}},
+        {"WithoutWholeTcpHeader", Cut(TcpFrame(1, 2), 53), {src, dst, "IPv4-TCP", "", ""}},
+        {"IcmpNeedsNoIcmpHeader",
+         Cut(IcmpFrame(), 34),
+         {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPacketRow row;
+        FormatPacketRow(12, "10:00:00,005 ", 1514, c.frame, row);
+        EXPECT_EQ(row[kColumnId], "12");
+        EXPECT_EQ(row[kColumnTimeStamp], "10:00:00,005 ");
+        EXPECT_EQ(row[kColumnLen], "1514");
+        EXPECT_EQ(
+            std::vector<std::string>(row.columns.begin() + kColumnMacSource, row.columns.end()),
+            c.columns);
+    }
+}
 
 TEST(RowTexts, AReusedRowKeepsNothingFromTheFrameBefore) {
     CPacketRow row;
