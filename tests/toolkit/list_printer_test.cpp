@@ -68,19 +68,21 @@ void MakePdfPrinter(QPrinter& printer, const QString& path, int dpi) {
     printer.setPageSize(QPageSize(QPageSize::A4));
 }
 
-// The text of one page (all pages with 0), laid out as on paper; empty when pdftotext fails.
-QString PdfText(const QString& path, int page = 0) {
-    QStringList arguments{"-layout"};
-    if (page > 0) {
-        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
-    }
-    arguments << path << "-";
+// What pdftotext prints for these arguments; empty when it fails.
+QString PdfToText(QStringList arguments) {
     QProcess process;
-    process.start("pdftotext", arguments);
+    process.start("pdftotext", arguments << "-");
     if (!process.waitForFinished(30000) || process.exitCode() != 0) {
         return {};
     }
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The text of one page (all pages with 0), laid out as on paper.
+QString PdfText(const QString& path, int page = 0) {
+    const QString number = QString::number(page);
+    return PdfToText(page > 0 ? QStringList{"-layout", "-f", number, "-l", number, path}
+                              : QStringList{"-layout", path});
 }
 
 struct PdfWord {
@@ -91,15 +93,10 @@ struct PdfWord {
 
 // The words of a PDF's first page with their horizontal extents in points.
 std::vector<PdfWord> PdfWords(const QString& path) {
-    QProcess process;
-    process.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", path, "-"});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        return {};
-    }
     static const QRegularExpression kWord(
         R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
     std::vector<PdfWord> words;
-    auto matches = kWord.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
+    auto matches = kWord.globalMatch(PdfToText({"-bbox", "-f", "1", "-l", "1", path}));
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
         words.push_back(
@@ -123,21 +120,25 @@ bool HasWord(const QString& text, const QString& word) {
 
 class ListPrinterTest : public testing::Test {
 protected:
+    // m_printer prints m_list, columns in their own order, to a 300 dpi PDF in m_pdf.
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_printer.SetLeftHeader("Wirelark  Light");
         m_printer.SetRightHeader("office.cap");
+        m_printer.SetList(&m_list);
+        MakePdfPrinter(m_pdf, PdfPath(), 300);
     }
     QString PdfPath() const { return m_dir.filePath("list.pdf"); }
     static bool HavePdfToText() { return !QStandardPaths::findExecutable("pdftotext").isEmpty(); }
 
     QTemporaryDir m_dir;
     CListPrinter m_printer;
+    CFakeList m_list{kTitles, {0, 1, 2, 3}, 0};
+    QPrinter m_pdf;
 };
 
 TEST_F(ListPrinterTest, MarginsAreDevicePixelsWhateverTheResolution) {
-    CFakeList list(kTitles, {0, 1, 2, 3}, 10);
-    m_printer.SetList(&list);
+    m_list.SetRowCount(10);
     int rowHeight[2] = {};
     const int resolutions[] = {600, 300};
     for (int i = 0; i < 2; ++i) {
@@ -203,8 +204,7 @@ TEST_F(ListPrinterTest, LeftHeaderKeepsBothBlanksOfTheApplicationTitle) {
     if (!HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     }
-    CFakeList list(kTitles, {0, 1, 2, 3}, 1);
-    m_printer.SetList(&list);
+    m_list.SetRowCount(1);
     // The gap between the two words, printed with one blank and with two.
     auto gap = [&](const QString& title) {
         m_printer.SetLeftHeader(title);
@@ -227,26 +227,20 @@ TEST_F(ListPrinterTest, LeftHeaderKeepsBothBlanksOfTheApplicationTitle) {
 }
 
 TEST_F(ListPrinterTest, EmptyListOrNoListPrintsNoPage) {
-    CFakeList list(kTitles, {0, 1, 2, 3}, 0);
-    for (const IListPrintSource* source : {static_cast<const IListPrintSource*>(&list),
+    for (const IListPrintSource* source : {static_cast<const IListPrintSource*>(&m_list),
                                            static_cast<const IListPrintSource*>(nullptr)}) {
         m_printer.SetList(source);
-        QPrinter printer;
-        MakePdfPrinter(printer, PdfPath(), 300);
-        EXPECT_EQ(m_printer.Print(printer), 0);
+        EXPECT_EQ(m_printer.Print(m_pdf), 0);
         EXPECT_FALSE(QFile::exists(PdfPath()));
     }
 }
 
 TEST_F(ListPrinterTest, PageTooSmallForARowPrintsOnePageWithoutRows) {
-    CFakeList list(kTitles, {0, 1, 2, 3}, 12);
-    m_printer.SetList(&list);
-    QPrinter printer;
-    MakePdfPrinter(printer, PdfPath(), 300);
+    m_list.SetRowCount(12);
     // Leave the body less than two row lines.
-    m_printer.Margins().top = printer.height() / 2 - 40;
-    m_printer.Margins().bottom = printer.height() / 2 - 40;
-    EXPECT_EQ(m_printer.Print(printer), 1);
+    m_printer.Margins().top = m_pdf.height() / 2 - 40;
+    m_printer.Margins().bottom = m_pdf.height() / 2 - 40;
+    EXPECT_EQ(m_printer.Print(m_pdf), 1);
     EXPECT_EQ(m_printer.GetLayout().RowsPerPage(), 0);
     if (!HavePdfToText()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
@@ -259,11 +253,8 @@ TEST_F(ListPrinterTest, PageTooSmallForARowPrintsOnePageWithoutRows) {
 }
 
 TEST_F(ListPrinterTest, ChosenPageRangeIsHonouredAndClamped) {
-    CFakeList list(kTitles, {0, 1, 2, 3}, 0);
-    m_printer.SetList(&list);
-    QPrinter printer;
-    MakePdfPrinter(printer, PdfPath(), 300);
-    list.SetRowCount(3 * RowsPerPage(m_printer, list, printer));
+    QPrinter& printer = m_pdf;
+    m_list.SetRowCount(3 * RowsPerPage(m_printer, m_list, printer));
 
     const struct {
         int from;
@@ -306,20 +297,16 @@ TEST_F(ListPrinterTest, ColumnsBeyondTheOrderAreNeverRead) {
         CFakeList list(many, c.order, 3);
         list.width = 1;
         m_printer.SetList(&list);
-        QPrinter printer;
-        MakePdfPrinter(printer, PdfPath(), 300);
-        EXPECT_EQ(m_printer.Print(printer), 1);
+        EXPECT_EQ(m_printer.Print(m_pdf), 1);
         EXPECT_EQ(list.highestColumnRead, c.highest);
         EXPECT_FALSE(list.readOutside);
     }
 }
 
 TEST_F(ListPrinterTest, PreviewShowsEveryPageOfTheJob) {
-    CFakeList list(kTitles, {0, 1, 2, 3}, 1);
-    m_printer.SetList(&list);
     QPrinter printer;
     printer.setResolution(300);
-    list.SetRowCount(2 * RowsPerPage(m_printer, list, printer) + 1);
+    m_list.SetRowCount(2 * RowsPerPage(m_printer, m_list, printer) + 1);
 
     int shown = -1;
     QTimer::singleShot(0, [&shown] {
