@@ -9,7 +9,6 @@
 #include <QDropEvent>
 #include <QEnterEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,9 +26,6 @@
 #include "shell/adapter_combo.h"
 #include "shell/command_ids.h"
 #include "support/capture_fakes.h"
-#include "views/hex_ctrl.h"
-#include "views/packet_explorer_bar.h"
-#include "views/packet_output_bar.h"
 
 namespace wirelark {
 namespace {
@@ -375,26 +371,6 @@ TEST_F(MainFrameTest, CaptionShowsTheDocumentTitleAndRecentFilesReplaceThePlaceh
     EXPECT_TRUE(items.contains("&2 /tmp/a.cap (57617)"));
     EXPECT_FALSE(items.contains("Recent File (57616)"));
     EXPECT_TRUE(m_frame.Action(cmd::kFileMru1)->isEnabled());
-}
-
-TEST_F(MainFrameTest, PacketsGoToTheExplorerAndOutputPagesAndHighlightsPassThrough) {
-    auto* explorer = new CPacketExplorerBar;
-    auto* output = new CPacketOutputBar;
-    m_frame.SetExplorerPage(explorer);
-    m_frame.SetOutputPage(output);
-    const std::vector<std::uint16_t> frame(60, 0x11);
-    m_frame.ShowPacket(4, frame);
-    EXPECT_GT(explorer->TreeCtrl().topLevelItemCount(), 0);
-    EXPECT_EQ(output->HexCtrl().Data().size(), 60u);
-
-    emit explorer->TreeCtrl().HighlightRange(6, 11);
-    EXPECT_EQ(output->HexCtrl().HighlightFirst(), 6);
-    EXPECT_EQ(output->HexCtrl().HighlightLast(), 11);
-
-    m_frame.ClearPacketTree();
-    m_frame.ClearOutput();
-    EXPECT_EQ(explorer->TreeCtrl().topLevelItemCount(), 0);
-    EXPECT_TRUE(output->HexCtrl().Data().empty());
 }
 
 }  // namespace

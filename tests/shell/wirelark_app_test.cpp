@@ -68,7 +68,8 @@ protected:
         m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("lo")};
     }
 
-    std::unique_ptr<CWirelarkApp> MakeApp() {
+    // An app started with these arguments, its dialogs and questions answered from the fixture.
+    std::unique_ptr<CWirelarkApp> MakeApp(const QStringList& arguments = {}) {
         CWirelarkApp::Seams seams;
         seams.messages = &m_messages;
         seams.devices = &m_devices;
@@ -81,7 +82,14 @@ protected:
             m_questions << text;
             return m_answer;
         };
-        return std::make_unique<CWirelarkApp>(seams);
+        auto app = std::make_unique<CWirelarkApp>(seams);
+        EXPECT_TRUE(app->InitInstance(arguments));
+        return app;
+    }
+
+    static void AddOnePacket(CWirelarkApp& app) {
+        const std::vector<std::uint8_t> frame(60, 1);
+        ASSERT_TRUE(app.GetDocument().AddPacket(1, frame, 60, "t"));
     }
 
     // A capture file with `count` packets.
@@ -127,8 +135,7 @@ TEST_F(WirelarkAppTest, StartsUntitledWithTheAdaptersWiredCommandsAndAnUntouched
     m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
     for (const QStringList& arguments : {QStringList{}, QStringList{"/dde"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
-        auto app = MakeApp();
-        ASSERT_TRUE(app->InitInstance(arguments));
+        auto app = MakeApp(arguments);
         CMainFrame& frame = *app->GetMainFrame();
         EXPECT_EQ(frame.windowTitle(), "Untitled - Wirelark");
         EXPECT_TRUE(frame.isVisible());
@@ -151,7 +158,6 @@ TEST_F(WirelarkAppTest, StartsUntitledWithTheAdaptersWiredCommandsAndAnUntouched
 TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
     const QString path = WriteCapture("keep.cap", 1);
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
     CMainFrame* frame = app->GetMainFrame();
     frame->AdapterBar()->AdapterBox()->setCurrentIndex(1);
     ASSERT_TRUE(app->OnFileNew());
@@ -207,7 +213,6 @@ TEST_F(WirelarkAppTest, TwoDroppedFilesLeaveTheSecondOpen) {
     const QString first = WriteCapture("one.cap", 1);
     const QString second = WriteCapture("two.cap", 2);
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
     emit app->GetMainFrame()->FilesDropped({first, second});
     EXPECT_EQ(app->GetDocument().GetPathName(), second.toStdString());
     EXPECT_EQ(app->GetDocument().GetPacketList().size(), 2u);
@@ -222,7 +227,6 @@ TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstAndSurvivesARestart) {
     }
     {
         auto app = MakeApp();
-        ASSERT_TRUE(app->InitInstance({}));
         for (const QString& path : paths) {
             ASSERT_TRUE(app->OpenDocumentFile(path));
         }
@@ -231,7 +235,6 @@ TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstAndSurvivesARestart) {
                   (QStringList{paths[2], paths[4], paths[3], paths[1]}));
     }
     auto restarted = MakeApp();
-    ASSERT_TRUE(restarted->InitInstance({}));
     EXPECT_EQ(restarted->RecentFiles().Files(),
               (QStringList{paths[2], paths[4], paths[3], paths[1]}));
     QAction* second = restarted->GetMainFrame()->Action(cmd::kFileMru1 + 1);
@@ -245,7 +248,6 @@ TEST_F(WirelarkAppTest, RecentEntryWhoseFileIsGoneIsReportedAndDropped) {
     const QString kept = WriteCapture("kept.cap", 1);
     const QString gone = WriteCapture("gone.cap", 1);
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
     ASSERT_TRUE(app->OpenDocumentFile(kept));
     ASSERT_TRUE(app->OpenDocumentFile(gone));
     ASSERT_TRUE(QFile::remove(gone));
@@ -257,9 +259,7 @@ TEST_F(WirelarkAppTest, RecentEntryWhoseFileIsGoneIsReportedAndDropped) {
 
 TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndCancelKeepsIt) {
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
-    const std::vector<std::uint8_t> frame(60, 1);
-    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+    AddOnePacket(*app);
 
     m_answer = QMessageBox::Cancel;
     EXPECT_FALSE(app->OnFileNew());
@@ -275,16 +275,14 @@ TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndCancelKeepsIt) {
     EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
     EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
 
-    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+    AddOnePacket(*app);
     m_answer = QMessageBox::No;
     EXPECT_TRUE(app->GetMainFrame()->close());
 }
 
 TEST_F(WirelarkAppTest, SaveKeepsThePathAndAFailedSaveIsReported) {
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
-    const std::vector<std::uint8_t> frame(60, 1);
-    ASSERT_TRUE(app->GetDocument().AddPacket(1, frame, 60, "t"));
+    AddOnePacket(*app);
     m_nextSave = m_files.filePath("kept.cap");
     ASSERT_TRUE(app->OnFileSave());
     EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
@@ -302,7 +300,6 @@ TEST_F(WirelarkAppTest, SaveKeepsThePathAndAFailedSaveIsReported) {
 TEST_F(WirelarkAppTest, OpenCommandUsesTheDialogAndACancelledDialogChangesNothing) {
     const QString path = WriteCapture("dialog.cap", 2);
     auto app = MakeApp();
-    ASSERT_TRUE(app->InitInstance({}));
     m_nextOpen.clear();
     app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
     EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
