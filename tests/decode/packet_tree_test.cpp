@@ -13,6 +13,11 @@ namespace {
 
 using test::CFrameBuilder;
 
+CFrameBuilder Ip(std::uint8_t protocol = 6, test::CIpv4Fields ip = {}) {
+    ip.protocol = protocol;
+    return CFrameBuilder().Ethernet().Ipv4(ip);
+}
+
 // One line per node in display order: two blanks per level, the icon, a bar, the text.
 void RenderNode(const CPacketTree& tree, int index, int depth, std::vector<std::string>& lines) {
     const CExplorerNode& node = tree.nodes[static_cast<std::size_t>(index)];
@@ -41,13 +46,11 @@ std::vector<std::string> Tree(int number, const std::vector<std::uint8_t>& frame
     return Render(tree);
 }
 
-const std::vector<std::string> kEthernetIpv4{
-    "8|Packet Number:1",
-    "  9|Ethernet Header",
-    "    10|Dst Mac Address:00.11.22.33.44.55",
-    "    10|Src Mac Address:66.77.88.99.AA.BB",
-    "    10|Type:2048",
-};
+std::vector<std::string> EthernetLines(const std::string& type = "2048", int number = 1) {
+    return {"8|Packet Number:" + std::to_string(number), "  9|Ethernet Header",
+            "    10|Dst Mac Address:00.11.22.33.44.55", "    10|Src Mac Address:66.77.88.99.AA.BB",
+            "    10|Type:" + type};
+}
 
 std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {
     std::vector<std::string> all;
@@ -79,38 +82,30 @@ std::vector<std::string> IpHeader(int protocol, const std::string& protocolName,
 
 TEST(PacketTree, Ipv6FrameShowsTheEthernetHeaderOnly) {
     const auto frame = CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(40).Build();
-    EXPECT_EQ(Tree(3, frame), (std::vector<std::string>{
-                                  "8|Packet Number:3",
-                                  "  9|Ethernet Header",
-                                  "    10|Dst Mac Address:00.11.22.33.44.55",
-                                  "    10|Src Mac Address:66.77.88.99.AA.BB",
-                                  "    10|Type:34525",
-                              }));
+    EXPECT_EQ(Tree(3, frame), EthernetLines("34525", 3));
 }
 
 TEST(PacketTree, ArpRequestShowsNineLinesWithPaddedNames) {
     const auto frame = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
-    auto expected = kEthernetIpv4;
-    expected.back() = "    10|Type:2054";
-    expected = Concat({expected,
-                       {
-                           "  7|ARP frame",
-                           "    6|Hardware Type: 1-(10Mb Ethernet)",
-                           "    6|Protocol Type: 2048-(IPv4)   ",
-                           "    6|Hardware address length: 6",
-                           "    6|Protocol address length: 4",
-                           "    6|Operation: 1-(ARP Request)     ",
-                           "    6|Sender Hardware Address:66.77.88.99.AA.BB",
-                           "    6|Sender Protocol Address: 192.168.0.1",
-                           "    6|Target Hardware Address:00.00.00.00.00.00",
-                           "    6|Target Protocol Address: 192.168.0.254",
-                       }});
+    const auto expected = Concat({EthernetLines("2054"),
+                                  {
+                                      "  7|ARP frame",
+                                      "    6|Hardware Type: 1-(10Mb Ethernet)",
+                                      "    6|Protocol Type: 2048-(IPv4)   ",
+                                      "    6|Hardware address length: 6",
+                                      "    6|Protocol address length: 4",
+                                      "    6|Operation: 1-(ARP Request)     ",
+                                      "    6|Sender Hardware Address:66.77.88.99.AA.BB",
+                                      "    6|Sender Protocol Address: 192.168.0.1",
+                                      "    6|Target Hardware Address:00.00.00.00.00.00",
+                                      "    6|Target Protocol Address: 192.168.0.254",
+                                  }});
     EXPECT_EQ(Tree(1, frame), expected);
 }
 
 TEST(PacketTree, IgmpEndsWithTheIpHeader) {
-    const auto frame = CFrameBuilder().Ethernet().Ipv4({.protocol = 2}).Payload(8).Build();
-    EXPECT_EQ(Tree(1, frame), Concat({kEthernetIpv4, IpHeader(2, "IGMP", "28")}));
+    const auto frame = Ip(2).Payload(8).Build();
+    EXPECT_EQ(Tree(1, frame), Concat({EthernetLines(), IpHeader(2, "IGMP", "28")}));
 }
 
 std::vector<std::string> TcpSynLines(const std::string& data) {
@@ -140,24 +135,18 @@ std::vector<std::string> TcpSynLines(const std::string& data) {
     return lines;
 }
 
-TEST(PacketTree, TcpSynInSixtyBytesCountsThePaddingAsData) {
-    const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
-    EXPECT_EQ(Tree(1, frame),
-              Concat({kEthernetIpv4, IpHeader(6, "TCP", "40"), TcpSynLines("6 byte(s) of data")}));
-}
-
-TEST(PacketTree, TcpSynInFiftyFourBytesHasNoDataNode) {
-    const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().Build();
+TEST(PacketTree, TcpSynCountsThePaddingAsDataAndWithoutAnyHasNoDataNode) {
+    const auto padded = Ip().Tcp().PadTo(60).Build();
+    EXPECT_EQ(Tree(1, padded), Concat({EthernetLines(), IpHeader(6, "TCP", "40"),
+                                       TcpSynLines("6 byte(s) of data")}));
     CPacketTree tree;
-    ASSERT_TRUE(BuildPacketTree(1, frame, tree));
-    EXPECT_EQ(Render(tree), Concat({kEthernetIpv4, IpHeader(6, "TCP", "40"), TcpSynLines("")}));
+    ASSERT_TRUE(BuildPacketTree(1, Ip().Tcp().Build(), tree));
+    EXPECT_EQ(Render(tree), Concat({EthernetLines(), IpHeader(6, "TCP", "40"), TcpSynLines("")}));
     EXPECT_EQ(tree.data, CPacketTree::kNone);
 }
 
 TEST(PacketTree, TcpFlagsAndOptionsAndUnsignedSequenceNumbers) {
-    const auto frame = CFrameBuilder()
-                           .Ethernet()
-                           .Ipv4({.ihl = 6, .flagsFragment = 0x2005})
+    const auto frame = Ip(6, {.ihl = 6, .flagsFragment = 0x2005})
                            .Tcp({.sequence = 0xFFFFFFFF,
                                  .acknowledgement = 0x80000000,
                                  .dataOffset = 8,
@@ -175,52 +164,40 @@ TEST(PacketTree, TcpFlagsAndOptionsAndUnsignedSequenceNumbers) {
 }
 
 TEST(PacketTree, UdpHasDataOnlyWithPayload) {
-    const auto empty = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build();
+    const auto empty = Ip(17).Udp().Build();
     const std::vector<std::string> udp{
         "  14|UDP Header",          "    13|Source Port: 53", "    13|Destination Port: 53",
         "    13|Message length: 8", "    13|Checksum: 43981",
     };
-    EXPECT_EQ(Tree(1, empty), Concat({kEthernetIpv4, IpHeader(17, "UDP", "28"), udp}));
+    EXPECT_EQ(Tree(1, empty), Concat({EthernetLines(), IpHeader(17, "UDP", "28"), udp}));
 
-    const auto full = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(5).Build();
+    const auto full = Ip(17).Udp().Payload(5).Build();
     const auto lines = Tree(1, full);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "  4|Data");
     EXPECT_EQ(lines.back(), "    5|5 byte(s) of data");
 }
 
-TEST(PacketTree, IcmpEchoHasPaddedTypeAndNeverData) {
-    const auto frame = CFrameBuilder()
-                           .Ethernet()
-                           .Ipv4({.protocol = 1})
-                           .Icmp({.type = 8, .checksum = 0x4D5A, .identifier = 1, .sequence = 7})
-                           .Payload(32)
-                           .Build();
-    EXPECT_EQ(Tree(1, frame), Concat({kEthernetIpv4,
-                                      IpHeader(1, "ICMP", "60"),
-                                      {
-                                          "  14|ICMP",
-                                          "    13|Type:  8 - Echo                   ",
-                                          "    13|Identifier: 1",
-                                          "    13|Seq Number: 7",
-                                          "    13|Check Sum: 19802",
-                                      }}));
-}
-
-TEST(PacketTree, IcmpUnreachableStillShowsIdentifierAndSequence) {
-    const auto frame = CFrameBuilder()
-                           .Ethernet()
-                           .Ipv4({.protocol = 1})
-                           .Icmp({.type = 3, .code = 3, .identifier = 0x0102, .sequence = 0x0304})
-                           .Build();
-    const auto lines = Tree(1, frame);
-    EXPECT_EQ(lines[lines.size() - 4], "    13|Type:  3 - Port unreachable       ");
-    EXPECT_EQ(lines[lines.size() - 3], "    13|Identifier: 258");
-    EXPECT_EQ(lines[lines.size() - 2], "    13|Seq Number: 772");
+TEST(PacketTree, IcmpHasPaddedTypeAndIdentifierAndSequenceWhateverTheTypeAndNeverData) {
+    EXPECT_EQ(Tree(1, Ip(1).Icmp().Payload(32).Build()),
+              Concat({EthernetLines(),
+                      IpHeader(1, "ICMP", "60"),
+                      {
+                          "  14|ICMP",
+                          "    13|Type:  8 - Echo                   ",
+                          "    13|Identifier: 1",
+                          "    13|Seq Number: 7",
+                          "    13|Check Sum: 19802",
+                      }}));
+    const auto lines = Tree(
+        1, Ip(1).Icmp({.type = 3, .code = 3, .identifier = 0x0102, .sequence = 0x0304}).Build());
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end() - 1),
+              (std::vector<std::string>{"    13|Type:  3 - Port unreachable       ",
+                                        "    13|Identifier: 258", "    13|Seq Number: 772"}));
 }
 
 TEST(PacketTree, ShortFramesEndWithTheLastCompleteHeader) {
-    const auto tcp = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
+    const auto tcp = Ip().Tcp().PadTo(60).Build();
     struct CCase {
         std::size_t size;
         std::size_t lines;
@@ -238,7 +215,7 @@ TEST(PacketTree, ShortFramesEndWithTheLastCompleteHeader) {
 
 TEST(PacketTree, EmptyFrameLeavesTheTreeAsItWas) {
     CPacketTree tree;
-    ASSERT_TRUE(BuildPacketTree(4, CFrameBuilder().Ethernet().Ipv4().Tcp().Build(), tree));
+    ASSERT_TRUE(BuildPacketTree(4, Ip().Tcp().Build(), tree));
     const auto before = Render(tree);
     EXPECT_FALSE(BuildPacketTree(5, {}, tree));
     EXPECT_EQ(Render(tree), before);
@@ -246,8 +223,7 @@ TEST(PacketTree, EmptyFrameLeavesTheTreeAsItWas) {
 
 TEST(PacketTree, ReferencesBelongToTheTreeJustBuilt) {
     CPacketTree tree;
-    ASSERT_TRUE(
-        BuildPacketTree(1, CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build(), tree));
+    ASSERT_TRUE(BuildPacketTree(1, Ip().Tcp().PadTo(60).Build(), tree));
     const auto text = [&](int index) { return tree.nodes[static_cast<std::size_t>(index)].text; };
     EXPECT_EQ(text(tree.root), "Packet Number:1");
     EXPECT_EQ(text(tree.ethernet), "Ethernet Header");
@@ -262,8 +238,7 @@ TEST(PacketTree, ReferencesBelongToTheTreeJustBuilt) {
     EXPECT_EQ(tree.ParentText(tree.root), "");
 
     // A UDP packet shown next: no flags node, and nothing refers past the new tree.
-    ASSERT_TRUE(
-        BuildPacketTree(2, CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build(), tree));
+    ASSERT_TRUE(BuildPacketTree(2, Ip(17).Udp().Build(), tree));
     EXPECT_EQ(tree.tcpFlags, CPacketTree::kNone);
     EXPECT_EQ(tree.data, CPacketTree::kNone);
     for (const int index : tree.ExpansionOrder()) {

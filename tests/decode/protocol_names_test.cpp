@@ -11,72 +11,37 @@
 namespace wirelark {
 namespace {
 
-struct CNameCase {
-    unsigned value;
-    std::string text;
-};
-
 std::string Blanks(std::size_t count) {
     return std::string(count, ' ');
 }
 
+// values[i] is named texts[i].
 void ExpectNames(const std::function<std::string(unsigned)>& name,
-                 const std::vector<CNameCase>& cases) {
-    for (const CNameCase& c : cases) {
-        EXPECT_EQ(name(c.value), c.text) << "value " << c.value;
+                 const std::vector<unsigned>& values, const std::vector<std::string>& texts) {
+    ASSERT_EQ(values.size(), texts.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(name(values[i]), texts[i]) << "value " << values[i];
     }
 }
 
-TEST(ProtocolNames, EtherTypeNamesThreeTypesAndGivesOthersInDecimal) {
-    ExpectNames(EtherTypeName, {{0x0800, "IPv4"},
-                                {0x0806, "ARP"},
-                                {0x8035, "RARP"},
-                                {0x86DD, "34525"},
-                                {0x8100, "33024"},
-                                {0x0026, "38"},
-                                {0, "0"},
-                                {0xFFFF, "65535"},
-                                {0x10800, "IPv4"}});
-}
-
-TEST(ProtocolNames, IpProtocolNameKnowsSixProtocols) {
-    ExpectNames(IpProtocolName, {{1, "ICMP"},
-                                 {2, "IGMP"},
-                                 {6, "TCP"},
-                                 {17, "UDP"},
-                                 {27, "RDP"},
-                                 {41, "IPv6"},
-                                 {89, "?"},
-                                 {0, "?"},
-                                 {0x106, "TCP"}});
-}
-
-TEST(ProtocolNames, ArpHardwareTypeIsFifteenCharactersWide) {
+TEST(ProtocolNames, TablesGiveTheirExactTextsPaddedAndOnlyTheLowSixteenBitsCount) {
+    // Ether types: three names, others in decimal.
+    ExpectNames(EtherTypeName, {0x0800, 0x0806, 0x8035, 0x86DD, 0x8100, 0x0026, 0, 0xFFFF, 0x10800},
+                {"IPv4", "ARP", "RARP", "34525", "33024", "38", "0", "65535", "IPv4"});
+    ExpectNames(IpProtocolName, {1, 2, 6, 17, 27, 41, 89, 0, 0x106},
+                {"ICMP", "IGMP", "TCP", "UDP", "RDP", "IPv6", "?", "?", "TCP"});
+    // Fifteen characters wide.
+    ExpectNames(ArpHardwareTypeName, {1, 6, 0, 0x10001},
+                {"(10Mb Ethernet)", Blanks(15), Blanks(15), "(10Mb Ethernet)"});
+    // Names padded to nine, but not the dash.
+    ExpectNames(ArpProtocolTypeName, {0x0800, 0x0806, 0x8035, 0x86DD, 0},
+                {"(IPv4)   ", "(ARP)    ", "(RARP)   ", "-", "-"});
+    // Eighteen wide, with their mixed capitals.
     ExpectNames(
-        ArpHardwareTypeName,
-        {{1, "(10Mb Ethernet)"}, {6, Blanks(15)}, {0, Blanks(15)}, {0x10001, "(10Mb Ethernet)"}});
-}
-
-TEST(ProtocolNames, ArpProtocolTypePadsNamesToNineButNotTheDash) {
-    ExpectNames(ArpProtocolTypeName, {{0x0800, "(IPv4)   "},
-                                      {0x0806, "(ARP)    "},
-                                      {0x8035, "(RARP)   "},
-                                      {0x86DD, "-"},
-                                      {0, "-"}});
-}
-
-TEST(ProtocolNames, ArpOperationIsEighteenCharactersWideWithItsMixedCapitals) {
-    ExpectNames(ArpOperationName, {{1, "(ARP Request)     "},
-                                   {2, "(ARP Response)    "},
-                                   {3, "(RARP Request)    "},
-                                   {4, "(RARP Response)   "},
-                                   {5, "(Dyn RARP request)"},
-                                   {6, "(Dyn RARP reply)  "},
-                                   {7, "(Dyn RARP error)  "},
-                                   {8, "(InARP request)   "},
-                                   {9, "(InARP reply)     "},
-                                   {10, "(?)" + Blanks(15)},
-                                   {0, "(?)" + Blanks(15)}});
+        ArpOperationName, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0},
+        {"(ARP Request)     ", "(ARP Response)    ", "(RARP Request)    ", "(RARP Response)   ",
+         "(Dyn RARP request)", "(Dyn RARP reply)  ", "(Dyn RARP error)  ", "(InARP request)   ",
+         "(InARP reply)     ", "(?)" + Blanks(15), "(?)" + Blanks(15)});
 }
 
 TEST(ProtocolNames, IcmpTypeIsTwentyThreeWideAndOnlyTypeThreeLooksAtTheCode) {
@@ -115,14 +80,11 @@ TEST(ProtocolNames, IcmpTypeIsTwentyThreeWideAndOnlyTypeThreeLooksAtTheCode) {
     }
 }
 
-TEST(AddressFormat, DottedQuadNeedsFourBytes) {
+TEST(AddressFormat, DottedQuadNeedsFourBytesAndIpAddressReadsThemInMemoryOrder) {
     const std::vector<std::uint8_t> bytes{0xC0, 0xA8, 0x00, 0x01, 0xFF};
     EXPECT_EQ(FormatDottedQuad(bytes), "192.168.0.1");
     EXPECT_EQ(FormatDottedQuad({}), "");
     EXPECT_EQ(FormatDottedQuad(std::span(bytes).first(3)), "");
-}
-
-TEST(AddressFormat, IpAddressReadsTheBytesInMemoryOrder) {
     EXPECT_EQ(FormatIpAddress(htonl(0xC0A80001)), "192.168.0.1");
     EXPECT_EQ(FormatIpAddress(htonl(0x0AFF0010)), "10.255.0.16");
     EXPECT_EQ(FormatIpAddress(0), "0.0.0.0");
