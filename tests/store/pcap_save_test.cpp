@@ -157,19 +157,6 @@ TEST(PcapSave, SaveKeepsTheFormatOfAPcapOrPcapngFileAndItsTimestamps) {
     }
 }
 
-TEST(PcapSave, CapturedFramesKeepTheirHeadersTimestamp) {
-    CWirelarkDoc doc;
-    const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
-    pcap_pkthdr header{};
-    header.ts = {1'700'000'000, 42};
-    header.caplen = 60;
-    header.len = 60;
-    ASSERT_TRUE(doc.AddPacket(1, header, frame, FormatTimeText(header.ts)));
-    EXPECT_EQ(doc.GetPacketList()[0].GetTimestamp(), (CPacketTime{1'700'000'000, 42'000}));
-    ASSERT_TRUE(doc.AddPacket(2, frame, 60, "01:02:03,004 "));
-    EXPECT_FALSE(doc.GetPacketList()[1].GetTimestamp());
-}
-
 TEST(PcapSave, RecordsThatPcapCannotHoldAreWrittenSoLibpcapReadsThemBack) {
     test::CScratchFolder folder;
     CWirelarkDoc doc;
