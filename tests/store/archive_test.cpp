@@ -16,78 +16,57 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(Archive, CountFormSwitchesAt65535) {
-    struct Case {
-        std::uint32_t value;
-        Bytes bytes;
-    };
-    const Case cases[] = {
-        {0, {0x00, 0x00}},
-        {65534, {0xFE, 0xFF}},
-        {65535, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
-        {0xFFFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-    };
-    for (const Case& c : cases) {
+TEST(Archive, CountFormSwitchesAt65535AndTextFormHasThreeLengthPrefixes) {
+    for (const auto& [value, bytes] : std::vector<std::pair<std::uint32_t, Bytes>>{
+             {0, {0x00, 0x00}},
+             {65534, {0xFE, 0xFF}},
+             {65535, {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
+             {0xFFFFFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}}) {
         Bytes out;
-        CArchiveWriter writer(out);
-        writer.WriteCount(c.value);
-        EXPECT_EQ(out, c.bytes) << c.value;
+        CArchiveWriter(out).WriteCount(value);
+        EXPECT_EQ(out, bytes) << value;
         std::uint32_t read = 1;
-        CArchiveReader reader(c.bytes);
-        ASSERT_TRUE(reader.ReadCount(read));
-        EXPECT_EQ(read, c.value);
+        ASSERT_TRUE(CArchiveReader(bytes).ReadCount(read));
+        EXPECT_EQ(read, value);
     }
-}
-
-TEST(Archive, TextFormHasThreeLengthPrefixes) {
-    struct Case {
-        std::size_t length;
-        Bytes prefix;
-    };
-    const Case cases[] = {
-        {0, {0x00}},
-        {16, {0x10}},
-        {254, {0xFE}},
-        {255, {0xFF, 0xFF, 0x00}},
-        {0xFFFD, {0xFF, 0xFD, 0xFF}},
-        {0xFFFE, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
-        {70000, {0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00}},
-    };
-    for (const Case& c : cases) {
-        const std::string text(c.length, 'z');
+    for (const auto& [length, prefix] : std::vector<std::pair<std::size_t, Bytes>>{
+             {0, {0x00}},
+             {16, {0x10}},
+             {254, {0xFE}},
+             {255, {0xFF, 0xFF, 0x00}},
+             {0xFFFD, {0xFF, 0xFD, 0xFF}},
+             {0xFFFE, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
+             {70000, {0xFF, 0xFF, 0xFF, 0x70, 0x11, 0x01, 0x00}}}) {
+        const std::string text(length, 'z');
         Bytes out;
-        CArchiveWriter writer(out);
-        writer.WriteText(text);
-        ASSERT_EQ(out.size(), c.prefix.size() + c.length) << c.length;
-        EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<long>(c.prefix.size())), c.prefix)
-            << c.length;
+        CArchiveWriter(out).WriteText(text);
+        ASSERT_EQ(out.size(), prefix.size() + length) << length;
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<long>(prefix.size())), prefix)
+            << length;
         std::string read;
-        CArchiveReader reader(out);
-        ASSERT_TRUE(reader.ReadText(read));
+        ASSERT_TRUE(CArchiveReader(out).ReadText(read));
         EXPECT_EQ(read, text);
     }
 }
 
 TEST(Archive, ReadsThatRunPastTheEndFailAndStayFailed) {
-    struct Case {
+    const struct {
         const char* name;
+        bool bText;
         Bytes bytes;
         ReadStatus status;
+    } cases[] = {
+        {"short u16", false, {0x01}, ReadStatus::Truncated},
+        {"escaped count without u32", false, {0xFF, 0xFF, 0x01, 0x00}, ReadStatus::Truncated},
+        {"text longer than the rest", true, {0x05, 'a', 'b'}, ReadStatus::Truncated},
+        {"huge text", true, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, ReadStatus::Truncated},
+        {"wide text", true, {0xFF, 0xFE, 0xFF, 0x01, 0x00, 'a', 0x00}, ReadStatus::Malformed},
     };
-    const Case cases[] = {
-        {"short u16", {0x01}, ReadStatus::Truncated},
-        {"escaped count without u32", {0xFF, 0xFF, 0x01, 0x00}, ReadStatus::Truncated},
-        {"text longer than the rest", {0x05, 'a', 'b'}, ReadStatus::Truncated},
-        {"huge text length", {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, ReadStatus::Truncated},
-        {"wide text", {0xFF, 0xFE, 0xFF, 0x01, 0x00, 'a', 0x00}, ReadStatus::Malformed},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CArchiveReader reader(c.bytes);
         std::uint32_t count = 0;
         std::string text;
-        const bool ok = std::string(c.name).find("text") != std::string::npos
-                            ? reader.ReadText(text)
-                            : reader.ReadCount(count);
+        const bool ok = c.bText ? reader.ReadText(text) : reader.ReadCount(count);
         EXPECT_FALSE(ok) << c.name;
         EXPECT_EQ(reader.GetStatus(), c.status) << c.name;
         std::uint8_t byte = 0x77;

@@ -51,22 +51,16 @@ protected:
 };
 
 TEST(Document, PathNameSetsTheTitleAndAnEmptyPathMakesItUntitled) {
-    struct Case {
-        std::string path;
-        std::string title;
-    };
-    const Case cases[] = {
-        {"/home/u/captures/morning.cap", "morning.cap"},
-        {"relative.cap", "relative.cap"},
-        {"/x.cap", "x.cap"},
-        {"", "Untitled"},
-    };
     CPayloadDoc doc;
     EXPECT_EQ(doc.GetTitle(), "Untitled");
-    for (const Case& c : cases) {
-        doc.SetPathName(c.path);
-        EXPECT_EQ(doc.GetPathName(), c.path);
-        EXPECT_EQ(doc.GetTitle(), c.title) << c.path;
+    for (const auto& [path, title] : std::vector<std::pair<std::string, std::string>>{
+             {"/home/u/captures/morning.cap", "morning.cap"},
+             {"relative.cap", "relative.cap"},
+             {"/x.cap", "x.cap"},
+             {"", "Untitled"}}) {
+        doc.SetPathName(path);
+        EXPECT_EQ(doc.GetPathName(), path);
+        EXPECT_EQ(doc.GetTitle(), title) << path;
     }
 }
 
@@ -134,61 +128,49 @@ TEST(Document, SaveKeepsThePermissionsAndTheSymbolicLinkOfThePreviousFile) {
     EXPECT_EQ(doc.GetPathName(), link);
 }
 
-// Runs `save` where writing is refused, and returns the outcome's error as seen there.
-struct FailedSaveCase {
-    const char* name;
-    bool bReadOnlyFolder;  // otherwise the file size limit stands in for a full disk
-};
+// A read-only folder, and a file size limit standing in for a full disk.
+TEST(Document, AFailedSaveLeavesThePreviousFileByteIdenticalAndReportsTheReason) {
+    for (const bool bReadOnlyFolder : {true, false}) {
+        SCOPED_TRACE(bReadOnlyFolder ? "read-only folder" : "full disk");
+        CScratchFolder folder;
+        const std::string path = folder.File("keep.cap");
+        const Bytes previous(4096, 0x5C);
+        test::WriteWholeFile(path, previous);
+        CPayloadDoc doc;
+        doc.payload.assign(1 << 20, 0x11);
+        doc.SetPathName(path);
+        doc.SetModifiedFlag();
 
-class DocumentFailedSave : public testing::TestWithParam<FailedSaveCase> {};
-
-TEST_P(DocumentFailedSave, LeavesThePreviousFileByteIdenticalAndReportsTheReason) {
-    CScratchFolder folder;
-    const std::string path = folder.File("keep.cap");
-    const Bytes previous(4096, 0x5C);
-    test::WriteWholeFile(path, previous);
-
-    CPayloadDoc doc;
-    doc.payload.assign(1 << 20, 0x11);
-    doc.SetPathName(path);
-    doc.SetModifiedFlag();
-
-    // In a child process, so that dropping privileges or lowering limits ends with the test.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (GetParam().bReadOnlyFolder) {
-            ::chmod(folder.Path().c_str(), 0555);
-            // The superuser writes anywhere; as nobody the folder is really read-only.
-            if (::geteuid() == 0 && ::setuid(65534) != 0) {
-                ::_exit(10);
+        // In a child process, so that dropping privileges or lowering limits ends with it.
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (bReadOnlyFolder) {
+                ::chmod(folder.Path().c_str(), 0555);
+                // The superuser writes anywhere; as nobody the folder is really read-only.
+                if (::geteuid() == 0 && ::setuid(65534) != 0) {
+                    ::_exit(10);
+                }
+            } else {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{8192, 8192};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
             }
-        } else {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{8192, 8192};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const DocumentOutcome outcome = doc.OnSaveDocument(path);
+            const bool bReported = outcome.error == DocumentError::CannotSave &&
+                                   outcome.errorNumber != 0 && !outcome.reason.empty();
+            const bool bUnchanged = doc.IsModified() && doc.GetPathName() == path;
+            ::_exit(bReported && bUnchanged ? 0 : 11);
         }
-        const DocumentOutcome outcome = doc.OnSaveDocument(path);
-        const bool bReported = outcome.error == DocumentError::CannotSave &&
-                               outcome.errorNumber != 0 && !outcome.reason.empty();
-        const bool bUnchanged = doc.IsModified() && doc.GetPathName() == path;
-        ::_exit(bReported && bUnchanged ? 0 : 11);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(test::ReadWholeFile(path), previous);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+            << "no temporary file is left behind";
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(test::ReadWholeFile(path), previous);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
-        << "no temporary file is left behind";
 }
-
-INSTANTIATE_TEST_SUITE_P(Writing, DocumentFailedSave,
-                         testing::Values(FailedSaveCase{"ReadOnlyFolder", true},
-                                         FailedSaveCase{"FullDisk", false}),
-                         [](const testing::TestParamInfo<FailedSaveCase>& param) {
-                             return param.param.name;
-                         });
 
 TEST(Document, OpenFillsFromTheFileOrEmptiesOnAFormatError) {
     CScratchFolder folder;
