@@ -268,7 +268,6 @@ TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
 
 TEST_F(HexCtrlTest, HostAndOutputPageFillTheirAreaAndPassRequestsOn) {
     CPacketOutputBar bar;
-    EXPECT_EQ(CPacketOutputBar::PageTitle(), "Packet Output");
     bar.resize(500, 180);
     bar.show();
     QApplication::processEvents();
