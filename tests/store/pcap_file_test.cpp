@@ -162,17 +162,16 @@ TEST(PcapFile, EveryLayoutOpensByContentWithTheIntakesRowsAndSavesAsPcapKeepingI
 
 TEST(PcapFile, OtherLinkTypesAreRefusedByNameAndLeaveTheDocumentAsItWas) {
     test::CScratchFolder folder;
-    struct CCase {
+    const auto packets = ThreePackets(false);
+    const CPcapLayout sll{false, false, test::kLinkLinuxSll};
+    const struct {
         const char* file;
         Bytes bytes;
         const char* linkName;
-    };
-    const auto packets = ThreePackets(false);
-    const CPcapLayout sll{false, false, test::kLinkLinuxSll};
-    const CPcapLayout wifi{true, false, 105};
-    for (const CCase& c : {CCase{"sll.pcap", test::MakePcap(packets, sll), "LINUX_SLL"},
-                           CCase{"wifi.pcap", test::MakePcap(packets, wifi), "IEEE802_11"},
-                           CCase{"sll.pcapng", test::MakePcapng(packets, sll), "LINUX_SLL"}}) {
+    } cases[] = {{"sll.pcap", test::MakePcap(packets, sll), "LINUX_SLL"},
+                 {"wifi.pcap", test::MakePcap(packets, {true, false, 105}), "IEEE802_11"},
+                 {"sll.pcapng", test::MakePcapng(packets, sll), "LINUX_SLL"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         CPreviousDocument previous(folder);
         test::WriteWholeFile(folder.File(c.file), c.bytes);
@@ -313,14 +312,7 @@ TEST(PcapFile, DamagedLarkFilesStillEmptyTheDocumentAsBefore) {
 }
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
+    std::tm local{second, minute, hour, day, month - 1, year - 1900, 0, 0, -1, 0, nullptr};
     return std::mktime(&local);
 }
 
