@@ -31,15 +31,9 @@ Frame Ihl6TcpFrame(std::uint16_t source, std::uint16_t destination, test::CIpv4F
     ip.ihl = 6;
     return Ip(6, ip).Tcp({.sourcePort = source, .destinationPort = destination}).Build();
 }
-Frame IcmpFrame() {
-    return Ip(1).Icmp().Build();
-}
-Frame IgmpFrame() {
-    return Ip(2).Payload(8).PadTo(60).Build();
-}
-Frame ArpFrame() {
-    return CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
-}
+const Frame kIcmp = Ip(1).Icmp().Build();
+const Frame kIgmp = Ip(2).Payload(8).PadTo(60).Build();
+const Frame kArp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
 Frame EtherFrame(std::uint16_t etherType) {
     return CFrameBuilder().Ethernet({.etherType = etherType}).Payload(46).Build();
 }
@@ -63,19 +57,19 @@ TEST(Filters, DecideByTheFlagsAndWhatTheFrameStillHolds) {
         // The initial flags drop only what is neither IPv4 nor ARP.
         {"InitialIpv6", EtherFrame(0x86DD), kInitial, 1, 0},
         {"InitialRarp", EtherFrame(0x8035), kInitial, 1, 0},
-        {"InitialArp", ArpFrame(), kInitial, 0, 0},
+        {"InitialArp", kArp, kInitial, 0, 0},
         {"InitialTcp", TcpFrame(1, 2), kInitial, 0, 0},
-        {"InitialIgmp", IgmpFrame(), kInitial, 0, 0},
+        {"InitialIgmp", kIgmp, kInitial, 0, 0},
         {"OthersOffIpv6", EtherFrame(0x86DD), kNoneFiltered, 0, 0},
-        {"ArpFlag", ArpFrame(), kAllProtocols, 1, 0},
-        {"IcmpFlag", IcmpFrame(), kAllProtocols, 1, 0},
+        {"ArpFlag", kArp, kAllProtocols, 1, 0},
+        {"IcmpFlag", kIcmp, kAllProtocols, 1, 0},
         {"TcpFlag", TcpFrame(1, 2), kAllProtocols, 1, 0},
         {"UdpFlag", UdpFrame(1, 2), kAllProtocols, 1, 0},
-        {"IgmpPassesEveryProtocolFlag", IgmpFrame(), kAllProtocols, 0, 0},
+        {"IgmpPassesEveryProtocolFlag", kIgmp, kAllProtocols, 0, 0},
         {"TcpFlagLeavesUdp", UdpFrame(1, 2), CFilterFlags{.m_bTcp = 1}, 0, 0},
         // A port preset keeps only TCP and UDP.
-        {"HttpDropsArp", ArpFrame(), kHttp, 0, 1},
-        {"HttpDropsIcmp", IcmpFrame(), kHttp, 0, 1},
+        {"HttpDropsArp", kArp, kHttp, 0, 1},
+        {"HttpDropsIcmp", kIcmp, kHttp, 0, 1},
         {"TwoPresetsEitherKeeps", TcpFrame(3000, 21), {.m_bHttp = 1, .m_bFtp = 1}, 0, 0},
         {"TwoPresetsOtherDropped", TcpFrame(3000, 22), {.m_bHttp = 1, .m_bFtp = 1}, 0, 1},
         // IHL 6: the ports are at 38 to 41; at 34 to 37 this frame holds option bytes.
@@ -89,7 +83,7 @@ TEST(Filters, DecideByTheFlagsAndWhatTheFrameStillHolds) {
         {"ShortFrameIsOthers", Cut(TcpFrame(80, 80), 13), kInitial, 1, 0},
         {"ShortFrameOthersOff", Cut(TcpFrame(80, 80), 13), kNoneFiltered, 0, 0},
         {"ShortFrameFailsPorts", Cut(TcpFrame(80, 80), 13), kHttp, 1, 1},
-        {"ArpCutShortIsStillArp", Cut(ArpFrame(), 20), kAllProtocols, 1, 0},
+        {"ArpCutShortIsStillArp", Cut(kArp, 20), kAllProtocols, 1, 0},
         {"Ipv4WithoutWholeHeaderIsKept", Cut(TcpFrame(80, 80), 33), kAllProtocols, 0, 0},
         {"Ipv4WithoutWholeHeaderHasNoPorts", Cut(TcpFrame(80, 80), 33), kHttp, 0, 1},
         {"EndingBeforePortsFailsPortFilter", Cut(TcpFrame(80, 80), 36), kHttp, 0, 1},
@@ -211,7 +205,7 @@ TEST(Intake, CountersSaturateInsteadOfWrapping) {
     counters.filtered = INT32_MAX;
     counters.captured = INT32_MAX;
     JudgeCapturedFrame(counters, CFilterFlags{}, EtherFrame(0x86DD));
-    JudgeCapturedFrame(counters, CFilterFlags{}, ArpFrame());
+    JudgeCapturedFrame(counters, CFilterFlags{}, kArp);
     EXPECT_EQ(counters.filtered, INT32_MAX);
     EXPECT_EQ(counters.captured, INT32_MAX);
     counters.AddCapturedBytes(4'000'000'000u);
@@ -254,12 +248,12 @@ TEST(RowTexts, FillTheFrameColumns) {
     } cases[] = {
         {"Tcp", TcpFrame(51000, 80), {src, dst, "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}},
         {"Udp", UdpFrame(5353, 53), {src, dst, "IPv4-UDP", "192.168.0.1/5353", "10.0.0.2/53"}},
-        {"IcmpHasPortZero", IcmpFrame(), {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
-        {"IgmpHasNoProtocolText", IgmpFrame(), {src, dst, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
+        {"IcmpHasPortZero", kIcmp, {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
+        {"IgmpHasNoProtocolText", kIgmp, {src, dst, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
         {"PortsAfterLongerIpHeader",
          Ihl6TcpFrame(4000, 443),
          {src, dst, "IPv4-TCP", "192.168.0.1/4000", "10.0.0.2/443"}},
-        {"ArpHasNoIpColumns", ArpFrame(), {src, dst, "ARP", "", ""}},
+        {"ArpHasNoIpColumns", kArp, {src, dst, "ARP", "", ""}},
         {"RarpByName", EtherFrame(0x8035), {src, dst, "RARP", "", ""}},
         {"Ipv6InDecimal", EtherFrame(0x86DD), {src, dst, "34525", "", ""}},
         {"HighAddressBytes",
@@ -276,7 +270,7 @@ TEST(RowTexts, FillTheFrameColumns) {
         {"WithoutWholeIpv4Header", Cut(TcpFrame(1, 2), 33), {src, dst, "IPv4", "", ""}},
         {"WithoutWholeTcpHeader", Cut(TcpFrame(1, 2), 53), {src, dst, "IPv4-TCP", "", ""}},
         {"IcmpNeedsNoIcmpHeader",
-         Cut(IcmpFrame(), 34),
+         Cut(kIcmp, 34),
          {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
     };
     for (const auto& c : cases) {
@@ -295,7 +289,7 @@ TEST(RowTexts, FillTheFrameColumns) {
 TEST(RowTexts, AReusedRowKeepsNothingFromTheFrameBefore) {
     CPacketRow row;
     FormatPacketRow(1, "t", 60, TcpFrame(1, 2), row);
-    FormatPacketRow(2, "u", 60, ArpFrame(), row);
+    FormatPacketRow(2, "u", 60, kArp, row);
     EXPECT_EQ(row[kColumnType], "ARP");
     EXPECT_EQ(row[kColumnIpSource], "");
     FormatPacketRow(3, "v", 0, Frame{}, row);
