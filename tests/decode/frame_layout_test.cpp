@@ -19,16 +19,8 @@ CFrameBuilder EtherType(std::uint16_t etherType) {
     return CFrameBuilder().Ethernet({.etherType = etherType});
 }
 
-TEST(FrameReader, AssemblesBigEndianNumbersAndReadsNothingPastTheEnd) {
-    const std::vector<std::uint8_t> bytes{0x08, 0x00, 0x1C, 0x46, 0x00,
-                                          0x00, 0x01, 0x00, 0xB8, 0x61};
-    const CFrameReader reader(bytes);
-    EXPECT_EQ(reader.Be16(0), 2048);
-    EXPECT_EQ(reader.Be16(2), 7238);
-    EXPECT_EQ(reader.Be32(4), 256u);
-    EXPECT_EQ(reader.Be16(8), 47201);
-    EXPECT_EQ(reader.U8(9), 0x61);
-
+// Big-endian reads themselves show in every decoded text.
+TEST(FrameReader, ReadsNothingPastTheEnd) {
     const std::vector<std::uint8_t> storage{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const CFrameReader cut(std::span<const std::uint8_t>(storage).first(3));
     EXPECT_TRUE(cut.Has(0, 3));
