@@ -261,29 +261,31 @@ TEST(PcapFile, LargeFileKeepsEveryPacketByteForByteAndTheDocumentGrowsAfterwards
     EXPECT_TRUE(SameBytes(doc.FindPacketBytes(next - 1), packets.back().bytes));
 }
 
-TEST(PcapFile, OpenProgressCountsTheFilesBytesAndCancellingLeavesTheDocumentAsItWas) {
+// Progress counts the file's bytes when opening and the packets when saving; cancelling leaves
+// the document, or the previous file, as it was.
+TEST(PcapFile, ProgressAndCancellingInEitherFormatAndDirection) {
     test::CScratchFolder folder;
     std::vector<CPcapPacket> packets;
-    CWirelarkDoc lark;
+    CWirelarkDoc doc;
     for (std::uint32_t i = 0; i < 5000; ++i) {
         packets.push_back({1'700'000'000 + i / 100, i, 100, Bytes(100, 0x5A)});
-        lark.AddPacket(static_cast<int>(i) + 1, packets.back().bytes, 100, "10:00:00,000 ");
+        doc.AddPacket(static_cast<int>(i) + 1, packets.back().bytes, 100, "10:00:00,000 ");
     }
     test::WriteWholeFile(folder.File("big.pcap"), test::MakePcap(packets));
-    ASSERT_TRUE(lark.SaveFile(folder.File("big.cap"), CaptureFileFormat::Lark).Succeeded());
+    ASSERT_TRUE(doc.SaveFile(folder.File("big.cap"), CaptureFileFormat::Lark).Succeeded());
     for (const char* name : {"big.pcap", "big.cap"}) {
         SCOPED_TRACE(name);
         const std::uint64_t size = test::ReadWholeFile(folder.File(name)).size();
         std::vector<std::uint64_t> seen;
-        CWirelarkDoc doc;
+        CWirelarkDoc opened;
         const DocumentOutcome outcome =
-            doc.OpenFile(folder.File(name), [&](std::uint64_t done, std::uint64_t total) {
+            opened.OpenFile(folder.File(name), [&](std::uint64_t done, std::uint64_t total) {
                 EXPECT_EQ(total, size);
                 seen.push_back(done);
                 return true;
             });
         ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
-        EXPECT_EQ(doc.GetPacketList().size(), packets.size());
+        EXPECT_EQ(opened.GetPacketList().size(), packets.size());
         ASSERT_GE(seen.size(), 3u);
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_EQ(seen.back(), size);
@@ -298,6 +300,45 @@ TEST(PcapFile, OpenProgressCountsTheFilesBytesAndCancellingLeavesTheDocumentAsIt
             EXPECT_EQ(calls, cancelAt);
             previous.ExpectUntouched();
         }
+    }
+
+    doc.SetPathName({});
+    doc.SetModifiedFlag(true);
+    for (const CaptureFileFormat format : {CaptureFileFormat::Lark, CaptureFileFormat::Pcap}) {
+        SCOPED_TRACE(CaptureFileFormatName(format));
+        const std::string path = folder.File("kept.file");
+        test::WriteWholeFile(path, {1, 2, 3});
+        const auto files = [&] {
+            return std::distance(std::filesystem::directory_iterator(folder.Path()), {});
+        };
+        const auto filesBefore = files();
+        std::vector<std::uint64_t> seen;
+        const DocumentOutcome cancelled =
+            doc.SaveFile(path, format, [&](std::uint64_t done, std::uint64_t total) {
+                EXPECT_EQ(total, 5000u);
+                seen.push_back(done);
+                return seen.size() < 3;
+            });
+        EXPECT_EQ(cancelled.error, DocumentError::Cancelled);
+        EXPECT_EQ(seen.size(), 3u);
+        EXPECT_EQ(test::ReadWholeFile(path), (Bytes{1, 2, 3}));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_TRUE(doc.GetPathName().empty());
+        // No half-written file is left behind.
+        EXPECT_EQ(files(), filesBefore);
+
+        seen.clear();
+        ASSERT_TRUE(doc.SaveFile(folder.File("done.file"), format,
+                                 [&](std::uint64_t done, std::uint64_t) {
+                                     seen.push_back(done);
+                                     return true;
+                                 })
+                        .Succeeded());
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_EQ(seen.back(), 5000u);
+        std::filesystem::remove(folder.File("done.file"));
+        doc.SetPathName({});
+        doc.SetModifiedFlag(true);
     }
 }
 
@@ -395,47 +436,6 @@ TEST(PcapFile, RecordsThatPcapCannotHoldAreWrittenSoLibpcapReadsThemBack) {
     EXPECT_EQ(header->len, 100u);
     EXPECT_EQ(pcap_next_ex(reader, &header, &data), PCAP_ERROR_BREAK);
     pcap_close(reader);
-}
-
-TEST(PcapFile, CancellingASaveLeavesThePreviousFileInEitherFormat) {
-    test::CScratchFolder folder;
-    CWirelarkDoc doc;
-    const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
-    for (int i = 1; i <= 3000; ++i) {
-        doc.AddPacket(i, frame, 60, "10:00:00,000 ");
-    }
-    for (const CaptureFileFormat format : {CaptureFileFormat::Lark, CaptureFileFormat::Pcap}) {
-        SCOPED_TRACE(CaptureFileFormatName(format));
-        const std::string path = folder.File("kept.file");
-        test::WriteWholeFile(path, {1, 2, 3});
-        std::vector<std::uint64_t> seen;
-        const DocumentOutcome cancelled =
-            doc.SaveFile(path, format, [&](std::uint64_t done, std::uint64_t total) {
-                EXPECT_EQ(total, 3000u);
-                seen.push_back(done);
-                return seen.size() < 3;
-            });
-        EXPECT_EQ(cancelled.error, DocumentError::Cancelled);
-        EXPECT_EQ(seen.size(), 3u);
-        EXPECT_EQ(test::ReadWholeFile(path), (Bytes{1, 2, 3}));
-        EXPECT_TRUE(doc.IsModified());
-        EXPECT_TRUE(doc.GetPathName().empty());
-        // No half-written file is left behind.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
-
-        seen.clear();
-        ASSERT_TRUE(doc.SaveFile(folder.File("done.file"), format,
-                                 [&](std::uint64_t done, std::uint64_t) {
-                                     seen.push_back(done);
-                                     return true;
-                                 })
-                        .Succeeded());
-        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-        EXPECT_EQ(seen.back(), 3000u);
-        std::filesystem::remove(folder.File("done.file"));
-        doc.SetPathName({});
-        doc.SetModifiedFlag(true);
-    }
 }
 
 }  // namespace
