@@ -342,16 +342,6 @@ TEST(PcapFile, ProgressAndCancellingInEitherFormatAndDirection) {
     }
 }
 
-TEST(PcapFile, DamagedLarkFilesStillEmptyTheDocumentAsBefore) {
-    test::CScratchFolder folder;
-    test::WriteWholeFile(folder.File("bad.cap"), test::CBytes().U16(1).PacketClass(1).Get());
-    CPreviousDocument previous(folder);
-    EXPECT_EQ(previous.doc.OpenFile(folder.File("bad.cap")).error, DocumentError::UnexpectedFormat);
-    EXPECT_TRUE(previous.doc.GetPacketList().empty());
-    EXPECT_EQ(previous.doc.GetTitle(), CDocument::kUntitled);
-    EXPECT_EQ(previous.updates, 1);
-}
-
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm local{second, minute, hour, day, month - 1, year - 1900, 0, 0, -1, 0, nullptr};
     return std::mktime(&local);
