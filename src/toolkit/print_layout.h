@@ -4,20 +4,11 @@
 
 #include <vector>
 
+#include "toolkit/pixel_rect.h"
+
 namespace wirelark {
 
-// Left and top inclusive, right and bottom exclusive.
-struct PrintRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool operator==(const PrintRect&) const = default;
-};
+using PrintRect = CPixelRect;
 
 struct PrintMargins {
     int left = 200;

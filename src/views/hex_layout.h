@@ -8,19 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/pixel_rect.h"
+
 namespace wirelark {
 
-// Edges in pixels; right and bottom lie just outside the rectangle.
-struct CHexRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool operator==(const CHexRect&) const = default;
-};
+using CHexRect = CPixelRect;
 
 // 64-bit, since a range far outside the data puts outline points far outside the control.
 struct CHexPoint {
