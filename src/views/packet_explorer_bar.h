@@ -16,8 +16,6 @@ class CPacketExplorerBar : public QWidget {
     Q_OBJECT
 
 public:
-    static QString PageTitle() { return QStringLiteral("Packet Explorer"); }
-
     explicit CPacketExplorerBar(QWidget* parent = nullptr);
 
     // Passed on unchanged to the tree control.

@@ -16,8 +16,6 @@ class CPacketOutputBar : public QWidget {
     Q_OBJECT
 
 public:
-    static QString PageTitle() { return QStringLiteral("Packet Output"); }
-
     explicit CPacketOutputBar(QWidget* parent = nullptr);
 
     void SetData(const std::vector<std::uint16_t>& words) { m_host.SetData(words); }
