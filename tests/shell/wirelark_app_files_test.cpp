@@ -91,13 +91,8 @@ protected:
     }
 
     QString WriteLark(const QString& name, int count) {
-        CWirelarkDoc doc;
-        const std::vector<std::uint8_t> frame(60, 0xAB);
-        for (int i = 1; i <= count; ++i) {
-            EXPECT_TRUE(doc.AddPacket(i, frame, 60, "12:00:00"));
-        }
         const QString path = m_files.filePath(name);
-        EXPECT_TRUE(doc.SaveFile(path.toStdString(), CaptureFileFormat::Lark).Succeeded());
+        EXPECT_TRUE(test::WriteLarkFile(path.toStdString(), count));
         return path;
     }
 

@@ -16,6 +16,7 @@
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
 #include "support/capture_fakes.h"
+#include "support/store_files.h"
 #include "toolkit/profile.h"
 #include "views/wirelark_view.h"
 
@@ -94,13 +95,8 @@ protected:
 
     // A capture file with `count` packets.
     QString WriteCapture(const QString& name, int count) {
-        CWirelarkDoc doc;
-        const std::vector<std::uint8_t> frame(60, 0xAB);
-        for (int i = 1; i <= count; ++i) {
-            EXPECT_TRUE(doc.AddPacket(i, frame, 60, "12:00:00"));
-        }
         const QString path = m_files.filePath(name);
-        EXPECT_TRUE(doc.OnSaveDocument(path.toStdString()).Succeeded());
+        EXPECT_TRUE(test::WriteLarkFile(path.toStdString(), count));
         return path;
     }
 

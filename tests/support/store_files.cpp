@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "store/wirelark_doc.h"
+
 namespace wirelark::test {
 
 CScratchFolder::CScratchFolder() {
@@ -84,6 +86,17 @@ CBytes& CBytes::Body(std::int32_t length, std::int32_t number, std::string_view 
         U16(byte);
     }
     return *this;
+}
+
+bool WriteLarkFile(const std::string& path, int count) {
+    CWirelarkDoc doc;
+    const std::vector<std::uint8_t> frame(60, 0xAB);
+    for (int i = 1; i <= count; ++i) {
+        if (!doc.AddPacket(i, frame, 60, "12:00:00")) {
+            return false;
+        }
+    }
+    return doc.SaveFile(path, CaptureFileFormat::Lark).Succeeded();
 }
 
 }  // namespace wirelark::test

@@ -27,6 +27,8 @@ private:
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Saves a Lark file of `count` 60-byte packets numbered 1..count; false when the save fails.
+bool WriteLarkFile(const std::string& path, int count);
 
 class CBytes {
 public:
