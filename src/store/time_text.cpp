@@ -23,7 +23,7 @@ std::size_t FormatClock(std::time_t seconds, char (&clock)[16]) {
     return size;
 }
 
-// ",%.3ld " for a value that is not negative: at least three digits.
+// ",%.6ld " for a value that is not negative: at least six digits.
 std::size_t AppendFraction(char* out, unsigned long value) {
     char digits[24];
     std::size_t count = 0;
@@ -37,7 +37,7 @@ std::size_t AppendFraction(char* out, unsigned long value) {
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (count < 3) {
+    while (count < 6) {
         digits[count++] = '0';
     }
     std::size_t size = 0;
@@ -68,7 +68,7 @@ std::string_view CTimeTextFormatter::Format(const timeval& timestamp) {
     if (timestamp.tv_usec < 0) {
         char text[48];
         const int length =
-            std::snprintf(text, sizeof text, "%.*s,%.3ld ", static_cast<int>(m_clockSize), m_text,
+            std::snprintf(text, sizeof text, "%.*s,%.6ld ", static_cast<int>(m_clockSize), m_text,
                           static_cast<long>(timestamp.tv_usec));
         const std::size_t size = static_cast<std::size_t>(std::clamp(length, 0, 47));
         std::memcpy(m_text, text, size);

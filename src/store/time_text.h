@@ -11,8 +11,8 @@
 
 namespace wirelark {
 
-// "%H:%M:%S" of the local time, then ",%.3d " with the microseconds as they are (7 gives
-// ",007 ", 250000 gives ",250000 ").
+// "%H:%M:%S" of the local time, then the microseconds as six digits, zero-padded, and a blank
+// (7 gives ",000007 ", 80008 gives ",080008 "), so the digits always read as a decimal fraction.
 std::string FormatTimeText(const timeval& timestamp);
 
 // The same texts for a long run of timestamps: the clock part is converted only when the
@@ -37,7 +37,8 @@ struct CTimeOfDay {
     long microseconds = 0;
 };
 
-// Reads "HH:MM:SS,digits" (the trailing blank optional); nullopt for anything else.
+// Reads "HH:MM:SS,digits" (the trailing blank optional); nullopt for anything else. The digits
+// count microseconds however many there are: a stored ",007 " is 7 microseconds.
 std::optional<CTimeOfDay> ParseTimeText(std::string_view text);
 
 }  // namespace wirelark

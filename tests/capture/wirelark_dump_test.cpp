@@ -52,9 +52,9 @@ protected:
         CWirelarkDoc doc;
         const auto tcp = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
         const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
-        ASSERT_TRUE(doc.AddPacket(1, tcp, 60, "10:00:00,007 "));
+        ASSERT_TRUE(doc.AddPacket(1, tcp, 60, "10:00:00,000007 "));
         ASSERT_TRUE(doc.AddPacket(2, arp, 60, "10:00:01,250000 "));
-        ASSERT_TRUE(doc.AddPacket(3, std::span<const std::uint8_t>(), 0, "10:00:02,000 "));
+        ASSERT_TRUE(doc.AddPacket(3, std::span<const std::uint8_t>(), 0, "10:00:02,000000 "));
         ASSERT_TRUE(doc.OnSaveDocument(m_capture).Succeeded());
     }
 
@@ -80,12 +80,13 @@ protected:
 TEST_F(WirelarkDump, PrintsTheEightListColumnsOfEveryPacket) {
     const CRun run = Run(m_capture);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, (std::vector<std::string>{
-                           "1\t10:00:00,007 \t60\t66.77.88.99.AA.BB\t00.11.22.33.44.55\tIPv4-TCP\t"
-                           "192.168.0.1/51000\t10.0.0.2/80",
-                           "2\t10:00:01,250000 \t60\t66.77.88.99.AA.BB\t00.11.22.33.44.55\tARP\t\t",
-                           "3\t10:00:02,000 \t0\t\t\t\t\t",
-                       }));
+    EXPECT_EQ(run.out,
+              (std::vector<std::string>{
+                  "1\t10:00:00,000007 \t60\t66.77.88.99.AA.BB\t00.11.22.33.44.55\tIPv4-TCP\t"
+                  "192.168.0.1/51000\t10.0.0.2/80",
+                  "2\t10:00:01,250000 \t60\t66.77.88.99.AA.BB\t00.11.22.33.44.55\tARP\t\t",
+                  "3\t10:00:02,000000 \t0\t\t\t\t\t",
+              }));
 }
 
 TEST_F(WirelarkDump, PrintsOnePacketsTreeWithIconsAndByteRanges) {

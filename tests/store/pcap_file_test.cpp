@@ -146,7 +146,7 @@ TEST(PcapFile, EveryLayoutOpensByContentWithTheIntakesRowsAndSavesAsPcapKeepingI
         EXPECT_EQ(doc.FindPacketBytes(3).size(), 40u) << "found by number like captured packets";
 
         // Save writes pcap at the file's precision; a packet added since goes with it.
-        doc.AddPacket(4, kTcp, 60, "12:00:00,000 ");
+        doc.AddPacket(4, kTcp, 60, "12:00:00,000000 ");
         ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
         EXPECT_EQ(Magic(path), c.layout.bNanosecond ? (Bytes{0x4D, 0x3C, 0xB2, 0xA1})
                                                     : (Bytes{0xD4, 0xC3, 0xB2, 0xA1}));
@@ -352,10 +352,10 @@ std::string WriteLarkCapture(const test::CScratchFolder& folder) {
     CWirelarkDoc doc;
     const auto udp =
         test::CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().PadTo(90).Build();
-    doc.AddPacket(1, kTcp, 60, "10:00:00,007 ");
+    doc.AddPacket(1, kTcp, 60, "10:00:00,000007 ");
     doc.AddPacket(2, udp, 90, "10:00:00,250000 ");
     doc.AddPacket(3, kTcp, 60, "23:59:59,999999 ");
-    doc.AddPacket(4, std::span<const std::uint8_t>(), 0, "00:00:01,000 ");
+    doc.AddPacket(4, std::span<const std::uint8_t>(), 0, "00:00:01,000000 ");
     const std::string path = folder.File("lark.cap");
     EXPECT_TRUE(doc.OnSaveDocument(path).Succeeded());
     return path;

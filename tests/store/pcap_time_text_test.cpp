@@ -19,7 +19,7 @@ TEST(PcapTimeText, FormatterAgreesWithFormatTimeTextAcrossSecondsAndOddFractions
         SCOPED_TRACE(t.tv_usec);
         EXPECT_EQ(formatter.Format(t), FormatTimeText(t));
     }
-    EXPECT_EQ(FormatTimeText(timeval{1'700'000'001, -5}).substr(8), ",-005 ");
+    EXPECT_EQ(FormatTimeText(timeval{1'700'000'001, -5}).substr(8), ",-000005 ");
 }
 
 TEST(PcapTimeText, ParsesWhatTheIntakeWritesAndRefusesTheRest) {
