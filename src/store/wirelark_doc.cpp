@@ -396,20 +396,8 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
     } catch (const std::bad_alloc&) {
         outcome = OutOfMemory(DocumentError::CannotOpen);
     }
-    if (outcome.error == DocumentError::Cancelled) {
-        return outcome;
-    }
     if (!outcome.Succeeded()) {
-        // A Lark file that fails part-way empties the document, as that format always has; the
-        // other formats' failures leave it as it was.
-        if (format == CaptureFileFormat::Lark) {
-            DeleteContents();
-            m_fileFormat = CaptureFileFormat::Lark;
-            m_timeTextDate.reset();
-            SetPathName({});
-            SetModifiedFlag(false);
-            UpdateAllViews();
-        }
+        // Whatever went wrong, the open document stays: the user loses nothing to a bad file.
         return outcome;
     }
     AdoptContents(*staging);

@@ -60,11 +60,11 @@ public:
     bool OnNewDocument() override;
 
     // Opens a Lark, pcap or pcapng file, told apart by its content whatever its name. Progress
-    // counts bytes of the file. Cancelling, a file that cannot be opened and a pcap or pcapng
-    // file that is refused (not readable, or not Ethernet: UnsupportedLinkType) leave the
-    // document as it was. A damaged Lark file leaves it empty and untitled. A pcap or pcapng
-    // file damaged or cut short part-way opens with the whole packets before the damage, and
-    // the outcome's warning says what was left out.
+    // counts bytes of the file. Cancelling and every failure (a file that cannot be opened, a
+    // damaged Lark file, a pcap or pcapng file that is not readable or not Ethernet:
+    // UnsupportedLinkType) leave the document as it was: records, path, title and modified
+    // flag. A pcap or pcapng file damaged or cut short part-way opens with the whole packets
+    // before the damage, and the outcome's warning says what was left out.
     DocumentOutcome OpenFile(const std::string& path, const ProgressCallback& progress = {});
     // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
     // Cancelling or failing leaves the previous file as it was. The document then remembers the

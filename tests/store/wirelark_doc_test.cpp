@@ -13,6 +13,7 @@
 #include "store/archive_writer.h"
 #include "store/time_text.h"
 #include "support/frame_builder.h"
+#include "support/pcap_files.h"
 #include "support/store_files.h"
 
 namespace wirelark {
@@ -196,70 +197,83 @@ Bytes SecondEntryTag(const Bytes& tag) {
     return file;
 }
 
-TEST(WirelarkDocFile, RefusedFilesLeaveTheDocumentEmptyUntitledAndUnmodified) {
+// Every kind of failed open, in either format, leaves the open document as it was.
+TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
+    const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
+    const Bytes pcap = test::MakePcap({{1'700'000'000, 7, 60, frame}});
+    const test::CPcapLayout sll{false, false, test::kLinkLinuxSll};
+    CScratchFolder folder;
     const struct {
         const char* name;
         Bytes file;
+        DocumentError error;
+        std::string path = "";  // opened instead of the file's bytes when given
     } cases[] = {
-        {"WrongSchema", OnePacket(1, "CPacketObj")},
-        {"WrongClassName", OnePacket(0, "CPacketObJ")},
-        {"ShorterClassName", OnePacket(0, "CPacket")},
-        {"NameLength64", OnePacket(0, std::string(64, 'C'))},
-        {"FirstTagIsAnObjectTag", CBytes().U16(1).U16(0x8001).Body(1, 1, "", {1})},
-        {"NullTagLater", SecondEntryTag({0x00, 0x00})},
-        {"PlainIndexLater", SecondEntryTag({0x02, 0x00})},
-        {"OtherClassIndexLater", SecondEntryTag({0x02, 0x80})},
-        {"BigTagOfAnObject", SecondEntryTag({0xFF, 0x7F, 0x01, 0x00, 0x00, 0x00})},
-        {"BigTagOfClass2", SecondEntryTag({0xFF, 0x7F, 0x02, 0x00, 0x00, 0x80})},
-        {"LaterClassWithSchema1", SecondEntryTag(CBytes().PacketClass(1))},
-        {"CutInsideElements", WorkedExampleCutTo(80)},
-        {"CutInsideText", WorkedExampleCutTo(30)},
-        {"OneByte", Bytes{0x01}},
-        {"MorePacketsThanEntries", CBytes().U16(3).PacketClass().Body(1, 1, "", {1})},
-        {"HugePacketCount", CBytes().U16(0xFFFF).U32(0xFFFFFFFF).PacketClass()},
+        {"WrongSchema", OnePacket(1, "CPacketObj"), DocumentError::UnexpectedFormat},
+        {"WrongClassName", OnePacket(0, "CPacketObJ"), DocumentError::UnexpectedFormat},
+        {"ShorterClassName", OnePacket(0, "CPacket"), DocumentError::UnexpectedFormat},
+        {"NameLength64", OnePacket(0, std::string(64, 'C')), DocumentError::UnexpectedFormat},
+        {"FirstTagIsAnObjectTag", CBytes().U16(1).U16(0x8001).Body(1, 1, "", {1}),
+         DocumentError::UnexpectedFormat},
+        {"NullTagLater", SecondEntryTag({0x00, 0x00}), DocumentError::UnexpectedFormat},
+        {"PlainIndexLater", SecondEntryTag({0x02, 0x00}), DocumentError::UnexpectedFormat},
+        {"OtherClassIndexLater", SecondEntryTag({0x02, 0x80}), DocumentError::UnexpectedFormat},
+        {"BigTagOfAnObject", SecondEntryTag({0xFF, 0x7F, 0x01, 0x00, 0x00, 0x00}),
+         DocumentError::UnexpectedFormat},
+        {"BigTagOfClass2", SecondEntryTag({0xFF, 0x7F, 0x02, 0x00, 0x00, 0x80}),
+         DocumentError::UnexpectedFormat},
+        {"LaterClassWithSchema1", SecondEntryTag(CBytes().PacketClass(1)),
+         DocumentError::UnexpectedFormat},
+        {"CutInsideElements", WorkedExampleCutTo(80), DocumentError::UnexpectedFormat},
+        {"CutInsideText", WorkedExampleCutTo(30), DocumentError::UnexpectedFormat},
+        {"OneByte", Bytes{0x01}, DocumentError::UnexpectedFormat},
+        {"MorePacketsThanEntries", CBytes().U16(3).PacketClass().Body(1, 1, "", {1}),
+         DocumentError::UnexpectedFormat},
+        {"HugePacketCount", CBytes().U16(0xFFFF).U32(0xFFFFFFFF).PacketClass(),
+         DocumentError::UnexpectedFormat},
         {"HugeElementCount",
-         CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0).U16(0xFFFF).U32(0xFFFFFFFF)},
+         CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0).U16(0xFFFF).U32(0xFFFFFFFF),
+         DocumentError::UnexpectedFormat},
         {"HugeTextLength",
-         CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFF).U32(0xFFFFFFFF)},
-        {"WideText",
-         CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFE).U16(0).U16(0)},
+         CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFF).U32(0xFFFFFFFF),
+         DocumentError::UnexpectedFormat},
+        {"WideText", CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFE).U16(0).U16(0),
+         DocumentError::UnexpectedFormat},
+        {"PcapHeaderCutShort", Bytes(pcap.begin(), pcap.begin() + 10),
+         DocumentError::UnexpectedFormat},
+        {"PcapOfAnotherLinkType", test::MakePcap({{1'700'000'000, 7, 60, frame}}, sll),
+         DocumentError::UnsupportedLinkType},
+        {"PcapngOfAnotherLinkType", test::MakePcapng({{1'700'000'000, 7, 60, frame}}, sll),
+         DocumentError::UnsupportedLinkType},
+        {"Missing", {}, DocumentError::CannotOpen, folder.File("missing.cap")},
+        {"Folder", {}, DocumentError::CannotOpen, folder.Path().string()},
     };
-    CScratchFolder folder;
     const std::string good = folder.File("good.cap");
-    const std::string bad = folder.File("bad.cap");
     test::WriteWholeFile(good, WorkedExample());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::WriteWholeFile(bad, c.file);
+        const std::string bad = c.path.empty() ? folder.File("bad.file") : c.path;
+        if (c.path.empty()) {
+            test::WriteWholeFile(bad, c.file);
+        }
         CWirelarkDoc doc;
         ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
         ASSERT_TRUE(doc.AddPacket(3, Bytes{1, 2, 3}, 3, kText13));
+        const Bytes before = Save(doc);
         int updates = 0;
         doc.AddUpdateListener([&updates] { ++updates; });
 
         const DocumentOutcome outcome = doc.OnOpenDocument(bad);
-        EXPECT_EQ(outcome.error, DocumentError::UnexpectedFormat);
+        EXPECT_EQ(outcome.error, c.error);
         EXPECT_FALSE(outcome.reason.empty());
-        EXPECT_TRUE(doc.GetPacketList().empty());
-        EXPECT_EQ(doc.FindPacket(1), nullptr);
-        EXPECT_EQ(doc.GetPathName(), "");
-        EXPECT_EQ(doc.GetTitle(), CDocument::kUntitled);
-        EXPECT_FALSE(doc.IsModified());
-        EXPECT_EQ(updates, 1);
-    }
-}
-
-TEST(WirelarkDocFile, OpeningAFileThatCannotBeOpenedLeavesTheDocumentAsItWas) {
-    CScratchFolder folder;
-    CWirelarkDoc doc;
-    ASSERT_TRUE(doc.AddPacket(1, Bytes{1, 2}, 2, kText13));
-    for (const std::string& path : {folder.File("missing.cap"), folder.Path().string()}) {
-        const DocumentOutcome outcome = doc.OnOpenDocument(path);
-        EXPECT_EQ(outcome.error, DocumentError::CannotOpen) << path;
-        EXPECT_NE(outcome.errorNumber, 0) << path;
-        EXPECT_FALSE(outcome.reason.empty()) << path;
-        EXPECT_EQ(doc.GetPacketList().size(), 1u);
+        EXPECT_EQ(outcome.errorNumber != 0, c.error == DocumentError::CannotOpen);
+        EXPECT_EQ(Save(doc), before);
+        EXPECT_NE(doc.FindPacket(3), nullptr);
+        EXPECT_EQ(doc.GetPathName(), good);
+        EXPECT_EQ(doc.GetTitle(), "good.cap");
         EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(doc.GetFileFormat(), CaptureFileFormat::Lark);
+        EXPECT_EQ(updates, 0);
     }
 }
 
