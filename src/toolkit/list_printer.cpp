@@ -59,6 +59,12 @@ QRect ToQRect(const PrintRect& rect) {
     return {rect.left, rect.top, rect.Width(), rect.Height()};
 }
 
+// The printer is shared by all print commands and keeps the range of the last print dialog.
+void SelectAllPages(QPrinter& printer) {
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setFromTo(0, 0);
+}
+
 }  // namespace
 
 struct CListPrinter::Fonts {
@@ -198,6 +204,7 @@ int CListPrinter::Print(QPrinter& printer) {
 
 int PrintWithDialog(CListPrinter& listPrinter, QPrinter& printer, QWidget* parent) {
     listPrinter.Reset();
+    SelectAllPages(printer);
     const int pageCount = listPrinter.BeginPrinting(printer);
     listPrinter.EndPrinting();
     QPrintDialog dialog(&printer, parent);
@@ -208,8 +215,16 @@ int PrintWithDialog(CListPrinter& listPrinter, QPrinter& printer, QWidget* paren
     return listPrinter.Print(printer);
 }
 
+int PrintWithoutDialog(CListPrinter& listPrinter, QPrinter& printer) {
+    listPrinter.Reset();
+    SelectAllPages(printer);
+    return listPrinter.Print(printer);
+}
+
 void PrintPreview(CListPrinter& listPrinter, QPrinter& printer, QWidget* parent) {
     listPrinter.Reset();
+    // The preview's own Print button asks for a range again, which its job then honours.
+    SelectAllPages(printer);
     QPrintPreviewDialog preview(&printer, parent);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
                      [&listPrinter](QPrinter* target) { listPrinter.Print(*target); });

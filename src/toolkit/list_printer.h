@@ -81,10 +81,15 @@ private:
 // user's printer choice from one command to the next; make it with QPrinter::HighResolution,
 // since the margins are device pixels and a screen-resolution printer would make them inches.
 
+// Every command starts its job on all pages: a page range chosen in one print dialog is not
+// carried over to the next job.
+
 // File Print: the print dialog with pages 1 to the page count, then the job. Returns the pages
 // printed, or -1 when the dialog was cancelled.
 int PrintWithDialog(CListPrinter& listPrinter, QPrinter& printer, QWidget* parent);
-// Print Preview: a modal preview of the job on the printer's pages.
+// Printing without a dialog: the whole job. Returns the pages printed.
+int PrintWithoutDialog(CListPrinter& listPrinter, QPrinter& printer);
+// Print Preview: a modal preview of the whole job on the printer's pages.
 void PrintPreview(CListPrinter& listPrinter, QPrinter& printer, QWidget* parent);
 // Print Setup: paper, orientation and margins for later jobs. Returns false when cancelled.
 bool PrintSetup(QPrinter& printer, QWidget* parent);

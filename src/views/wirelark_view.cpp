@@ -183,8 +183,7 @@ void CWirelarkView::OnFilePrint(QPrinter& printer) {
 }
 
 int CWirelarkView::OnFilePrintDirect(QPrinter& printer) {
-    m_listPrinter.Reset();
-    return m_listPrinter.Print(printer);
+    return PrintWithoutDialog(m_listPrinter, printer);
 }
 
 void CWirelarkView::OnFilePrintPreview(QPrinter& printer) {

@@ -303,11 +303,19 @@ TEST_F(ListPrinterTest, ColumnsBeyondTheOrderAreNeverRead) {
     }
 }
 
-TEST_F(ListPrinterTest, PreviewShowsEveryPageOfTheJob) {
-    QPrinter printer;
-    printer.setResolution(300);
+TEST_F(ListPrinterTest, PreviewAndPrintingWithoutDialogCoverEveryPageAfterARangeWasPrinted) {
+    QPrinter& printer = m_pdf;
     m_list.SetRowCount(2 * RowsPerPage(m_printer, m_list, printer) + 1);
+    // The shared printer as a print dialog leaves it after printing page 2 alone.
+    auto chooseRange = [&printer] {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 2);
+    };
 
+    chooseRange();
+    EXPECT_EQ(PrintWithoutDialog(m_printer, printer), 3);
+
+    chooseRange();
     int shown = -1;
     QTimer::singleShot(0, [&shown] {
         auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
