@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "store/archive_reader.h"
@@ -38,8 +39,6 @@ public:
     CFileHandle& operator=(const CFileHandle&) = delete;
     int Get() const { return m_fd; }
     int Release() { return std::exchange(m_fd, -1); }
-    // Closes now and reports the result, which for a written file can carry a late write error.
-    int Close() { return ::close(std::exchange(m_fd, -1)); }
 
 private:
     int m_fd;
@@ -58,32 +57,130 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A symbolic link keeps pointing at the saved file: the link's target is what gets replaced.
-std::string ResolveSaveTarget(const std::string& path) {
-    struct stat linkInfo {};
-    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr) {
-            return resolved;
+// The name a save writes: symbolic links are followed, also to a target that does not exist
+// yet, so that the link keeps pointing at the saved file. False with errno when the links go
+// round in a loop or cannot be read.
+bool ResolveSaveTarget(const std::string& path, std::string& target) {
+    constexpr int kMaxLinks = 40;  // as many as the kernel follows
+    target = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
         }
+        char link[PATH_MAX];
+        const ssize_t size = ::readlink(target.c_str(), link, sizeof link);
+        if (size < 0) {
+            return false;
+        }
+        if (static_cast<std::size_t>(size) == sizeof link) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        const std::string_view linked(link, static_cast<std::size_t>(size));
+        target = linked.starts_with('/') ? std::string(linked)
+                                         : FolderOf(target) + "/" + std::string(linked);
     }
-    return path;
+    errno = ELOOP;
+    return false;
 }
 
-// Creates a new file in `folder` under a name no one else uses; -1 with errno on failure.
-int CreateTemporary(const std::string& folder, const std::string& baseName, std::string& name) {
+std::string TemporaryName(const std::string& folder, const std::string& baseName) {
     static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "/." + baseName + "." + std::to_string(::getpid()) + "." +
-               std::to_string(counter.fetch_add(1)) + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+    return folder + "/." + baseName + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+// Gives an unnamed file the name `name`, which must not exist; false with errno otherwise.
+bool LinkUnnamed(int fd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    if (errno != ENOENT) {
+        return false;
+    }
+    // No /proc: linking the descriptor itself works for a privileged process.
+    return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// The new contents of a saved file, written before it replaces the old one. Where the file
+// system allows it the file has no name until it is complete, so a process killed while writing
+// leaves nothing behind; elsewhere it is a hidden file beside the target, removed on failure.
+class CReplacementFile {
+public:
+    CReplacementFile() = default;
+    ~CReplacementFile() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        if (!m_temporary.empty()) {
+            ::unlink(m_temporary.c_str());
         }
     }
-    errno = EEXIST;
-    return -1;
-}
+    CReplacementFile(const CReplacementFile&) = delete;
+    CReplacementFile& operator=(const CReplacementFile&) = delete;
+
+    // Takes the unnamed file the caller opened; false, with errno set, when there is none.
+    bool AdoptUnnamed(int fd) {
+        m_fd = fd;
+        return fd >= 0;
+    }
+    // Creates a hidden file in `folder` under a name no one else uses; false with errno.
+    bool CreateNamed(const std::string& folder, const std::string& baseName) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = TemporaryName(folder, baseName);
+            m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0) {
+                m_temporary = name;
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+        errno = EEXIST;
+        return false;
+    }
+
+    int Get() const { return m_fd; }
+
+    // Puts the complete file in place of `target`, or under that name when there is none yet;
+    // false with errno, the target untouched, otherwise.
+    bool Replace(const std::string& target, const std::string& folder,
+                 const std::string& baseName) {
+        if (m_temporary.empty()) {
+            if (LinkUnnamed(m_fd, target)) {
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+            // A link cannot replace a name: the file gets a hidden name only for the moment
+            // between linking it and renaming it over the target.
+            for (int attempt = 0; m_temporary.empty(); ++attempt) {
+                const std::string name = TemporaryName(folder, baseName);
+                if (LinkUnnamed(m_fd, name)) {
+                    m_temporary = name;
+                } else if (errno != EEXIST || attempt == 99) {
+                    return false;
+                }
+            }
+        } else if (::close(std::exchange(m_fd, -1)) != 0) {
+            // A late write error of a named file shows only here.
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        m_temporary.clear();
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    std::string m_temporary;  // a named file to remove unless it replaced the target
+};
 
 }  // namespace
 
@@ -201,18 +298,28 @@ DocumentOutcome CDocument::OnSaveDocument(const std::string& path) {
     });
 }
 
+int CDocument::OpenUnnamedFile(const std::string& folder) const {
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
 DocumentOutcome CDocument::SaveAtomically(const std::string& path,
                                           const std::function<DocumentOutcome(int fd)>& write) {
-    const std::string target = ResolveSaveTarget(path);
-    std::string temporary;
-    CFileHandle file(CreateTemporary(FolderOf(target), FileNameOf(target), temporary));
-    if (file.Get() < 0) {
+    std::string target;
+    if (!ResolveSaveTarget(path, target)) {
         return SystemFailure(DocumentError::CannotSave, errno);
     }
-    const auto fail = [&temporary](DocumentOutcome outcome) {
-        ::unlink(temporary.c_str());
-        return outcome;
-    };
+    const std::string folder = FolderOf(target);
+    const std::string baseName = FileNameOf(target);
+    CReplacementFile file;
+    if (!file.AdoptUnnamed(OpenUnnamedFile(folder))) {
+        // File systems without unnamed files refuse them with one of these.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return SystemFailure(DocumentError::CannotSave, errno);
+        }
+        if (!file.CreateNamed(folder, baseName)) {
+            return SystemFailure(DocumentError::CannotSave, errno);
+        }
+    }
     struct stat previous {};
     if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode)) {
         // The replacement keeps the permissions the user gave the old file.
@@ -221,21 +328,18 @@ DocumentOutcome CDocument::SaveAtomically(const std::string& path,
     try {
         DocumentOutcome outcome = write(file.Get());
         if (!outcome.Succeeded()) {
-            return fail(std::move(outcome));
+            return outcome;
         }
     } catch (const std::bad_alloc&) {
-        return fail(SystemFailure(DocumentError::CannotSave, ENOMEM));
+        return SystemFailure(DocumentError::CannotSave, ENOMEM);
     }
-    if (::fsync(file.Get()) != 0 || file.Close() != 0) {
-        return fail(SystemFailure(DocumentError::CannotSave, errno));
+    if (::fsync(file.Get()) != 0 || !file.Replace(target, folder, baseName)) {
+        return SystemFailure(DocumentError::CannotSave, errno);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        return fail(SystemFailure(DocumentError::CannotSave, errno));
-    }
-    // Makes the rename itself durable; the save has succeeded whatever this reports.
-    CFileHandle folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() >= 0) {
-        ::fsync(folder.Get());
+    // Makes the new name durable; the save has succeeded whatever this reports.
+    CFileHandle folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderHandle.Get() >= 0) {
+        ::fsync(folderHandle.Get());
     }
     SetPathName(path);
     SetModifiedFlag(false);

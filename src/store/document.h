@@ -68,8 +68,8 @@ public:
     // unmodified. A file of zero bytes is an empty document. The views are told to update
     // whenever the contents were replaced.
     virtual DocumentOutcome OnOpenDocument(const std::string& path);
-    // Writes a new file beside `path` and renames it over `path` only once all of it is on
-    // disk, so a failed save leaves the previous file as it was.
+    // Writes a new file and puts it in place of `path` only once all of it is on disk, so a
+    // failed save leaves the previous file as it was (see SaveAtomically).
     virtual DocumentOutcome OnSaveDocument(const std::string& path);
     virtual void DeleteContents() {}
 
@@ -83,12 +83,18 @@ protected:
     // with the failure in `failure`.
     static int OpenRegularFile(const std::string& path, std::uint64_t& size,
                                DocumentOutcome& failure);
-    // Writes a new file beside `path` through `write`, which gets its descriptor, and renames it
-    // over `path` only when `write` succeeded and all of it is on disk; otherwise the new file is
-    // removed and the previous one stays as it was. On success the document takes the path and
-    // becomes unmodified.
+    // Writes a new file in the folder of `path` through `write`, which gets its descriptor, and
+    // puts it in place of `path` only when `write` succeeded and all of it is on disk; otherwise
+    // the previous file stays as it was and no new file is left. The new file has no name while
+    // it is written where the file system allows that, so even a killed process leaves nothing
+    // behind; elsewhere it is a hidden file beside the target. A symbolic link at `path` is
+    // kept: its target is replaced, or created when it does not exist. The permissions of a
+    // previous file are kept. On success the document takes the path and becomes unmodified.
     DocumentOutcome SaveAtomically(const std::string& path,
                                    const std::function<DocumentOutcome(int fd)>& write);
+    // Opens a new file without a name in `folder` for writing (O_TMPFILE); -1 with errno when
+    // it cannot, EOPNOTSUPP, EISDIR or EINVAL meaning the file system has no such files.
+    virtual int OpenUnnamedFile(const std::string& folder) const;
 
     virtual void Serialize(CArchiveWriter& ar) const = 0;
     // Reads the whole contents; false when the reader failed (its status says why).

@@ -109,23 +109,69 @@ TEST(Document, OpenRefusesWhatIsNotARegularFileWithoutTouchingTheDocument) {
     }
 }
 
-TEST(Document, SaveKeepsThePermissionsAndTheSymbolicLinkOfThePreviousFile) {
-    CScratchFolder folder;
-    const std::string real = folder.File("real.cap");
-    const std::string link = folder.File("link.cap");
-    test::WriteWholeFile(real, {9, 9});
-    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-    std::filesystem::create_symlink(real, link);
+// A link to an existing file, and a link whose target is yet to be made, by a relative name.
+TEST(Document, SaveThroughASymbolicLinkWritesItsTargetAndKeepsTheLinkAndThePermissions) {
+    for (const bool bTargetExists : {true, false}) {
+        SCOPED_TRACE(bTargetExists ? "existing target" : "dangling link");
+        CScratchFolder folder;
+        const std::string real = folder.File("real.cap");
+        const std::string link = folder.File("link.cap");
+        if (bTargetExists) {
+            test::WriteWholeFile(real, {9, 9});
+            ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+            std::filesystem::create_symlink(real, link);
+        } else {
+            std::filesystem::create_symlink("real.cap", link);
+        }
 
-    CPayloadDoc doc;
-    doc.payload = {1, 2, 3};
-    ASSERT_TRUE(doc.OnSaveDocument(link).Succeeded());
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(test::ReadWholeFile(real), (Bytes{1, 2, 3}));
-    struct stat info {};
-    ASSERT_EQ(::stat(real.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(doc.GetPathName(), link);
+        CPayloadDoc doc;
+        doc.payload = {1, 2, 3};
+        ASSERT_TRUE(doc.OnSaveDocument(link).Succeeded());
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(test::ReadWholeFile(real), (Bytes{1, 2, 3}));
+        EXPECT_EQ(test::FolderEntries(folder.Path()),
+                  (std::vector<std::string>{"link.cap", "real.cap"}));
+        if (bTargetExists) {
+            struct stat info {};
+            ASSERT_EQ(::stat(real.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0640u);
+        }
+        EXPECT_EQ(doc.GetPathName(), link);
+    }
+}
+
+// Refuses files without a name as a file system that has none does.
+class CNamedFilesOnlyDoc : public CPayloadDoc {
+public:
+    int refusal = EOPNOTSUPP;
+
+protected:
+    int OpenUnnamedFile(const std::string&) const override {
+        errno = refusal;
+        return -1;
+    }
+};
+
+TEST(Document, SaveFallsBackToANamedFileOnlyWhereTheFileSystemHasNoUnnamedOnes) {
+    for (const int refusal : {EOPNOTSUPP, EISDIR, EINVAL, EACCES}) {
+        SCOPED_TRACE(refusal);
+        CScratchFolder folder;
+        const std::string path = folder.File("keep.cap");
+        test::WriteWholeFile(path, {9, 9});
+        CNamedFilesOnlyDoc doc;
+        doc.refusal = refusal;
+        doc.payload = {1, 2, 3};
+        const DocumentOutcome outcome = doc.OnSaveDocument(path);
+        if (refusal == EACCES) {
+            EXPECT_EQ(outcome.error, DocumentError::CannotSave);
+            EXPECT_EQ(outcome.errorNumber, EACCES);
+            EXPECT_EQ(test::ReadWholeFile(path), (Bytes{9, 9}));
+        } else {
+            ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
+            EXPECT_EQ(test::ReadWholeFile(path), (Bytes{1, 2, 3}));
+        }
+        EXPECT_EQ(test::FolderEntries(folder.Path()), std::vector<std::string>{"keep.cap"});
+    }
 }
 
 // A read-only folder, and a file size limit standing in for a full disk.

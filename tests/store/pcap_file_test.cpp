@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <pcap/pcap.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -339,6 +342,42 @@ TEST(PcapFile, ProgressAndCancellingInEitherFormatAndDirection) {
         std::filesystem::remove(folder.File("done.file"));
         doc.SetPathName({});
         doc.SetModifiedFlag(true);
+    }
+}
+
+// The process dies while the new file is written, a few megabytes in: the previous file is
+// left as it was and nothing else is left in the folder.
+TEST(PcapFile, ASaveKilledPartWayLeavesThePreviousFileAndNothingElseInEitherFormat) {
+    test::CScratchFolder folder;
+    if (!test::TakesUnnamedFiles(folder.Path())) {
+        GTEST_SKIP() << folder.Path() << " cannot hold files without a name";
+    }
+    CWirelarkDoc doc;
+    for (int i = 1; i <= 4000; ++i) {
+        ASSERT_TRUE(doc.AddPacket(i, Bytes(1514, 0x5A), 1514, "10:00:00,000000 "));
+    }
+    const std::string path = folder.File("kept.cap");
+    const Bytes previous{1, 2, 3};
+    test::WriteWholeFile(path, previous);
+    for (const CaptureFileFormat format : {CaptureFileFormat::Lark, CaptureFileFormat::Pcap}) {
+        SCOPED_TRACE(CaptureFileFormatName(format));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int calls = 0;
+            doc.SaveFile(path, format, [&calls](std::uint64_t, std::uint64_t) {
+                if (++calls == 12) {
+                    ::raise(SIGKILL);
+                }
+                return true;
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_EQ(test::ReadWholeFile(path), previous);
+        EXPECT_EQ(test::FolderEntries(folder.Path()), std::vector<std::string>{"kept.cap"});
     }
 }
 

@@ -25,6 +25,11 @@ private:
     std::filesystem::path m_path;
 };
 
+// Whether files without a name (O_TMPFILE) can be made in the folder.
+bool TakesUnnamedFiles(const std::filesystem::path& folder);
+// The names in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder);
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Saves a Lark file of `count` 60-byte packets numbered 1..count; false when the save fails.
