@@ -437,7 +437,16 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
         return Cancelled();
     }
     TimestampFromTimeTexts(m_timeTextDate.value_or(std::time(nullptr)));
-    return {};
+    DocumentOutcome outcome;
+    // Bytes after the last packet are not read; the user is told of them, as a file of zeros
+    // would otherwise open as an empty capture without a word.
+    if (const std::uint64_t ignored = ar.GetRemaining(); ignored == 1) {
+        outcome.warning = "The file has 1 byte after its last packet; it was ignored.";
+    } else if (ignored > 1) {
+        outcome.warning = "The file has " + std::to_string(ignored) +
+                          " bytes after its last packet; they were ignored.";
+    }
+    return outcome;
 }
 
 DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFileFormat format,

@@ -64,7 +64,8 @@ public:
     // damaged Lark file, a pcap or pcapng file that is not readable or not Ethernet:
     // UnsupportedLinkType) leave the document as it was: records, path, title and modified
     // flag. A pcap or pcapng file damaged or cut short part-way opens with the whole packets
-    // before the damage, and the outcome's warning says what was left out.
+    // before the damage, and a Lark file with bytes after its last packet opens without them;
+    // the outcome's warning then says what was left out.
     DocumentOutcome OpenFile(const std::string& path, const ProgressCallback& progress = {});
     // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
     // Cancelling or failing leaves the previous file as it was. The document then remembers the

@@ -143,6 +143,24 @@ TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
     }
 }
 
+TEST_F(WirelarkDump, PrintsALarkFileWithBytesAfterItsLastPacketAndWarnsAboutThem) {
+    const CRun whole = Run(m_capture);
+    std::vector<std::uint8_t> bytes = test::ReadWholeFile(m_capture);
+    bytes.insert(bytes.end(), 5, 0);
+    test::WriteWholeFile(m_capture, bytes);
+    const CRun run = Run(m_capture);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, whole.out);
+    EXPECT_EQ(run.err, "wirelark-dump: " + m_capture +
+                           ": The file has 5 bytes after its last packet; they were ignored.\n");
+
+    test::WriteWholeFile(m_capture, {});
+    const CRun empty = Run(m_capture);
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_TRUE(empty.out.empty());
+    EXPECT_EQ(empty.err, "");
+}
+
 TEST_F(WirelarkDump, PrintsAPcapCopyLikeTheLarkFileAndWarnsWhenItIsCutShort) {
     CWirelarkDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(m_capture).Succeeded());

@@ -165,6 +165,50 @@ TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingByt
     }
 }
 
+// Trailing bytes do not stop a file from opening, but the user hears how many were ignored.
+TEST(WirelarkDocFile, BytesAfterTheLastPacketOpenWithAWarningSayingHowMany) {
+    Bytes withTail = WorkedExample();
+    withTail.insert(withTail.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    const struct {
+        const char* name;
+        Bytes file;
+        std::uint64_t sparseSize;  // grown with zeros to this size when not 0
+        std::size_t packets;
+        std::string warning;
+    } cases[] = {
+        {"WorkedExample", WorkedExample(), 0, 2, ""},
+        {"ZeroBytes", {}, 0, 0, ""},
+        {"EmptyDocument", {0x00, 0x00}, 0, 0, ""},
+        {"FourAfterTwoPackets", withTail, 0, 2,
+         "The file has 4 bytes after its last packet; they were ignored."},
+        {"OneAfterNoPackets",
+         {0x00, 0x00, 0x00},
+         0,
+         0,
+         "The file has 1 byte after its last packet; it was ignored."},
+        {"TwoGigabytesOfZeros",
+         {},
+         std::uint64_t{2} << 30,
+         0,
+         "The file has 2147483646 bytes after its last packet; they were ignored."},
+    };
+    CScratchFolder folder;
+    const std::string path = folder.File("tail.cap");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteWholeFile(path, c.file);
+        if (c.sparseSize != 0) {
+            std::filesystem::resize_file(path, c.sparseSize);
+        }
+        CWirelarkDoc doc;
+        const DocumentOutcome outcome = doc.OnOpenDocument(path);
+        ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
+        EXPECT_EQ(outcome.warning, c.warning);
+        EXPECT_EQ(doc.GetPacketList().size(), c.packets);
+        EXPECT_EQ(doc.GetPathName(), path);
+    }
+}
+
 TEST(WirelarkDocFile, KeepsTheLowByteOfEachElementAndTheLengthFieldAsStored) {
     // The element count is not compared with the length field.
     const Bytes file =
