@@ -43,6 +43,11 @@ QFont MakeFont(const QFont& listFont, const FontSpec& wanted, int dpiY) {
     return font;
 }
 
+// Rounded down, so that the text stays within columns narrowed by the same factor.
+void ShrinkFont(QFont& font, double factor) {
+    font.setPixelSize(std::max(static_cast<int>(font.pixelSize() * factor), 1));
+}
+
 struct FontMeasure {
     int width = 0;
     int height = 0;
@@ -126,6 +131,16 @@ int CListPrinter::BeginPrinting(QPaintDevice& device) {
     }
     m_columnOrder = std::move(order);
     m_layout = CPrintLayout(measures);
+    if (m_layout.FitFactor() < 1.0) {
+        // Columns wider than the page: the headings and rows print smaller, keeping the list's
+        // proportions, so that every column fits across the page and more rows fit down it.
+        ShrinkFont(m_pFonts->heading, m_layout.FitFactor());
+        ShrinkFont(m_pFonts->row, m_layout.FitFactor());
+        const FontMeasure shrunk = MeasureFont(m_pFonts->row, device);
+        measures.rowFontHeight = shrunk.height;
+        measures.rowFontWidth = shrunk.width;
+        m_layout = CPrintLayout(measures);
+    }
     return m_layout.PageCount();
 }
 

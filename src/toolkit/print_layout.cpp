@@ -2,6 +2,7 @@
 #include "toolkit/print_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace wirelark {
 namespace {
@@ -26,7 +27,21 @@ CPrintLayout::CPrintLayout(const PrintMeasures& m)
     m_body = {m_printable.left, m_header.bottom, m_printable.right, m_footer.top};
 
     // A font without a width on the screen would make every column infinitely wide.
-    m_scale = m.screenCharWidth > 0 ? static_cast<double>(m.rowFontWidth) / m.screenCharWidth : 1.0;
+    const double fontScale =
+        m.screenCharWidth > 0 ? static_cast<double>(m.rowFontWidth) / m.screenCharWidth : 1.0;
+    m_scale = fontScale;
+    // Columns that would run past the body are narrowed, all alike, so that none is cut off.
+    double screenSum = 0.0;
+    double pageSum = 0.0;
+    for (const int screenWidth : m.columnWidths) {
+        screenSum += std::max(screenWidth, 0);
+        pageSum += std::floor(std::max(screenWidth, 0) * fontScale);
+    }
+    const int bodyWidth = std::max(m_body.Width(), 0);
+    if (bodyWidth > 0 && pageSum > bodyWidth) {
+        m_scale = bodyWidth / screenSum;
+        m_fitFactor = m_scale / fontScale;
+    }
 
     // The first line of the body holds the headings.
     if (m_rowFontHeight > 0) {
@@ -40,9 +55,11 @@ CPrintLayout::CPrintLayout(const PrintMeasures& m)
         m_pageCount = (m_rowCount + m_rowsPerPage - 1) / m_rowsPerPage;
     }
 
+    // No column is wider than the body, which also keeps the sums within range.
     int sum = 0;
     for (const int screenWidth : m.columnWidths) {
-        const int pageWidth = static_cast<int>(std::max(screenWidth, 0) * m_scale);
+        const int pageWidth = static_cast<int>(
+            std::min(std::max(screenWidth, 0) * m_scale, static_cast<double>(bodyWidth)));
         m_columnLefts.push_back(sum);
         m_columnWidths.push_back(pageWidth);
         sum += pageWidth;

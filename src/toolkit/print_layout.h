@@ -49,7 +49,11 @@ public:
     const PrintRect& HeaderRect() const { return m_header; }
     const PrintRect& FooterRect() const { return m_footer; }
     const PrintRect& BodyRect() const { return m_body; }
+    // Page pixels per on-screen pixel of a column width.
     double Scale() const { return m_scale; }
+    // How much the list's fonts must shrink for its columns to fit across the body at the same
+    // proportions: 1 when they fit as they are.
+    double FitFactor() const { return m_fitFactor; }
     int RowCount() const { return m_rowCount; }
     int ColumnCount() const { return static_cast<int>(m_columnLefts.size()); }
     // 0 when not even one row fits below the headings.
@@ -66,7 +70,7 @@ public:
     // Where the two header texts (left- and right-aligned) and the page number go.
     PrintRect HeaderTextRect() const;
     PrintRect FooterTextRect() const;
-    // Empty for a display position cut off by the body's right edge or out of range.
+    // Empty for a display position out of range or too narrow for the inset.
     PrintRect HeadingCell(int position) const;
     PrintRect RowCell(int row, int position) const;
 
@@ -79,6 +83,7 @@ private:
     PrintRect m_footer;
     PrintRect m_body;
     double m_scale = 0.0;
+    double m_fitFactor = 1.0;
     int m_headerFontHeight = 0;
     int m_footerFontHeight = 0;
     int m_rowFontHeight = 0;

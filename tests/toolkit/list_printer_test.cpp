@@ -34,17 +34,20 @@ public:
     }
     int GetColumnWidth(int column) const override {
         Touch(column);
-        return width;
+        return widths.empty() ? width : widths.at(static_cast<std::size_t>(column));
     }
     int GetRowCount() const override { return m_nRows; }
     QString GetItemText(int row, int column) const override {
         Touch(column);
-        return QStringLiteral("r%1c%2").arg(row).arg(column);
+        return texts.isEmpty() ? QStringLiteral("r%1c%2").arg(row).arg(column)
+                               : texts.value(column);
     }
     QFont GetFont() const override { return QApplication::font(); }
 
     void SetRowCount(int rows) { m_nRows = rows; }
     int width = 60;
+    std::vector<int> widths;  // by column; all columns are `width` wide when empty
+    QStringList texts;        // every row's texts by column; they name row and column when empty
     mutable int highestColumnRead = -1;
     mutable bool readOutside = false;
 
@@ -301,6 +304,46 @@ TEST_F(ListPrinterTest, ColumnsBeyondTheOrderAreNeverRead) {
         EXPECT_EQ(list.highestColumnRead, c.highest);
         EXPECT_FALSE(list.readOutside);
     }
+}
+
+TEST_F(ListPrinterTest, ColumnsWiderThanThePageAreScaledDownSoThatEveryColumnPrints) {
+    if (!HavePdfToText()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    // The packet list's columns sized as its view sizes them, and a row with its widest texts.
+    const QStringList titles{"ID         ",        "Time Stamp      ",  "Len    ",
+                             "MAC Source       ",  "MAC Dest         ", "Type        ",
+                             "IP Source/Port    ", "IP Dest/Port      "};
+    CFakeList list(titles, {0, 1, 2, 3, 4, 5, 6, 7}, 0);
+    for (const QString& title : titles) {
+        list.widths.push_back(QFontMetrics(list.GetFont()).horizontalAdvance(title) * 15 / 10);
+    }
+    list.texts = QStringList{"1000000",
+                             "23:59:59,999999",
+                             "1514",
+                             "00.1A.2B.3C.4D.5E",
+                             "FF.FF.FF.FF.FF.FF",
+                             "IPv4-TCP",
+                             "192.168.100.200/65535",
+                             "192.168.100.201/65535"};
+    QPrinter printer;
+    MakePdfPrinter(printer, PdfPath(), 1200);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    const int narrowPerPage = RowsPerPage(m_printer, m_list, printer);
+    m_printer.SetList(&list);
+    const int perPage = RowsPerPage(m_printer, list, printer);
+    // The rows shrink with the columns.
+    EXPECT_GT(perPage, narrowPerPage);
+    list.SetRowCount(perPage + 1);
+
+    EXPECT_EQ(m_printer.Print(printer), 2);
+
+    const QString text = PdfText(PdfPath(), 1);
+    for (const QString& expected : titles + list.texts) {
+        EXPECT_TRUE(text.contains(expected.trimmed())) << expected.toStdString();
+    }
+    EXPECT_TRUE(text.contains("Page 1 of 2"));
+    EXPECT_TRUE(PdfText(PdfPath(), 2).contains("192.168.100.201/65535"));
 }
 
 TEST_F(ListPrinterTest, PreviewAndPrintingWithoutDialogCoverEveryPageAfterARangeWasPrinted) {

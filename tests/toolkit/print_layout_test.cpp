@@ -92,24 +92,44 @@ TEST(PrintLayoutTest, RowsStartUnderTheHeadingLineOnEveryPage) {
     EXPECT_TRUE(layout.RowCell(-1, 0).IsEmpty());
 }
 
-TEST(PrintLayoutTest, ColumnsAreScaledInsetAndCutAtTheBodysRightEdge) {
-    PrintMeasures m = PageFor(20, 45);
-    m.columnWidths = {100, 50, 300, 10};
-    const CPrintLayout layout(m);
-    EXPECT_DOUBLE_EQ(layout.Scale(), 2.0);
-    ASSERT_EQ(layout.ColumnCount(), 4);
-    // Body from 200 to 800; page widths 200, 100, 600, 20; inset 5 x 2.
-    EXPECT_EQ(layout.HeadingCell(0).left, 210);
-    EXPECT_EQ(layout.HeadingCell(0).right, 400);
-    EXPECT_EQ(layout.HeadingCell(1).left, 410);
-    EXPECT_EQ(layout.HeadingCell(1).right, 500);
-    EXPECT_EQ(layout.HeadingCell(2).left, 510);
-    EXPECT_EQ(layout.HeadingCell(2).right, 800);
-    EXPECT_TRUE(layout.HeadingCell(3).IsEmpty());
-    EXPECT_TRUE(layout.HeadingCell(4).IsEmpty());
-    EXPECT_TRUE(layout.HeadingCell(-1).IsEmpty());
-    EXPECT_EQ(layout.RowCell(7, 1).left, 410);
-    EXPECT_EQ(layout.RowCell(7, 1).right, 500);
+TEST(PrintLayoutTest, ColumnsAreScaledInsetAndNarrowedToFitTheBody) {
+    // Body from 200 to 800; a screen character prints twice as wide.
+    const struct {
+        const char* name;
+        std::vector<int> widths;
+        double scale;
+        double fit;
+        std::vector<PrintRect> cells;  // heading cells, by display position
+    } cases[] = {
+        {"page widths 200, 100, 280 fit; inset 5 x 2",
+         {100, 50, 140},
+         2.0,
+         1.0,
+         {{210, 230, 400, 280}, {410, 230, 500, 280}, {510, 230, 780, 280}}},
+        {"page widths of 920 narrowed by 600 / 920 to 130, 65, 391, 13; inset 6",
+         {100, 50, 300, 10},
+         600.0 / 460,
+         600.0 / 920,
+         {{206, 230, 330, 280}, {336, 230, 395, 280}, {401, 230, 786, 280}, {792, 230, 799, 280}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrintMeasures m = PageFor(20, 45);
+        m.columnWidths = c.widths;
+        const CPrintLayout layout(m);
+        EXPECT_DOUBLE_EQ(layout.Scale(), c.scale);
+        EXPECT_DOUBLE_EQ(layout.FitFactor(), c.fit);
+        ASSERT_EQ(layout.ColumnCount(), static_cast<int>(c.cells.size()));
+        for (std::size_t position = 0; position < c.cells.size(); ++position) {
+            SCOPED_TRACE(position);
+            const PrintRect& heading = c.cells[position];
+            EXPECT_EQ(layout.HeadingCell(static_cast<int>(position)), heading);
+            EXPECT_EQ(layout.RowCell(7, static_cast<int>(position)),
+                      (PrintRect{heading.left, 630, heading.right, 680}));
+        }
+        EXPECT_TRUE(layout.HeadingCell(layout.ColumnCount()).IsEmpty());
+        EXPECT_TRUE(layout.HeadingCell(-1).IsEmpty());
+    }
 }
 
 TEST(PrintLayoutTest, DegenerateMeasuresDivideByNothing) {
