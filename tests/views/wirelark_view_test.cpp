@@ -133,7 +133,7 @@ TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
         EXPECT_EQ(Cell(r, 6), rows[r].source) << "row " << r;
         EXPECT_EQ(Cell(r, 7), rows[r].dest) << "row " << r;
     }
-    EXPECT_TRUE(Cell(0, 1).endsWith(",007 ")) << Cell(0, 1).toStdString();
+    EXPECT_TRUE(Cell(0, 1).endsWith(",000007 ")) << Cell(0, 1).toStdString();
     EXPECT_TRUE(Cell(1, 1).endsWith(",250000 ")) << Cell(1, 1).toStdString();
     EXPECT_EQ(m_frame.captured, 5);
     EXPECT_EQ(m_frame.filtered, 2);
