@@ -5,11 +5,16 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -22,6 +27,7 @@
 #include "shell/command_ids.h"
 #include "shell/shell_icons.h"
 #include "toolkit/message_box_sink.h"
+#include "toolkit/profile.h"
 #include "views/packet_explorer_bar.h"
 #include "views/packet_output_bar.h"
 
@@ -36,6 +42,10 @@ constexpr std::array<std::int32_t CFilterFlags::*, 10> kFlags{
     &CFilterFlags::m_bTelnet};
 
 constexpr int kIdleRefreshMs = 250;
+
+const QString kLayoutSection = QStringLiteral("Window");
+const QString kGeometryEntry = QStringLiteral("Geometry");
+const QString kStateEntry = QStringLiteral("Layout");
 
 }  // namespace
 
@@ -520,14 +530,28 @@ std::string CMainFrame::GetSelectedAdapter() const {
 }
 
 void CMainFrame::OpenWebPage(const QString& address) {
-    if (m_opener) {
-        m_opener(QUrl(address));
+    if (!m_opener || !m_opener(QUrl(address))) {
+        m_pMessages->ShowMessage(
+            QStringLiteral("Could not open %1: no web browser could be started.")
+                .arg(address)
+                .toStdString(),
+            MessageIcon::Warning);
     }
 }
 
 void CMainFrame::OnHelp() {
-    if (QFileInfo::exists(m_manualPath) && m_opener) {
-        m_opener(QUrl::fromLocalFile(m_manualPath));
+    if (!QFileInfo::exists(m_manualPath)) {
+        m_pMessages->ShowMessage(
+            QStringLiteral("The manual %1 was not found.").arg(m_manualPath).toStdString(),
+            MessageIcon::Warning);
+        return;
+    }
+    if (!m_opener || !m_opener(QUrl::fromLocalFile(m_manualPath))) {
+        m_pMessages->ShowMessage(
+            QStringLiteral("Could not open the manual %1: no viewer could be started.")
+                .arg(m_manualPath)
+                .toStdString(),
+            MessageIcon::Warning);
     }
 }
 
@@ -553,6 +577,48 @@ void CMainFrame::SetRecentFileTexts(const QStringList& texts) {
         }
     }
     UpdateCommandUI();
+}
+
+void CMainFrame::RestoreLayout() {
+    const QByteArray geometry = CProfile::GetProfileBinary(kLayoutSection, kGeometryEntry);
+    const QByteArray state = CProfile::GetProfileBinary(kLayoutSection, kStateEntry);
+    if (!geometry.isEmpty() && restoreGeometry(geometry)) {
+        restoreState(state);
+        return;
+    }
+    FitFirstStart();
+}
+
+void CMainFrame::SaveLayout() const {
+    CProfile::WriteProfileBinary(kLayoutSection, kGeometryEntry, saveGeometry());
+    CProfile::WriteProfileBinary(kLayoutSection, kStateEntry, saveState());
+}
+
+void CMainFrame::FitFirstStart() {
+    // Wide enough for every column of the list and for the explorer's longest lines, as far as
+    // the screen allows.
+    const QFontMetrics metrics = fontMetrics();
+    const int explorerWidth = std::max(
+        kExplorerWidth,
+        metrics.horizontalAdvance(QStringLiteral("Sender Hardware Address:00.11.22.33.44.55")) +
+            80);
+    int listWidth = 600;
+    if (const auto* list = qobject_cast<const QTableView*>(centralWidget())) {
+        listWidth = list->horizontalHeader()->length() + 2 * list->frameWidth() +
+                    style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    }
+    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+    QSize size(explorerWidth + separator + listWidth + 16, 700);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        // The window frame the desktop adds is not known before the window is shown; leave room.
+        size = size.boundedTo(available.size() - QSize(16, 48));
+        resize(size);
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    } else {
+        resize(size);
+    }
+    resizeDocks({m_pExplorerBar}, {explorerWidth}, Qt::Horizontal);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

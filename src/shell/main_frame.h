@@ -120,7 +120,7 @@ public:
     void FillAdapterBox(const std::vector<std::string>& descriptions) override;
     std::string GetSelectedAdapter() const override;
 
-    // Web page and help; a failure shows nothing. Tests replace the opener.
+    // Web page and help; a failure says what could not be opened. Tests replace the opener.
     void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
     void SetManualPath(QString path) { m_manualPath = std::move(path); }
     void OpenWebPage(const QString& address);
@@ -129,6 +129,11 @@ public:
     void SetDocumentTitle(const QString& title);
     // Texts of the recent-file entries, newest first; none shows the greyed "Recent File".
     void SetRecentFileTexts(const QStringList& texts);
+    // The window's geometry and the docks' layout, kept in the profile from one run to the
+    // next; without them (the first start) the window is sized to show every list column.
+    void RestoreLayout();
+    void SaveLayout() const;
+
     // Asked before the window closes; false keeps it open.
     void SetCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
 
@@ -158,6 +163,7 @@ private:
     void ToggleBar(QWidget* bar);
     void OnAdapterInfo();
     void SetPane(int pane, const QString& text);
+    void FitFirstStart();
 
     std::unique_ptr<IMessageSink> m_pOwnMessages;
     IMessageSink* m_pMessages;

@@ -171,12 +171,10 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
             m_doc.UpdateAllViews();
             break;
         case CCommandLineInfo::Shell::FileOpen:
+            // A file that fails to open has said why; the user, who may have double-clicked it
+            // in a file manager, still gets the program, with a new document.
             if (!OpenDocumentFile(info.m_strFileName)) {
-                // The user who cancels a long open still wants the program, with nothing open.
-                if (!m_bOpenCancelled) {
-                    m_nExitCode = 1;
-                    return false;
-                }
+                m_doc.OnNewDocument();
                 m_doc.UpdateAllViews();
             }
             break;
@@ -192,6 +190,7 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
             return false;
     }
     UpdateTitle();
+    m_pFrame->RestoreLayout();
     m_pFrame->show();
     return true;
 }
@@ -250,7 +249,13 @@ void CWirelarkApp::ConnectCommands() {
                                  Hook{[this, i] { OnOpenRecentFile(i); },
                                       [this, i] { return i < m_recentFiles.Count(); }});
     }
-    m_pFrame->SetCloseGuard([this] { return !m_bFileWork && SaveModified(); });
+    m_pFrame->SetCloseGuard([this] {
+        if (m_bFileWork || !SaveModified()) {
+            return false;
+        }
+        m_pFrame->SaveLayout();
+        return true;
+    });
     connect(m_pFrame.get(), &CMainFrame::FilesDropped, this, &CWirelarkApp::OpenDroppedFiles);
 }
 
@@ -301,8 +306,7 @@ bool CWirelarkApp::OpenDocumentFile(const QString& path) {
         outcome = m_doc.OpenFile(QFile::encodeName(path).toStdString(), progress);
     }
     UpdateTitle();
-    m_bOpenCancelled = outcome.error == DocumentError::Cancelled;
-    if (m_bOpenCancelled) {
+    if (outcome.error == DocumentError::Cancelled) {
         return false;
     }
     if (!outcome.Succeeded()) {

@@ -102,7 +102,6 @@ private:
     // An open or a save is under way; its progress dialog lets events through, and none of them
     // may start another.
     bool m_bFileWork = false;
-    bool m_bOpenCancelled = false;  // the last open was cancelled by the user
 };
 
 }  // namespace wirelark

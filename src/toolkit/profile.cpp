@@ -26,6 +26,17 @@ void CProfile::WriteProfileInt(const QString& section, const QString& entry, int
     settings.sync();
 }
 
+QByteArray CProfile::GetProfileBinary(const QString& section, const QString& entry) {
+    return OpenProfile().value(section + '/' + entry).toByteArray();
+}
+
+void CProfile::WriteProfileBinary(const QString& section, const QString& entry,
+                                  const QByteArray& value) {
+    QSettings settings = OpenProfile();
+    settings.setValue(section + '/' + entry, value);
+    settings.sync();
+}
+
 QColor CProfile::ColorFromRef(int colorRef) {
     const auto ref = static_cast<unsigned>(colorRef);
     return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),

@@ -2,6 +2,7 @@
 // of use and written at once. Colours are stored as 0x00BBGGRR integers.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QString>
 
@@ -11,6 +12,10 @@ class CProfile {
 public:
     static int GetProfileInt(const QString& section, const QString& entry, int defaultValue);
     static void WriteProfileInt(const QString& section, const QString& entry, int value);
+    // Opaque bytes, such as a window layout; empty when the entry is missing.
+    static QByteArray GetProfileBinary(const QString& section, const QString& entry);
+    static void WriteProfileBinary(const QString& section, const QString& entry,
+                                   const QByteArray& value);
 
     // 0x00BBGGRR <-> QColor.
     static QColor ColorFromRef(int colorRef);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "store/wirelark_doc.h"
@@ -31,6 +32,23 @@ CWirelarkView::CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink&
       m_engine(messages, devices) {
     setModel(&m_model);
     connect(this, &QTableView::clicked, this, &CWirelarkView::OnRowClicked);
+    // Keyboard moves show their row too; a click then applies its own rule after this.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    ShowPacketNumber(current.row() + 1);
+                }
+            });
+    // Like a terminal, the list follows new rows while it is scrolled to the bottom, and stays
+    // where the user scrolled otherwise.
+    QScrollBar* bar = verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { m_bFollowNewRows = value == bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_bFollowNewRows) {
+            bar->setValue(maximum);
+        }
+    });
 }
 
 CWirelarkView::~CWirelarkView() {
@@ -163,7 +181,17 @@ void CWirelarkView::OnRowClicked() {
     for (const QItemSelectionRange& range : selection) {
         lowest = std::min(lowest, range.top());
     }
-    const int number = lowest + 1;
+    ShowPacketNumber(lowest + 1);
+}
+
+QModelIndex CWirelarkView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd) {
+        modifiers |= Qt::ControlModifier;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void CWirelarkView::ShowPacketNumber(int number) {
     std::vector<std::uint16_t> bytes;
     m_doc.FindPacket(number, bytes);
     m_frame.ShowPacket(number, bytes);

@@ -69,9 +69,14 @@ public:
     CCaptureEngine& GetCaptureEngine() { return m_engine; }
     CPacketListModel& GetModel() { return m_model; }
 
+protected:
+    // Home and End go to the first and last row: the list is read by rows, not cells.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
 private:
     void OneTimeSetup();
     void OnRowClicked();
+    void ShowPacketNumber(int number);
     void ServiceHandover();
 
     CWirelarkDoc& m_doc;
@@ -80,6 +85,7 @@ private:
     CPacketListModel m_model;
     CIntakeCounters m_counters;
     bool m_bListInitialised = false;
+    bool m_bFollowNewRows = true;
     CTableViewPrintSource m_printSource{*this};
     CListPrinter m_listPrinter;
     // Declared before the engine, so that the engine (and its worker) is gone first.

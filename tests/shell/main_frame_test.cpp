@@ -318,7 +318,7 @@ TEST_F(MainFrameTest, CommandsWithoutHandlerAreDisabledAndHooksDecide) {
     EXPECT_EQ(started, 1) << "a disabled command does not run";
 }
 
-TEST_F(MainFrameTest, ProductButtonOpensTheWebPageAndHelpTheManualWhenThereIsOne) {
+TEST_F(MainFrameTest, ProductButtonAndHelpOpenTheirAddressesOrSayWhatCouldNotBeOpened) {
     EXPECT_TRUE(CMainFrame::ManualPath().endsWith("/Wirelark.html"));
     m_frame.AdapterBar()->ProductButton()->click();
     ASSERT_EQ(m_opened.size(), 1);
@@ -337,7 +337,17 @@ TEST_F(MainFrameTest, ProductButtonOpensTheWebPageAndHelpTheManualWhenThereIsOne
     m_frame.Action(cmd::kHelp)->trigger();
     ASSERT_EQ(m_opened.size(), 2);
     EXPECT_EQ(m_opened[1], QUrl::fromLocalFile(manual));
-    EXPECT_TRUE(m_messages.Texts().empty());
+
+    // Without a browser or viewer, each failure names what could not be opened.
+    m_frame.SetUrlOpener([](const QUrl&) { return false; });
+    m_frame.Action(cmd::kHelp)->trigger();
+    m_frame.AdapterBar()->ProductButton()->click();
+    const std::vector<std::string> expected{
+        "The manual " + manual.toStdString() + " was not found.",
+        "Could not open the manual " + manual.toStdString() + ": no viewer could be started.",
+        "Could not open " + CMainFrame::ProductAddress().toStdString() +
+            ": no web browser could be started."};
+    EXPECT_EQ(m_messages.Texts(), expected);
 }
 
 TEST_F(MainFrameTest, DroppedLocalFilesAreReportedInOrder) {

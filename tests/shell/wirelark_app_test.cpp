@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QDockWidget>
 #include <QPrinterInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -151,6 +154,23 @@ TEST_F(WirelarkAppTest, StartsUntitledWithTheAdaptersWiredCommandsAndAnUntouched
     EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
 }
 
+TEST_F(WirelarkAppTest, FirstStartFitsTheScreenAndTheNextStartRestoresTheLayoutLeftAtExit) {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        auto app = MakeApp();
+        CMainFrame& frame = *app->GetMainFrame();
+        EXPECT_TRUE(available.contains(frame.frameGeometry())) << "first start fits the screen";
+        frame.resize(760, 500);
+        frame.addDockWidget(Qt::RightDockWidgetArea, frame.OutputBar());
+        ASSERT_TRUE(frame.close());
+    }
+    auto app = MakeApp();
+    CMainFrame& frame = *app->GetMainFrame();
+    EXPECT_EQ(frame.size(), QSize(760, 500));
+    EXPECT_EQ(frame.dockWidgetArea(frame.OutputBar()), Qt::RightDockWidgetArea);
+    EXPECT_EQ(frame.dockWidgetArea(frame.ExplorerBar()), Qt::LeftDockWidgetArea);
+}
+
 TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
     const QString path = WriteCapture("keep.cap", 1);
     auto app = MakeApp();
@@ -163,7 +183,7 @@ TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
     EXPECT_EQ(m_devices.calls, 1) << "adapters are enumerated once per run";
 }
 
-TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
+TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndThenTheWindowShowsANewDocument) {
     struct Case {
         QString path;
         std::string message;
@@ -176,9 +196,12 @@ TEST_F(WirelarkAppTest, BadFilesOnTheCommandLineAreReportedAndEndTheProgram) {
     for (const Case& c : cases) {
         CRecordingMessageSink messages;
         auto app = MakePlainApp(messages);
-        EXPECT_FALSE(app->InitInstance({c.path}));
+        EXPECT_TRUE(app->InitInstance({c.path}));
+        EXPECT_EQ(app->ExitCode(), 0);
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
-        EXPECT_FALSE(app->GetMainFrame()->isVisible());
+        EXPECT_TRUE(app->GetMainFrame()->isVisible());
+        EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
+        EXPECT_EQ(app->GetView()->GetModel().rowCount(), 0);
     }
 }
 

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -206,7 +209,7 @@ TEST_F(ViewTest, AnOpenedFileShowsItsRowsWithZeroPanesAndCaptureNumbersOnFromThe
     EXPECT_EQ(m_frame.captured, 1);
 }
 
-TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndKeyboardMovesShowNothing) {
+TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow) {
     CWirelarkView& view = View();
     for (std::uint8_t i = 0; i < 5; ++i) {
         Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Payload(i).Build());
@@ -227,6 +230,38 @@ TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndKeyboardMovesShowNothing) {
     view.selectionModel()->clearSelection();
     emit view.clicked(view.model()->index(0, 0));
     EXPECT_EQ(m_frame.shown.size(), 1u) << "a click with nothing selected shows nothing";
+
+    view.setCurrentIndex(view.model()->index(2, 0));
+    m_frame.shown.clear();
+    for (const auto& [key, number] : {std::pair{Qt::Key_Down, 4}, std::pair{Qt::Key_End, 5},
+                                      std::pair{Qt::Key_Home, 1}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &press);
+        ASSERT_FALSE(m_frame.shown.empty()) << key;
+        EXPECT_EQ(m_frame.shown.back().number, number) << key;
+    }
+}
+
+TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
+    CWirelarkView& view = View();
+    view.show();
+    const auto captureRows = [this](int count) {
+        for (int i = 0; i < count; ++i) {
+            Capture(CFrameBuilder().Ethernet().Arp().Build());
+        }
+        QCoreApplication::processEvents();
+    };
+    QScrollBar* bar = view.verticalScrollBar();
+    captureRows(100);
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "an untouched list follows";
+    bar->setValue(10);
+    captureRows(20);
+    EXPECT_EQ(bar->value(), 10) << "scrolled up, it stays";
+    bar->setValue(bar->maximum());
+    captureRows(20);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(view.rowAt(view.viewport()->height() - 2), 139) << "the last row is in view";
 }
 
 TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
