@@ -4,20 +4,63 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
 namespace wirelark {
+namespace {
+
+bool IsPermissionDenied(const CDeviceOpenFailure& failure) {
+    if (failure.status == PCAP_ERROR_PERM_DENIED ||
+        failure.status == PCAP_ERROR_PROMISC_PERM_DENIED) {
+        return true;
+    }
+    // Some refusals (a socket the process may not open) come only as a generic error.
+    return failure.status == PCAP_ERROR &&
+           (failure.systemError == EPERM || failure.systemError == EACCES);
+}
+
+// The path as a shell reads it back, for a command the user copies.
+std::string ShellQuoted(const std::string& path) {
+    const bool plain = !path.empty() && path.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789/._+-") == std::string::npos;
+    if (plain) {
+        return path;
+    }
+    std::string quoted = "'";
+    for (const char c : path) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// What to do about a capture refused for want of rights, naming this very program.
+std::string PermissionAdvice() {
+    std::error_code failed;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
+    return "\n\nCapturing needs root rights or the two capture capabilities cap_net_raw and "
+           "cap_net_admin. Run Wirelark as root, or give the program both capabilities once "
+           "with:\n\nsudo setcap cap_net_raw,cap_net_admin+eip " +
+           ShellQuoted(failed ? std::string("wirelark") : program.string());
+}
+
+}  // namespace
 
 // One capture: its own stop signal, its libpcap handle and its worker. The engine keeps a
 // finished or stopped session until its worker has been joined, so no thread outlives it.
 class CCaptureSession {
 public:
-    CCaptureSession(std::string device, std::atomic<IPacketReceiver*>& target,
-                    std::mutex& deliveryLock)
-        : m_device(std::move(device)), m_target(target), m_deliveryLock(deliveryLock) {}
+    CCaptureSession(std::string device, IDeviceSource& devices,
+                    std::atomic<IPacketReceiver*>& target, std::mutex& deliveryLock)
+        : m_device(std::move(device)),
+          m_devices(devices),
+          m_target(target),
+          m_deliveryLock(deliveryLock) {}
 
     ~CCaptureSession() { Join(); }
 
@@ -79,6 +122,7 @@ private:
     }
 
     const std::string m_device;
+    IDeviceSource& m_devices;
     std::atomic<IPacketReceiver*>& m_target;
     std::mutex& m_deliveryLock;
 
@@ -94,26 +138,16 @@ private:
 };
 
 pcap_t* CCaptureSession::Open(std::string& error) const {
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_create(m_device.c_str(), errbuf);
+    const CCaptureSettings settings{CCaptureEngine::kSnapLength, true,
+                                    CCaptureEngine::kReadTimeoutMs,
+                                    CCaptureEngine::kKernelBufferBytes};
+    CDeviceOpenFailure failure;
+    pcap_t* handle = m_devices.OpenDevice(m_device, settings, failure);
     if (handle == nullptr) {
-        error = errbuf;
-        return nullptr;
-    }
-    // pcap_create + pcap_activate instead of pcap_open_live, for a kernel buffer large enough
-    // not to drop frames under load.
-    pcap_set_snaplen(handle, CCaptureEngine::kSnapLength);
-    pcap_set_promisc(handle, 1);
-    pcap_set_timeout(handle, CCaptureEngine::kReadTimeoutMs);
-    pcap_set_buffer_size(handle, CCaptureEngine::kKernelBufferBytes);
-    const int status = pcap_activate(handle);
-    if (status < 0) {
-        std::string detail = pcap_geterr(handle);
-        if (detail.empty()) {
-            detail = pcap_statustostr(status);
+        error = NamingDevice(failure.text);
+        if (IsPermissionDenied(failure)) {
+            error += PermissionAdvice();
         }
-        error = NamingDevice(detail);
-        pcap_close(handle);
         return nullptr;
     }
     // Every frame is decoded as Ethernet II; other link types (the "any" device) would be read
@@ -262,7 +296,8 @@ int CCaptureEngine::StartCapture(std::string adapterName) {
         m_retired.push_back(std::move(m_current));
     }
     RetireFinishedSessions();
-    auto session = std::make_unique<CCaptureSession>(m_strAdapterName, m_pTarget, m_deliveryLock);
+    auto session =
+        std::make_unique<CCaptureSession>(m_strAdapterName, m_devices, m_pTarget, m_deliveryLock);
     try {
         session->Start();
     } catch (const std::system_error&) {

@@ -1,10 +1,11 @@
-// libpcap's device list, copied into plain values and released at once.
+// libpcap's device list, copied into plain values and released at once, and libpcap's live
+// capture opened with the engine's settings.
 #include "capture/device_source.h"
 
 #include <netinet/in.h>
-#include <pcap/pcap.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -61,6 +62,36 @@ bool CPcapDeviceSource::FindAllDevices(std::vector<CDeviceEntry>& devices, std::
         devices.push_back(std::move(entry));
     }
     return true;
+}
+
+pcap_t* CPcapDeviceSource::OpenDevice(const std::string& name, const CCaptureSettings& settings,
+                                      CDeviceOpenFailure& failure) {
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    errno = 0;
+    pcap_t* handle = pcap_create(name.c_str(), errbuf);
+    if (handle == nullptr) {
+        failure = {PCAP_ERROR, errno, errbuf};
+        return nullptr;
+    }
+    // pcap_create + pcap_activate instead of pcap_open_live, for a kernel buffer large enough
+    // not to drop frames under load.
+    pcap_set_snaplen(handle, settings.snapLength);
+    pcap_set_promisc(handle, settings.promiscuous ? 1 : 0);
+    pcap_set_timeout(handle, settings.readTimeoutMs);
+    pcap_set_buffer_size(handle, settings.kernelBufferBytes);
+    errno = 0;
+    const int status = pcap_activate(handle);
+    if (status < 0) {
+        const int systemError = errno;
+        std::string text = pcap_geterr(handle);
+        if (text.empty()) {
+            text = pcap_statustostr(status);
+        }
+        failure = {status, systemError, std::move(text)};
+        pcap_close(handle);
+        return nullptr;
+    }
+    return handle;
 }
 
 IDeviceSource& DefaultDeviceSource() {

@@ -1,6 +1,8 @@
-// The seam between Wirelark and libpcap's device enumeration, so that tests can hand the
-// capture engine and the adapter information dialog a made-up device list.
+// The seam between Wirelark and libpcap's devices, listing them and opening one for capture, so
+// that tests can hand the capture engine and the adapter information dialog made-up devices.
 #pragma once
+
+#include <pcap/pcap.h>
 
 #include <array>
 #include <cstdint>
@@ -31,17 +33,38 @@ struct CDeviceEntry {
 // name so that they can be chosen and found again.
 std::string AdapterDescription(const CDeviceEntry& device);
 
+// How a device is opened for live capture.
+struct CCaptureSettings {
+    int snapLength = 0;
+    bool promiscuous = false;
+    int readTimeoutMs = 0;
+    int kernelBufferBytes = 0;
+};
+
+// Why a device could not be opened, as libpcap said it.
+struct CDeviceOpenFailure {
+    int status = 0;       // PCAP_ERROR or one of the more precise PCAP_ERROR_... codes
+    int systemError = 0;  // errno right after the failing call
+    std::string text;     // libpcap's own text
+};
+
 class IDeviceSource {
 public:
     virtual ~IDeviceSource() = default;
     // Fills `devices` in the library's order; on failure returns false with the library's text.
     virtual bool FindAllDevices(std::vector<CDeviceEntry>& devices, std::string& error) = 0;
+    // Opens and activates the device `name`; null with `failure` filled when that fails. The
+    // caller closes the handle.
+    virtual pcap_t* OpenDevice(const std::string& name, const CCaptureSettings& settings,
+                               CDeviceOpenFailure& failure) = 0;
 };
 
-// The real source: pcap_findalldevs.
+// The real source: libpcap's device list and live capture.
 class CPcapDeviceSource final : public IDeviceSource {
 public:
     bool FindAllDevices(std::vector<CDeviceEntry>& devices, std::string& error) override;
+    pcap_t* OpenDevice(const std::string& name, const CCaptureSettings& settings,
+                       CDeviceOpenFailure& failure) override;
 };
 
 // The process-wide source the engine and the dialog use unless told otherwise.

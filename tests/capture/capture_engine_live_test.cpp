@@ -1,10 +1,14 @@
 // The capture engine against a real device: a veth pair in a private network namespace, with
 // frames injected on one end and captured on the other.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -341,6 +345,41 @@ TEST_F(LiveCapture, EnumerationFindsTheVethEndsUnderTheirNames) {
     EXPECT_EQ(m_engine->FindAdapterName(Device()), Device());
     EXPECT_EQ(m_engine->FindAdapterName(m_network->SendingEnd()), m_network->SendingEnd());
     EXPECT_TRUE(m_sink.Texts().empty());
+}
+
+// Takes a capability out of the calling thread's effective set, and so out of the threads it
+// starts meanwhile; puts it back when destroyed.
+class CWithoutCapability {
+public:
+    explicit CWithoutCapability(int capability) {
+        m_ok = syscall(SYS_capget, &m_header, m_saved) == 0;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[capability / 32].effective &= ~(1u << (capability % 32));
+        m_ok = m_ok && syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~CWithoutCapability() { syscall(SYS_capset, &m_header, m_saved); }
+    bool Ok() const { return m_ok; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_ok = false;
+};
+
+TEST_F(LiveCapture, WithoutTheRightToCaptureTheMessageNamesTheSetcapCommandForThisProgram) {
+    m_engine->SetTargetWindow(&m_receiver);
+    {
+        const CWithoutCapability withoutRawSockets(CAP_NET_RAW);
+        ASSERT_TRUE(withoutRawSockets.Ok());
+        ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    }
+    ASSERT_TRUE(m_receiver.WaitForFailure(3s));
+    const std::string message = m_receiver.Failures()[0];
+    EXPECT_EQ(message.rfind(Device() + ": ", 0), 0u) << message;
+    EXPECT_NE(message.find("sudo setcap cap_net_raw,cap_net_admin+eip " +
+                           std::filesystem::canonical("/proc/self/exe").string()),
+              std::string::npos)
+        << message;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Stand-ins for the capture core's seams: a message sink that records what would be shown and a
-// device source that returns a made-up device list.
+// device source that returns a made-up device list and refuses to open any of them.
 #pragma once
 
 #include <mutex>
@@ -39,6 +39,8 @@ public:
     bool fail = false;
     std::string error = "fake enumeration failure";
     int calls = 0;
+    // Every opening fails so.
+    CDeviceOpenFailure openFailure{PCAP_ERROR_NO_SUCH_DEVICE, 0, "No such device exists"};
 
     bool FindAllDevices(std::vector<CDeviceEntry>& out, std::string& errorText) override {
         ++calls;
@@ -49,6 +51,24 @@ public:
         out = devices;
         return true;
     }
+
+    // Called on the capture worker.
+    pcap_t* OpenDevice(const std::string& name, const CCaptureSettings&,
+                       CDeviceOpenFailure& failure) override {
+        std::lock_guard lock(m_mutex);
+        m_opened.push_back(name);
+        failure = openFailure;
+        return nullptr;
+    }
+    // The names asked for, in order.
+    std::vector<std::string> Opened() const {
+        std::lock_guard lock(m_mutex);
+        return m_opened;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_opened;
 };
 
 // A device as libpcap would report it; an empty description stands for none at all.
