@@ -177,7 +177,8 @@ void LiveRates() {
         Fixture f;
         f.devices.devices = {test::MakeDevice(device)};
         f.frame.selectedAdapter = device;
-        CWirelarkView view(f.doc, f.frame, f.sink);  // the real device list of the namespace
+        CPcapDeviceSource devices(network.NetClassRoot());  // the namespace's real devices
+        CWirelarkView view(f.doc, f.frame, f.sink, devices);
         view.resize(1000, 600);
         view.show();
         view.OnInitialUpdate();

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <memory>
 
 namespace wirelark {
@@ -35,6 +36,21 @@ std::string AdapterDescription(const CDeviceEntry& device) {
     return device.name;
 }
 
+bool DeliversEthernet(const std::string& name, const std::filesystem::path& netClassRoot) {
+    constexpr long kEthernet = 1;    // ARPHRD_ETHER
+    constexpr long kLoopback = 772;  // ARPHRD_LOOPBACK, which libpcap delivers as Ethernet
+    // A name is one folder below the root, never a path out of it.
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        return false;
+    }
+    std::ifstream file(netClassRoot / name / "type");
+    long type = 0;
+    if (!(file >> type)) {
+        return false;
+    }
+    return type == kEthernet || type == kLoopback;
+}
+
 bool CPcapDeviceSource::FindAllDevices(std::vector<CDeviceEntry>& devices, std::string& error) {
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     pcap_if_t* raw = nullptr;
@@ -46,6 +62,10 @@ bool CPcapDeviceSource::FindAllDevices(std::vector<CDeviceEntry>& devices, std::
     for (const pcap_if_t* dev = list.get(); dev != nullptr; dev = dev->next) {
         CDeviceEntry entry;
         entry.name = dev->name ? dev->name : "";
+        // Every frame is decoded as Ethernet, so other devices could never be captured from.
+        if (!DeliversEthernet(entry.name, m_netClassRoot)) {
+            continue;
+        }
         if (dev->description != nullptr) {
             entry.description = dev->description;
         }

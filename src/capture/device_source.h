@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,12 +60,26 @@ public:
                                CDeviceOpenFailure& failure) = 0;
 };
 
-// The real source: libpcap's device list and live capture.
+// Where Linux describes the network devices of this network namespace, one folder each.
+inline const std::filesystem::path kSysClassNet = "/sys/class/net";
+
+// Whether libpcap delivers the device's frames as Ethernet: its kernel link type, in the `type`
+// file of its folder under `netClassRoot`, is 1 (Ethernet) or 772 (loopback). Pseudo-devices
+// such as "any", nflog or usbmon have no folder there; tun devices have type 65534.
+bool DeliversEthernet(const std::string& name, const std::filesystem::path& netClassRoot);
+
+// The real source: libpcap's devices that deliver Ethernet frames, and libpcap's live capture.
 class CPcapDeviceSource final : public IDeviceSource {
 public:
+    explicit CPcapDeviceSource(std::filesystem::path netClassRoot = kSysClassNet)
+        : m_netClassRoot(std::move(netClassRoot)) {}
+
     bool FindAllDevices(std::vector<CDeviceEntry>& devices, std::string& error) override;
     pcap_t* OpenDevice(const std::string& name, const CCaptureSettings& settings,
                        CDeviceOpenFailure& failure) override;
+
+private:
+    std::filesystem::path m_netClassRoot;
 };
 
 // The process-wide source the engine and the dialog use unless told otherwise.

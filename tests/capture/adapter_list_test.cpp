@@ -1,8 +1,12 @@
-// The adapter list: enumeration against made-up device lists and the description lookup.
+// The adapter list: enumeration against made-up device lists, the description lookup, and
+// which devices deliver Ethernet frames.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "capture/capture_engine.h"
 #include "support/capture_fakes.h"
@@ -94,11 +98,40 @@ TEST(AdapterList, FindAdapterNameIsExactAndTakesTheLastOfEqualDescriptions) {
     EXPECT_EQ(engine.FindAdapterName("Other"), "");
 }
 
-TEST(AdapterList, RealDeviceSourceListsLoopback) {
-    // Every Linux machine has a loopback device, with its IPv4 address where one is set.
+TEST(AdapterList, OnlyDevicesOfAnEthernetOrLoopbackLinkTypeDeliverEthernet) {
+    char pattern[] = "/tmp/wlnetclassXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path root = pattern;
+    const struct {
+        const char* name;
+        const char* type;  // null: the device's folder has no type file
+        bool ethernet;
+    } devices[] = {{"eth0", "1\n", true},
+                   {"lo", "772\n", true},
+                   {"tun0", "65534\n", false},
+                   {"wg0", "65534\n", false},
+                   {"usbmon0", nullptr, false}};
+    for (const auto& device : devices) {
+        std::filesystem::create_directory(root / device.name);
+        if (device.type != nullptr) {
+            std::ofstream(root / device.name / "type") << device.type;
+        }
+    }
+    for (const auto& device : devices) {
+        EXPECT_EQ(DeliversEthernet(device.name, root), device.ethernet) << device.name;
+    }
+    EXPECT_FALSE(DeliversEthernet("any", root)) << "a pseudo-device has no folder at all";
+    std::filesystem::remove_all(root);
+}
+
+TEST(AdapterList, RealDeviceSourceListsLoopbackAndNoPseudoDevice) {
+    // Every Linux machine has a loopback device, with its IPv4 address where one is set, and
+    // libpcap always offers "any".
     std::vector<CDeviceEntry> devices;
     std::string error;
     ASSERT_TRUE(CPcapDeviceSource().FindAllDevices(devices, error)) << error;
+    EXPECT_TRUE(std::none_of(devices.begin(), devices.end(),
+                             [](const CDeviceEntry& d) { return d.name == "any"; }));
     const auto lo = std::find_if(devices.begin(), devices.end(),
                                  [](const CDeviceEntry& d) { return d.name == "lo"; });
     ASSERT_NE(lo, devices.end());

@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -340,10 +341,15 @@ TEST_F(LiveCapture, ADeviceRemovedMidCaptureEndsTheCaptureWithTheLibraryText) {
         << m_receiver.Failures()[0];
 }
 
-TEST_F(LiveCapture, EnumerationFindsTheVethEndsUnderTheirNames) {
-    ASSERT_EQ(m_engine->EnumerateAdapters(), 1);
-    EXPECT_EQ(m_engine->FindAdapterName(Device()), Device());
-    EXPECT_EQ(m_engine->FindAdapterName(m_network->SendingEnd()), m_network->SendingEnd());
+TEST_F(LiveCapture, EnumerationOffersOnlyTheEthernetDevicesUnderTheirNames) {
+    CPcapDeviceSource devices(m_network->NetClassRoot());
+    CCaptureEngine engine(m_sink, devices);
+    ASSERT_EQ(engine.EnumerateAdapters(), 1);
+    std::vector<std::string> descriptions;
+    engine.GetAdapterDescriptions(descriptions);
+    std::sort(descriptions.begin(), descriptions.end());
+    EXPECT_EQ(descriptions, (std::vector<std::string>{"lo", Device(), m_network->SendingEnd()}));
+    EXPECT_EQ(engine.FindAdapterName(Device()), Device());
     EXPECT_TRUE(m_sink.Texts().empty());
 }
 

@@ -147,7 +147,8 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
     test::CFrameInjector injector(network.SendingEnd());
     ASSERT_TRUE(injector.Ok()) << injector.Error();
 
-    auto app = MakeApp(nullptr);  // libpcap's own device list, inside the namespace
+    CPcapDeviceSource devices(network.NetClassRoot());  // libpcap's own, inside the namespace
+    auto app = MakeApp(&devices);
     ASSERT_TRUE(app->InitInstance({}));
     CMainFrame& frame = *app->GetMainFrame();
     CWirelarkView& view = *app->GetView();

@@ -1,9 +1,12 @@
-// Private network namespaces with a veth pair, made with iproute2 and entered with setns.
+// Private network namespaces with a veth pair, made with iproute2 and entered with setns, each
+// with a sysfs of its own.
 #include "support/test_network.h"
 
 #include <fcntl.h>
 #include <pcap/pcap.h>
 #include <sched.h>
+#include <stdlib.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -55,14 +58,35 @@ CTestNetwork::CTestNetwork() {
     if (m_originalNs < 0 || target < 0 || setns(target, CLONE_NEWNET) != 0) {
         m_error = "could not enter " + m_namespace;
     } else {
-        m_bOk = true;
+        MountSysfs();
     }
     if (target >= 0) {
         close(target);
     }
 }
 
+void CTestNetwork::MountSysfs() {
+    // A sysfs shows the network namespace of the thread that mounts it.
+    char folder[] = "/tmp/wlsysfsXXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        m_error = "could not make a folder for the namespace's sysfs";
+        return;
+    }
+    if (mount("sysfs", folder, "sysfs", MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) !=
+        0) {
+        m_error = "could not mount a sysfs for " + m_namespace;
+        rmdir(folder);
+        return;
+    }
+    m_sysfs = folder;
+    m_bOk = true;
+}
+
 CTestNetwork::~CTestNetwork() {
+    if (!m_sysfs.empty()) {
+        umount2(m_sysfs.c_str(), MNT_DETACH);
+        rmdir(m_sysfs.c_str());
+    }
     if (m_originalNs >= 0) {
         setns(m_originalNs, CLONE_NEWNET);
         close(m_originalNs);

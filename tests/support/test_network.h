@@ -27,11 +27,17 @@ public:
     // Frames injected on the sending end arrive on the capturing end, and nothing else does.
     const std::string& SendingEnd() const { return m_sendEnd; }
     const std::string& CapturingEnd() const { return m_captureEnd; }
+    // The namespace's own /sys/class/net: /sys itself shows the namespace the process started
+    // in, whichever one a thread has entered since.
+    std::string NetClassRoot() const { return m_sysfs + "/class/net"; }
 
 private:
+    void MountSysfs();
+
     std::string m_namespace;
     std::string m_sendEnd = "wlsend0";
     std::string m_captureEnd = "wlcap0";
+    std::string m_sysfs;  // a sysfs mounted from inside the namespace
     int m_originalNs = -1;
     bool m_bOk = false;
     std::string m_error;
