@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <string_view>
 
 namespace wirelark {
 namespace {
@@ -27,13 +28,71 @@ struct DeviceListDeleter {
     void operator()(pcap_if_t* list) const { pcap_freealldevs(list); }
 };
 
+// Length of the well-formed UTF-8 sequence at the start of `text`, 0 if there is none.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const auto inRange = [&](std::size_t i, unsigned low, unsigned high) {
+        return i < text.size() && byte(i) >= low && byte(i) <= high;
+    };
+    const unsigned lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (!inRange(1, low, high)) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!inRange(i, 0x80, 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    while (!bytes.empty()) {
+        const std::size_t length = Utf8SequenceLength(bytes);
+        if (length > 0) {
+            text.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+        } else {
+            constexpr std::string_view kHex = "0123456789ABCDEF";
+            const auto value = static_cast<unsigned char>(bytes.front());
+            text += "\\x";
+            text += kHex[value >> 4];
+            text += kHex[value & 0x0F];
+            bytes.remove_prefix(1);
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string AdapterDescription(const CDeviceEntry& device) {
     if (device.description && !device.description->empty()) {
-        return *device.description;
+        return ValidUtf8(*device.description);
     }
-    return device.name;
+    return ValidUtf8(device.name);
 }
 
 bool DeliversEthernet(const std::string& name, const std::filesystem::path& netClassRoot) {

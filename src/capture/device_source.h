@@ -25,13 +25,14 @@ struct CDeviceAddress {
 };
 
 struct CDeviceEntry {
-    std::string name;
+    std::string name;  // bytes as the kernel has them, not necessarily UTF-8
     std::optional<std::string> description;
     std::vector<CDeviceAddress> addresses;
 };
 
 // Ordinary Linux interfaces come without a description; they are offered under their device
-// name so that they can be chosen and found again.
+// name so that they can be chosen and found again. The text is always valid UTF-8, bytes that
+// are not written as \xHH, so that it comes back unchanged from the adapter box.
 std::string AdapterDescription(const CDeviceEntry& device);
 
 // How a device is opened for live capture.
