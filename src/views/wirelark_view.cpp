@@ -122,6 +122,9 @@ void CWirelarkView::ApplyListColors() {
 
 void CWirelarkView::RefillRows() {
     m_model.RefillRows();
+    // An opened file is read from its first row; only an empty list follows the capture to come.
+    m_bFollowNewRows = m_model.rowCount() == 0;
+    scrollToTop();
 }
 
 void CWirelarkView::SetBufferSetting(int setting) {

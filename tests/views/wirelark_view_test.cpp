@@ -262,6 +262,10 @@ TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
     captureRows(20);
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(view.rowAt(view.viewport()->height() - 2), 139) << "the last row is in view";
+
+    view.OnInitialUpdate();  // as after opening a file of these rows
+    captureRows(1);
+    EXPECT_EQ(bar->value(), 0) << "an opened file is read from its first row";
 }
 
 TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
