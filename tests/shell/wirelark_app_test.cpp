@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDockWidget>
 #include <QFile>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QDockWidget>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 

@@ -233,8 +233,8 @@ TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow
 
     view.setCurrentIndex(view.model()->index(2, 0));
     m_frame.shown.clear();
-    for (const auto& [key, number] : {std::pair{Qt::Key_Down, 4}, std::pair{Qt::Key_End, 5},
-                                      std::pair{Qt::Key_Home, 1}}) {
+    for (const auto& [key, number] :
+         {std::pair{Qt::Key_Down, 4}, std::pair{Qt::Key_End, 5}, std::pair{Qt::Key_Home, 1}}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QCoreApplication::sendEvent(&view, &press);
         ASSERT_FALSE(m_frame.shown.empty()) << key;
