@@ -76,24 +76,51 @@ protected:
         m_network.reset();
     }
 
+    bool Arrived(std::uint32_t sequence) const {
+        const auto frames = m_receiver.Frames();
+        return std::any_of(frames.begin(), frames.end(),
+                           [&](const auto& frame) { return SequenceOf(frame.bytes) == sequence; });
+    }
+
     // The worker opens the device some time after Start: probe until a frame comes through.
     bool WaitUntilCapturing() {
         const std::uint32_t id = kProbe + m_probes++;
         const auto probe = MakeTestFrame(id, 60);
         for (int i = 0; i < 250; ++i) {
             m_injector->Inject(probe);
-            if (WaitFor(
-                    [&] {
-                        const auto frames = m_receiver.Frames();
-                        return std::any_of(frames.begin(), frames.end(), [&](const auto& frame) {
-                            return SequenceOf(frame.bytes) == id;
-                        });
-                    },
-                    20ms)) {
+            if (WaitFor([&] { return Arrived(id); }, 20ms)) {
                 return true;
             }
         }
         return false;
+    }
+
+    // The same with a hand-over between the worker and this thread, which plays the window's
+    // thread and serves it. Probes still in the kernel's block would come through later, on a
+    // loaded machine long after: a last probe of its own is waited for, and frames keep their
+    // order, so none is left behind it.
+    bool ServeUntilCapturing(CFrameHandover& handover) {
+        const std::uint32_t id = kProbe + m_probes++;
+        bool capturing = false;
+        for (int i = 0; i < 250 && !capturing; ++i) {
+            m_injector->Inject(MakeTestFrame(id, 60));
+            capturing = ServeUntil(
+                handover, [&] { return Arrived(id); }, 20ms);
+        }
+        const std::uint32_t last = kProbe + m_probes++;
+        return capturing && m_injector->Inject(MakeTestFrame(last, 60)) &&
+               ServeUntil(
+                   handover, [&] { return Arrived(last); }, 5s);
+    }
+
+    static bool ServeUntil(CFrameHandover& handover, const std::function<bool()>& done,
+                           std::chrono::milliseconds timeout) {
+        return WaitFor(
+            [&] {
+                handover.ServicePending();
+                return done();
+            },
+            timeout);
     }
 
     bool StartOnTheDeviceAndWait() {
@@ -257,27 +284,11 @@ TEST_F(LiveCapture, AStopWhileAFrameWaitsForTheConsumerDoesNotFreezeAndTheFrameI
     });
     m_engine->SetTargetWindow(&handover);
     ASSERT_EQ(m_engine->StartCapture(Device()), 1);
-    // This thread plays the window's thread: it serves hand-overs until the capture is up.
-    bool capturing = false;
-    for (int i = 0; i < 250 && !capturing; ++i) {
-        m_injector->Inject(MakeTestFrame(kProbe + 999, 60));
-        std::this_thread::sleep_for(20ms);
-        handover.ServicePending();
-        capturing = !m_receiver.Frames().empty();
-    }
-    ASSERT_TRUE(capturing);
-    // Probes still in the kernel's block come through for up to one read timeout, later on a
-    // loaded machine: wait until none has come for that long.
-    for (auto quietUntil = Clock::now() + 1200ms; Clock::now() < quietUntil;) {
-        if (handover.ServicePending() > 0) {
-            quietUntil = Clock::now() + 1200ms;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
+    ASSERT_TRUE(ServeUntilCapturing(handover));
     const int wakesBefore = wakes.load();
     const std::size_t before = m_receiver.Frames().size();
     ASSERT_TRUE(m_injector->Inject(MakeTestFrame(7, 60)));
-    ASSERT_TRUE(WaitFor([&] { return wakes.load() > wakesBefore; }, 2s))
+    ASSERT_TRUE(WaitFor([&] { return wakes.load() > wakesBefore; }, 5s))
         << "the frame did not reach the hand-over";
 
     const auto start = Clock::now();
