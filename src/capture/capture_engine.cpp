@@ -77,8 +77,8 @@ public:
         }
     }
 
-    // Waits until the worker has ended or sits in a hand-over that the caller's thread may be
-    // the one to serve; true if it has ended.
+    // Waits until the worker has ended or holds a frame for the hand-over (in it, or waiting for
+    // its turn), which the caller's thread may be the one to serve; true if it has ended.
     bool WaitForEndOrHandover(std::chrono::milliseconds timeout) {
         std::unique_lock lock(m_mutex);
         m_changed.wait_for(lock, timeout, [this] { return m_finished || m_inHandover; });
@@ -165,9 +165,13 @@ void CCaptureSession::Deliver(const pcap_pkthdr& header, const u_char* data) {
     if (target == nullptr) {
         return;
     }
-    std::lock_guard delivery(m_deliveryLock);
+    // Counted as in the hand-over while it waits for its turn too: the older worker ahead of
+    // it may be waiting for the very thread that would otherwise wait for this one to end.
     SetHandover(true);
-    target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
+    {
+        std::lock_guard delivery(m_deliveryLock);
+        target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
+    }
     SetHandover(false);
 }
 

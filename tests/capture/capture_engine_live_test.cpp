@@ -304,6 +304,42 @@ TEST_F(LiveCapture, AStopWhileAFrameWaitsForTheConsumerDoesNotFreezeAndTheFrameI
     EXPECT_EQ(m_receiver.Frames().size(), before + 1);
 }
 
+TEST_F(LiveCapture, AStopWhileTheNewWorkerWaitsBehindTheOldOnesHandoverDoesNotFreeze) {
+    std::atomic<int> wakes{0};
+    CFrameHandover handover(m_receiver, [&] { ++wakes; });
+    const CScopeExit stopFirst([&] {
+        handover.Close();
+        m_engine.reset();
+    });
+    m_engine->SetTargetWindow(&handover);
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    ASSERT_TRUE(ServeUntilCapturing(handover));
+    // The first worker's frame waits for this thread, and a new capture starts meanwhile.
+    const int wakesBefore = wakes.load();
+    ASSERT_TRUE(m_injector->Inject(MakeTestFrame(1, 60)));
+    ASSERT_TRUE(WaitFor([&] { return wakes.load() > wakesBefore; }, 5s));
+    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
+    // Once open, the new worker reads one of these and waits for its turn behind the first.
+    for (std::uint32_t i = 2; i < 12; ++i) {
+        ASSERT_TRUE(m_injector->Inject(MakeTestFrame(i, 60)));
+        std::this_thread::sleep_for(100ms);
+    }
+    std::this_thread::sleep_for(CCaptureEngine::kReadTimeoutMs * 1ms + 500ms);
+
+    const auto start = Clock::now();
+    EXPECT_EQ(m_engine->StopCapture(), 1);
+    EXPECT_LT(MillisecondsSince(start), CCaptureEngine::kStopWaitMs - 1000)
+        << "the stop waited for a worker that waits for us";
+    // Both waiting frames are handled afterwards, the old worker's first.
+    ASSERT_TRUE(ServeUntil(
+        handover, [&] { return FramesWithoutProbes().size() >= 2; }, 5s));
+    m_engine.reset();
+    const auto frames = FramesWithoutProbes();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(SequenceOf(frames[0].bytes), 1u);
+    EXPECT_GE(SequenceOf(frames[1].bytes), 2u);
+}
+
 TEST_F(LiveCapture, FramesWithoutATargetAreDiscardedUntilOneIsSet) {
     ASSERT_EQ(m_engine->StartCapture(Device()), 1);
     for (int i = 0; i < 10; ++i) {
