@@ -107,6 +107,11 @@ void CIntakeCounters::AddCapturedBytes(std::uint32_t length) {
     byteTotal += std::min(length, room);
 }
 
+void CIntakeCounters::CountStored(std::uint32_t wireLength) {
+    CountOne(captured);
+    AddCapturedBytes(wireLength);
+}
+
 void CIntakeCounters::Reset() {
     captured = 0;
     filtered = 0;
@@ -126,7 +131,6 @@ IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& 
         CountOne(counters.filtered);
         return IntakeVerdict::FilteredByPort;
     }
-    CountOne(counters.captured);
     return IntakeVerdict::Accepted;
 }
 

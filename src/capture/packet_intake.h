@@ -69,6 +69,9 @@ struct CIntakeCounters {
 
     // Saturates instead of wrapping, so an absurd wire length cannot empty the buffer.
     void AddCapturedBytes(std::uint32_t length);
+    // An accepted frame the document has stored: one more captured, its wire length in the
+    // byte total.
+    void CountStored(std::uint32_t wireLength);
     std::uint32_t GetBufferFill() const {
         return wirelark::GetBufferFill(byteTotal, bufferSetting);
     }
@@ -76,15 +79,32 @@ struct CIntakeCounters {
     void Reset();
 };
 
-enum class IntakeVerdict { BufferFull, FilteredByProtocol, FilteredByPort, Accepted };
+enum class IntakeVerdict { BufferFull, FilteredByProtocol, FilteredByPort, Accepted, NotStored };
 
-// Decides a captured frame's fate in the intake's order (buffer, protocol filter, port filter)
-// and counts it: a filtered frame adds 1 to the filtered count, an accepted one 1 to the
-// captured count (both stop at their largest value). A full buffer changes nothing; the caller
-// stops the capture and shows kBufferFullMessage. The accepted frame's bytes are added by the
-// caller with AddCapturedBytes once it is stored.
+// Decides a captured frame's fate in the intake's order (buffer, protocol filter, port filter):
+// a filtered frame adds 1 to the filtered count (which stops at its largest value). A full
+// buffer changes nothing; the caller stops the capture and shows kBufferFullMessage. An
+// accepted frame is not counted yet: only storing it makes it a row.
 IntakeVerdict JudgeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
                                  std::span<const std::uint8_t> frame);
+
+// The whole intake of one frame: judged as above, an accepted frame is handed to `store`,
+// which answers whether the document kept it. Only a kept frame is counted, so the panes
+// always agree with the rows; one the document refused (out of memory) is NotStored.
+template <typename Store>
+IntakeVerdict TakeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& flags,
+                                std::uint32_t wireLength, std::span<const std::uint8_t> frame,
+                                Store&& store) {
+    const IntakeVerdict verdict = JudgeCapturedFrame(counters, flags, frame);
+    if (verdict != IntakeVerdict::Accepted) {
+        return verdict;
+    }
+    if (!store()) {
+        return IntakeVerdict::NotStored;
+    }
+    counters.CountStored(wireLength);
+    return verdict;
+}
 
 enum PacketColumn : int {
     kColumnId = 0,

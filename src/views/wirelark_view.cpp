@@ -147,7 +147,11 @@ void CWirelarkView::OnCaptureStop() {
 
 void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
                                      std::span<const std::uint8_t> frame) {
-    switch (JudgeCapturedFrame(m_counters, m_frame.GetFilterFlags(), frame)) {
+    const int number = m_model.rowCount() + 1;
+    // The time text is the one FormatTimeText makes of the capture time; the record makes it
+    // again when the row is shown, so it is not kept as well.
+    const auto store = [&] { return m_doc.AddPacket(number, header, frame); };
+    switch (TakeCapturedFrame(m_counters, m_frame.GetFilterFlags(), header.len, frame, store)) {
         case IntakeVerdict::BufferFull:
             m_engine.StopCapture();
             m_frame.SetFilteredPane(m_counters.filtered);
@@ -157,16 +161,13 @@ void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
         case IntakeVerdict::FilteredByPort:
             m_frame.SetFilteredPane(m_counters.filtered);
             return;
+        case IntakeVerdict::NotStored:
+            return;  // no row, so nothing counted
         case IntakeVerdict::Accepted:
             break;
     }
-    m_frame.SetCapturedPane(m_counters.captured);
-    const int number = m_model.rowCount() + 1;
-    // The time text is the one FormatTimeText makes of the capture time; the record makes it
-    // again when the row is shown, so it is not kept as well.
-    m_doc.AddPacket(number, header, frame);
     m_model.PacketsAppended();
-    m_counters.AddCapturedBytes(header.len);
+    m_frame.SetCapturedPane(m_counters.captured);
     m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
 }
 

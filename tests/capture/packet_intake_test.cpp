@@ -126,17 +126,29 @@ TEST(Filters, EachPortPresetKeepsItsPortAtEitherEndOverTcpOrUdpAndNoOther) {
     }
 }
 
-TEST(Intake, ProtocolFilterRunsBeforePortFilterAndEachCountsOnce) {
+TEST(Intake, FiltersRunInOrderAndOnlyAStoredFrameCountsAsCaptured) {
     CIntakeCounters counters;
     const CFilterFlags httpAndTcp{.m_bTcp = 1, .m_bHttp = 1};
-    EXPECT_EQ(JudgeCapturedFrame(counters, httpAndTcp, TcpFrame(51000, 80)),
-              IntakeVerdict::FilteredByProtocol);
-    EXPECT_EQ(JudgeCapturedFrame(counters, httpAndTcp, UdpFrame(53, 53)),
-              IntakeVerdict::FilteredByPort);
-    EXPECT_EQ(JudgeCapturedFrame(counters, httpAndTcp, UdpFrame(80, 53)), IntakeVerdict::Accepted);
+    int stores = 0;
+    const auto take = [&](const Frame& frame, bool stored) {
+        return TakeCapturedFrame(counters, httpAndTcp, 1514, frame, [&] {
+            ++stores;
+            return stored;
+        });
+    };
+    EXPECT_EQ(take(TcpFrame(51000, 80), true), IntakeVerdict::FilteredByProtocol);
+    EXPECT_EQ(take(UdpFrame(53, 53), true), IntakeVerdict::FilteredByPort);
+    EXPECT_EQ(stores, 0);
+    EXPECT_EQ(counters.filtered, 2);
+    // The document refused it (out of memory): no row, so no count and no bytes.
+    EXPECT_EQ(take(UdpFrame(80, 53), false), IntakeVerdict::NotStored);
+    EXPECT_EQ(counters.captured, 0);
+    EXPECT_EQ(counters.byteTotal, 0u);
+    EXPECT_EQ(take(UdpFrame(80, 53), true), IntakeVerdict::Accepted);
+    EXPECT_EQ(stores, 2);
     EXPECT_EQ(counters.filtered, 2);
     EXPECT_EQ(counters.captured, 1);
-    EXPECT_EQ(counters.byteTotal, 0u);
+    EXPECT_EQ(counters.byteTotal, 1514u);
 }
 
 TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
@@ -146,7 +158,9 @@ TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
     int accepted = 0;
     for (int n = 1; n <= 700; ++n) {
         const std::uint32_t fillBefore = counters.GetBufferFill();
-        const IntakeVerdict verdict = JudgeCapturedFrame(counters, CFilterFlags{}, frame);
+        const std::uint32_t bytesBefore = counters.byteTotal;
+        const IntakeVerdict verdict =
+            TakeCapturedFrame(counters, CFilterFlags{}, 1514, frame, [] { return true; });
         if (verdict != IntakeVerdict::Accepted) {
             EXPECT_EQ(n, 662);
             EXPECT_EQ(verdict, IntakeVerdict::BufferFull);
@@ -155,10 +169,9 @@ TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
         }
         ++accepted;
         if (n == 661) {
-            EXPECT_EQ(counters.byteTotal, 999'240u);
+            EXPECT_EQ(bytesBefore, 999'240u);
             EXPECT_EQ(fillBefore, 99u);
         }
-        counters.AddCapturedBytes(static_cast<std::uint32_t>(frame.size()));
     }
     EXPECT_EQ(accepted, 661);
     EXPECT_EQ(counters.byteTotal, 1'000'754u);
@@ -205,11 +218,10 @@ TEST(Intake, CountersSaturateInsteadOfWrapping) {
     counters.filtered = INT32_MAX;
     counters.captured = INT32_MAX;
     JudgeCapturedFrame(counters, CFilterFlags{}, EtherFrame(0x86DD));
-    JudgeCapturedFrame(counters, CFilterFlags{}, kArp);
+    counters.CountStored(4'000'000'000u);
+    counters.CountStored(4'000'000'000u);
     EXPECT_EQ(counters.filtered, INT32_MAX);
     EXPECT_EQ(counters.captured, INT32_MAX);
-    counters.AddCapturedBytes(4'000'000'000u);
-    counters.AddCapturedBytes(4'000'000'000u);
     EXPECT_EQ(counters.byteTotal, 4'294'967'295u);
     EXPECT_EQ(counters.GetBufferFill(), 100u);
 }
