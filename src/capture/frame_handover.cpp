@@ -86,6 +86,9 @@ int CFrameHandover::ServicePending(std::chrono::microseconds linger,
         std::vector<std::string> failures;
         {
             std::lock_guard lock(m_mutex);
+            if (m_nHolds > 0) {
+                return handled;
+            }
             failures.swap(m_failures);
             if (m_pHeader != nullptr && m_done < m_posted) {
                 // Taken now, so a nested call from a modal loop inside the consumer skips it.
@@ -136,6 +139,30 @@ void CFrameHandover::Close() {
     }
     m_handled.notify_all();
     m_arrived.notify_all();
+}
+
+void CFrameHandover::Hold() {
+    std::lock_guard lock(m_mutex);
+    ++m_nHolds;
+}
+
+void CFrameHandover::Release() {
+    bool waiting = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_nHolds > 0 && --m_nHolds == 0) {
+            // The wake that announced a waiting frame was spent on a held call.
+            waiting = m_pHeader != nullptr || !m_failures.empty();
+        }
+    }
+    if (waiting) {
+        m_wake();
+    }
+}
+
+bool CFrameHandover::HasWaitingFrame() const {
+    std::lock_guard lock(m_mutex);
+    return m_pHeader != nullptr;
 }
 
 }  // namespace wirelark

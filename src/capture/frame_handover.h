@@ -39,12 +39,20 @@ public:
     // further one, so that the engine can be destroyed without waiting on this thread.
     void Close();
 
+    // Consumer side: while held, ServicePending hands nothing over; the waiting frame stays with
+    // its worker, which reads no other, so nothing is lost and the order is kept. The release
+    // that ends the last hold wakes the consumer for what has been waiting.
+    void Hold();
+    void Release();
+    // Consumer side: a frame has been handed in and not yet taken by ServicePending.
+    bool HasWaitingFrame() const;
+
 private:
     IPacketReceiver& m_consumer;
     std::function<void()> m_wake;
 
     std::mutex m_producers;  // one frame in flight, whoever delivers it
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_handled;
     std::condition_variable m_arrived;       // a frame came while the consumer lingers
     const pcap_pkthdr* m_pHeader = nullptr;  // the frame waiting to be taken, if any
@@ -55,6 +63,19 @@ private:
     std::atomic<bool> m_bClosed{false};
     std::vector<std::string> m_failures;
     bool m_bLingering = false;  // the consumer waits on m_arrived for the next frame
+    int m_nHolds = 0;
+};
+
+// Holds a hand-over for as long as it lives.
+class CHandoverHold {
+public:
+    explicit CHandoverHold(CFrameHandover& handover) : m_handover(handover) { m_handover.Hold(); }
+    ~CHandoverHold() { m_handover.Release(); }
+    CHandoverHold(const CHandoverHold&) = delete;
+    CHandoverHold& operator=(const CHandoverHold&) = delete;
+
+private:
+    CFrameHandover& m_handover;
 };
 
 }  // namespace wirelark

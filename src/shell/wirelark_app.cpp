@@ -300,6 +300,9 @@ bool CWirelarkApp::OpenDocumentFile(const QString& path) {
     DocumentOutcome outcome;
     {
         const QScopedValueRollback<bool> busy(m_bFileWork, true);
+        // The progress dialog lets events through: frames captured meanwhile would join the
+        // contents about to be replaced. They wait in order and land in the opened document.
+        const CHandoverHold hold(m_pView->Handover());
         // Scoped so that the progress dialog is gone before any message is shown.
         const ProgressCallback progress =
             m_seams.progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()));

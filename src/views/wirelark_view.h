@@ -43,7 +43,7 @@ public:
     void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> frame) override;
     void OnCaptureFailed(const std::string& message) override;
     // Where the capture worker delivers: hands each frame over to this thread and waits.
-    IPacketReceiver& Handover() { return m_handover; }
+    CFrameHandover& Handover() { return m_handover; }
 
     void AddCapturedBytes(std::uint32_t length) { m_counters.AddCapturedBytes(length); }
     std::uint32_t GetBufferFill() const { return m_counters.GetBufferFill(); }

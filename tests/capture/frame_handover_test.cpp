@@ -91,6 +91,41 @@ TEST_F(FrameHandover, CloseReleasesAWaitingWorkerAndRefusesLaterFrames) {
     EXPECT_TRUE(m_consumer.Failures().empty());
 }
 
+TEST_F(FrameHandover, AHoldKeepsFramesAndFailuresWaitingInOrderUntilTheLastRelease) {
+    const Frame frames[] = {MakeFrame(0x71, 60), MakeFrame(0x72, 61)};
+    std::atomic<int> returned{0};
+    m_handover.Hold();
+    std::thread worker([&] {
+        for (const Frame& frame : frames) {
+            m_handover.OnCapturedPacket(frame.header, frame.bytes);
+            ++returned;
+        }
+        m_handover.OnCaptureFailed("eth9: gone");
+    });
+    ASSERT_TRUE(WaitForWakes(1));
+    {
+        const CHandoverHold nested(m_handover);
+        EXPECT_EQ(m_handover.ServicePending(), 0);
+    }
+    EXPECT_EQ(m_handover.ServicePending(), 0) << "one hold is left";
+    EXPECT_TRUE(m_handover.HasWaitingFrame());
+    EXPECT_EQ(returned.load(), 0) << "the worker went on while held";
+    EXPECT_EQ(m_wakes.load(), 1);
+
+    m_handover.Release();
+    EXPECT_EQ(m_wakes.load(), 2) << "the release wakes the consumer for the waiting frame";
+    EXPECT_EQ(m_handover.ServicePending(), 1);
+    ASSERT_TRUE(WaitForWakes(3));
+    EXPECT_EQ(m_handover.ServicePending(), 1);
+    worker.join();
+    EXPECT_EQ(m_handover.ServicePending(), 1);  // the failure, after the frames
+    const auto received = m_consumer.Frames();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].bytes, frames[0].bytes);
+    EXPECT_EQ(received[1].bytes, frames[1].bytes);
+    EXPECT_EQ(m_consumer.Failures(), std::vector<std::string>{"eth9: gone"});
+}
+
 TEST_F(FrameHandover, FailuresDoNotWaitAndReachTheConsumerThread) {
     std::thread worker([&] { m_handover.OnCaptureFailed("eth9: No such device exists"); });
     worker.join();  // returns without the consumer's help

@@ -1,6 +1,7 @@
 // The whole program offscreen, as a user drives it: rows shown from a file, a click that fills
-// the explorer tree and the hex output, a tree line that outlines its bytes, and a live capture
-// on a veth pair started and stopped with the toolbar's commands.
+// the explorer tree and the hex output, a tree line that outlines its bytes, a live capture on a
+// veth pair started and stopped with the toolbar's commands, and a frame captured while a file
+// opens.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidgetItemIterator>
+#include <atomic>
+#include <thread>
 
 #include "shell/command_ids.h"
 #include "shell/main_frame.h"
@@ -35,11 +38,13 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_profile.path());
     }
 
-    std::unique_ptr<CWirelarkApp> MakeApp(IDeviceSource* devices) {
+    std::unique_ptr<CWirelarkApp> MakeApp(
+        IDeviceSource* devices, std::function<ProgressCallback(const QString&)> progress = {}) {
         CWirelarkApp::Seams seams;
         seams.messages = &m_messages;
         seams.devices = devices;
         seams.askToSave = [](const QString&) { return QMessageBox::No; };
+        seams.progress = std::move(progress);
         return std::make_unique<CWirelarkApp>(seams);
     }
 
@@ -208,6 +213,66 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
     ServeOneReadTimeout();
     EXPECT_EQ(view.GetModel().rowCount(), rows) << "no rows after Stop";
     EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+TEST_F(EndToEnd, FramesCapturedWhileAFileOpensWaitAndLandInTheOpenedDocument) {
+    test::CFakeDeviceSource devices;
+    devices.devices = {test::MakeDevice("eth0")};
+    const auto udp = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(4).Build();
+    const std::string path = m_files.filePath("two.cap").toStdString();
+    {
+        CWirelarkDoc saved;
+        saved.AddPacket(1, udp, static_cast<int>(udp.size()), "10:00:00,001 ");
+        saved.AddPacket(2, udp, static_cast<int>(udp.size()), "10:00:00,002 ");
+        ASSERT_TRUE(saved.OnSaveDocument(path).Succeeded());
+    }
+    const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
+    const pcap_pkthdr header{{1'700'000'000, 5},
+                             static_cast<bpf_u_int32>(arp.size()),
+                             static_cast<bpf_u_int32>(arp.size())};
+    std::thread worker;
+    std::atomic<bool> delivered{false};
+    int servedWhileOpening = -1;
+    CWirelarkView* view = nullptr;
+    // The capture worker hands a frame over while the file is read, and the progress dialog
+    // lets events through, which serve the hand-over.
+    auto app = MakeApp(&devices, [&](const QString&) -> ProgressCallback {
+        return [&](std::uint64_t, std::uint64_t) {
+            if (!worker.joinable()) {
+                worker = std::thread([&] {
+                    view->Handover().OnCapturedPacket(header, arp);
+                    delivered = true;
+                });
+                for (int i = 0; i < 5000 && !view->Handover().HasWaitingFrame(); ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                servedWhileOpening = view->Handover().ServicePending();
+                QApplication::processEvents();
+            }
+            return true;
+        };
+    });
+    ASSERT_TRUE(app->InitInstance({}));
+    view = app->GetView();
+    const struct CJoin {
+        CWirelarkView* view;
+        std::thread& worker;
+        ~CJoin() {
+            if (worker.joinable()) {
+                view->Handover().Close();  // releases a worker still waiting
+                worker.join();
+            }
+        }
+    } join{view, worker};
+
+    ASSERT_TRUE(app->OpenDocumentFile(m_files.filePath("two.cap")));
+    EXPECT_EQ(servedWhileOpening, 0) << "a frame was taken while the file opened";
+    ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
+    ASSERT_EQ(view->GetModel().rowCount(), 3);
+    EXPECT_EQ(view->GetModel().index(2, kColumnId).data().toString(), "3");
+    EXPECT_EQ(view->GetModel().index(2, kColumnType).data().toString(), "ARP");
+    EXPECT_EQ(app->GetMainFrame()->PaneText(3), "Captured: 1");
+    EXPECT_TRUE(app->GetDocument().IsModified());
 }
 
 }  // namespace
