@@ -17,32 +17,11 @@
 
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "store/file_descriptor.h"
 
 namespace wirelark {
 
 namespace {
-
-DocumentOutcome SystemFailure(DocumentError error, int errorNumber) {
-    return {error, errorNumber, std::strerror(errorNumber), {}};
-}
-
-// Closes a descriptor on every path out.
-class CFileHandle {
-public:
-    explicit CFileHandle(int fd) : m_fd(fd) {}
-    ~CFileHandle() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    int Get() const { return m_fd; }
-    int Release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 std::string FileNameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -111,9 +90,7 @@ class CReplacementFile {
 public:
     CReplacementFile() = default;
     ~CReplacementFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
+        m_file.Reset();
         if (!m_temporary.empty()) {
             ::unlink(m_temporary.c_str());
         }
@@ -123,15 +100,15 @@ public:
 
     // Takes the unnamed file the caller opened; false, with errno set, when there is none.
     bool AdoptUnnamed(int fd) {
-        m_fd = fd;
+        m_file.Reset(fd);
         return fd >= 0;
     }
     // Creates a hidden file in `folder` under a name no one else uses; false with errno.
     bool CreateNamed(const std::string& folder, const std::string& baseName) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = TemporaryName(folder, baseName);
-            m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0) {
+            m_file.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (m_file.IsOpen()) {
                 m_temporary = name;
                 return true;
             }
@@ -143,14 +120,14 @@ public:
         return false;
     }
 
-    int Get() const { return m_fd; }
+    int Get() const { return m_file.Get(); }
 
     // Puts the complete file in place of `target`, or under that name when there is none yet;
     // false with errno, the target untouched, otherwise.
     bool Replace(const std::string& target, const std::string& folder,
                  const std::string& baseName) {
         if (m_temporary.empty()) {
-            if (LinkUnnamed(m_fd, target)) {
+            if (LinkUnnamed(m_file.Get(), target)) {
                 return true;
             }
             if (errno != EEXIST) {
@@ -160,13 +137,13 @@ public:
             // between linking it and renaming it over the target.
             for (int attempt = 0; m_temporary.empty(); ++attempt) {
                 const std::string name = TemporaryName(folder, baseName);
-                if (LinkUnnamed(m_fd, name)) {
+                if (LinkUnnamed(m_file.Get(), name)) {
                     m_temporary = name;
                 } else if (errno != EEXIST || attempt == 99) {
                     return false;
                 }
             }
-        } else if (::close(std::exchange(m_fd, -1)) != 0) {
+        } else if (::close(m_file.Release()) != 0) {
             // A late write error of a named file shows only here.
             return false;
         }
@@ -178,11 +155,19 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    CFileDescriptor m_file;
     std::string m_temporary;  // a named file to remove unless it replaced the target
 };
 
 }  // namespace
+
+DocumentOutcome SystemFailure(DocumentError error, int errorNumber) {
+    return {error, errorNumber, std::strerror(errorNumber), {}};
+}
+
+DocumentOutcome CancelledOutcome() {
+    return {DocumentError::Cancelled, 0, "cancelled", {}};
+}
 
 void CDocument::SetPathName(const std::string& path) {
     m_pathName = path;
@@ -241,7 +226,7 @@ DocumentOutcome CDocument::LoadArchive(CArchiveReader& ar) {
 int CDocument::OpenRegularFile(const std::string& path, std::uint64_t& size,
                                DocumentOutcome& failure) {
     // Non-blocking, so that naming a FIFO cannot hang the program before it is refused below.
-    CFileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    CFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.Get() < 0) {
         failure = SystemFailure(DocumentError::CannotOpen, errno);
         return -1;
@@ -268,7 +253,7 @@ int CDocument::OpenRegularFile(const std::string& path, std::uint64_t& size,
 DocumentOutcome CDocument::OnOpenDocument(const std::string& path) {
     std::uint64_t size = 0;
     DocumentOutcome failure;
-    CFileHandle file(OpenRegularFile(path, size, failure));
+    CFileDescriptor file(OpenRegularFile(path, size, failure));
     if (file.Get() < 0) {
         return failure;
     }
@@ -337,7 +322,7 @@ DocumentOutcome CDocument::SaveAtomically(const std::string& path,
         return SystemFailure(DocumentError::CannotSave, errno);
     }
     // Makes the new name durable; the save has succeeded whatever this reports.
-    CFileHandle folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    CFileDescriptor folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderHandle.Get() >= 0) {
         ::fsync(folderHandle.Get());
     }

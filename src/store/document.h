@@ -38,6 +38,11 @@ struct DocumentOutcome {
     bool Succeeded() const { return error == DocumentError::None; }
 };
 
+// A failure the system reported with `errorNumber` (an errno value), with its reason text.
+DocumentOutcome SystemFailure(DocumentError error, int errorNumber);
+// An open or a save the user cancelled.
+DocumentOutcome CancelledOutcome();
+
 class CDocument {
 public:
     static constexpr std::string_view kUntitled = "Untitled";

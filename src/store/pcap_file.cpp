@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "store/archive_writer.h"
+#include "store/file_descriptor.h"
 
 namespace wirelark {
 
@@ -30,20 +31,15 @@ CPcapFileReader::~CPcapFileReader() {
 
 DocumentOutcome CPcapFileReader::Open(int fd, bool bNanosecond) {
     // libpcap reads through a stream it closes itself, so it gets its own descriptor.
-    const int own = ::dup(fd);
-    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-        const int error = errno;
-        if (own >= 0) {
-            ::close(own);
-        }
-        return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+    CFileDescriptor own(::dup(fd));
+    if (!own.IsOpen() || ::lseek(own.Get(), 0, SEEK_SET) != 0) {
+        return SystemFailure(DocumentError::CannotOpen, errno);
     }
-    FILE* stream = ::fdopen(own, "rb");
+    FILE* stream = ::fdopen(own.Get(), "rb");
     if (stream == nullptr) {
-        const int error = errno;
-        ::close(own);
-        return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+        return SystemFailure(DocumentError::CannotOpen, errno);
     }
+    own.Release();
     // Fewer, larger reads than the stream's default of one page. The C library only takes a
     // size along with a buffer of the caller's; without one, it reads a page at a time.
     m_streamBuffer = std::make_unique_for_overwrite<char[]>(kStreamBufferSize);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "decode/frame_layout.h"
 #include "store/archive_reader.h"
 #include "store/archive_writer.h"
+#include "store/file_descriptor.h"
 #include "store/page_warmer.h"
 #include "store/pcap_file.h"
 #include "store/time_text.h"
@@ -39,31 +39,6 @@ constexpr std::uint64_t kMinLaterEntrySize = 2 + 4 + 4 + 1 + 2;
 
 // How many records pass between two looks at the progress callback.
 constexpr std::uint32_t kProgressStride = 256;
-
-DocumentOutcome Cancelled() {
-    return {DocumentError::Cancelled, 0, "cancelled", {}};
-}
-
-DocumentOutcome OutOfMemory(DocumentError error) {
-    return {error, ENOMEM, std::strerror(ENOMEM), {}};
-}
-
-// Closes a descriptor on every path out.
-class CDescriptor {
-public:
-    explicit CDescriptor(int fd) : m_fd(fd) {}
-    ~CDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CDescriptor(const CDescriptor&) = delete;
-    CDescriptor& operator=(const CDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Turns time texts into times on one day. mktime, which looks at the time zone files on every
 // call, runs once per hour of the day that the texts name; the minutes and seconds are added to
@@ -372,15 +347,14 @@ void CWirelarkDoc::AdoptContents(CWirelarkDoc& other) noexcept {
 DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
     std::uint64_t size = 0;
     DocumentOutcome failure;
-    const CDescriptor file(OpenRegularFile(path, size, failure));
+    const CFileDescriptor file(OpenRegularFile(path, size, failure));
     if (file.Get() < 0) {
         return failure;
     }
     std::uint8_t head[4] = {};
     const ssize_t got = ::pread(file.Get(), head, sizeof head, 0);
     if (got < 0) {
-        const int error = errno;
-        return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+        return SystemFailure(DocumentError::CannotOpen, errno);
     }
     const CaptureFileFormat format =
         DetectCaptureFileFormat(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
@@ -394,7 +368,7 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
                       ? staging->ReadLarkFile(file.Get(), size, progress)
                       : staging->ReadPcapFile(file.Get(), size, format, progress);
     } catch (const std::bad_alloc&) {
-        outcome = OutOfMemory(DocumentError::CannotOpen);
+        outcome = SystemFailure(DocumentError::CannotOpen, ENOMEM);
     }
     if (!outcome.Succeeded()) {
         // Whatever went wrong, the open document stays: the user loses nothing to a bad file.
@@ -424,17 +398,16 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
     const bool bRead = Serialize(ar);
     m_pReadProgress = nullptr;
     if (m_bReadCancelled) {
-        return Cancelled();
+        return CancelledOutcome();
     }
     if (!bRead || !ar.IsOk()) {
         if (ar.GetStatus() == ReadStatus::IoError) {
-            const int error = ar.GetErrorNumber();
-            return {DocumentError::CannotOpen, error, std::strerror(error), {}};
+            return SystemFailure(DocumentError::CannotOpen, ar.GetErrorNumber());
         }
         return {DocumentError::UnexpectedFormat, 0, ar.GetDetail(), {}};
     }
     if (!reporter.Finish()) {
-        return Cancelled();
+        return CancelledOutcome();
     }
     TimestampFromTimeTexts(m_timeTextDate.value_or(std::time(nullptr)));
     DocumentOutcome outcome;
@@ -477,7 +450,7 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
         // Asking for the position costs a system call, so only when someone listens.
         if (progress && number % static_cast<int>(kProgressStride) == 0 &&
             !reporter.Advance(reader.GetPosition())) {
-            return Cancelled();
+            return CancelledOutcome();
         }
         const pcap_pkthdr* header = nullptr;
         const std::uint8_t* data = nullptr;
@@ -523,7 +496,7 @@ DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFi
     m_packets.SetHugePages(false);
     m_packets.ReleaseUnused();
     if (!reporter.Finish()) {
-        return Cancelled();
+        return CancelledOutcome();
     }
     return outcome;
 }
@@ -555,11 +528,10 @@ DocumentOutcome CWirelarkDoc::SaveFile(const std::string& path, CaptureFileForma
         CArchiveWriter ar(fd);
         StoreLark(ar, &reporter);
         if (reporter.IsCancelled() || !reporter.Finish()) {
-            return Cancelled();
+            return CancelledOutcome();
         }
         if (!ar.Flush()) {
-            const int error = ar.GetErrorNumber();
-            return {DocumentError::CannotSave, error, std::strerror(error), {}};
+            return SystemFailure(DocumentError::CannotSave, ar.GetErrorNumber());
         }
         return {};
     });
@@ -589,17 +561,16 @@ DocumentOutcome CWirelarkDoc::StorePcap(int fd, const ProgressCallback& progress
     WritePcapHeader(ar, bNanosecond);
     for (std::size_t i = 0; i < m_packets.size(); ++i) {
         if (i % kProgressStride == 0 && !reporter.Advance(i)) {
-            return Cancelled();
+            return CancelledOutcome();
         }
         const CPacketObj& packet = m_packets[i];
         WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(), packet.GetBytes());
     }
     if (!reporter.Finish()) {
-        return Cancelled();
+        return CancelledOutcome();
     }
     if (!ar.Flush()) {
-        const int error = ar.GetErrorNumber();
-        return {DocumentError::CannotSave, error, std::strerror(error), {}};
+        return SystemFailure(DocumentError::CannotSave, ar.GetErrorNumber());
     }
     return {};
 }
