@@ -1,28 +1,44 @@
 // Recognising capture files by their magic numbers.
 #include "store/capture_format.h"
 
+#include <algorithm>
+#include <array>
+
 namespace wirelark {
 
 namespace {
 
-constexpr std::uint32_t kPcapMagics[] = {0xA1B2C3D4, 0xD4C3B2A1, 0xA1B23C4D, 0x4D3CB2A1};
-constexpr std::uint32_t kPcapngSectionHeader = 0x0A0D0D0A;  // the same in both byte orders
+// The magic number a file starts with, as its bytes lie in the file.
+struct CHeadCheck {
+    std::array<std::uint8_t, 4> magic;
+    CCaptureFileKind kind;
+};
+
+// Pcap files are read at their own precision, so that timestamps come through untouched;
+// pcapng interfaces each have their own, which nanoseconds hold without loss.
+constexpr CHeadCheck kHeadChecks[] = {
+    {{0xD4, 0xC3, 0xB2, 0xA1}, {CaptureFileFormat::Pcap, false}},  // little-endian, microseconds
+    {{0xA1, 0xB2, 0xC3, 0xD4}, {CaptureFileFormat::Pcap, false}},  // big-endian, microseconds
+    {{0x4D, 0x3C, 0xB2, 0xA1}, {CaptureFileFormat::Pcap, true}},   // little-endian, nanoseconds
+    {{0xA1, 0xB2, 0x3C, 0x4D}, {CaptureFileFormat::Pcap, true}},   // big-endian, nanoseconds
+    // The section header block's type reads the same in both byte orders.
+    {{0x0A, 0x0D, 0x0D, 0x0A}, {CaptureFileFormat::Pcapng, true}},
+};
 
 }  // namespace
 
-CaptureFileFormat DetectCaptureFileFormat(std::span<const std::uint8_t> head) {
-    if (head.size() < 4) {
-        return CaptureFileFormat::Lark;
-    }
-    const std::uint32_t magic = static_cast<std::uint32_t>(head[0]) << 24 |
-                                static_cast<std::uint32_t>(head[1]) << 16 |
-                                static_cast<std::uint32_t>(head[2]) << 8 | head[3];
-    for (const std::uint32_t pcapMagic : kPcapMagics) {
-        if (magic == pcapMagic) {
-            return CaptureFileFormat::Pcap;
+CCaptureFileKind DetectCaptureFile(std::span<const std::uint8_t> head) {
+    for (const CHeadCheck& check : kHeadChecks) {
+        if (head.size() >= check.magic.size() &&
+            std::equal(check.magic.begin(), check.magic.end(), head.begin())) {
+            return check.kind;
         }
     }
-    return magic == kPcapngSectionHeader ? CaptureFileFormat::Pcapng : CaptureFileFormat::Lark;
+    return {};
+}
+
+CaptureFileFormat DetectCaptureFileFormat(std::span<const std::uint8_t> head) {
+    return DetectCaptureFile(head).format;
 }
 
 std::string_view CaptureFileFormatName(CaptureFileFormat format) {

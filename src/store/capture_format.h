@@ -18,8 +18,17 @@ inline constexpr char kLarkFilesFilter[] = "Lark Files (*.cap)";
 inline constexpr char kPacketCapturesOpenFilter[] = "Packet captures (*.pcap *.pcapng)";
 inline constexpr char kPacketCapturesSaveFilter[] = "Packet captures (*.pcap)";
 
-// A capture's format from the first bytes of the file (four are enough); anything that is not
+// What the first bytes of a capture file say: its format, and whether its timestamps are to be
+// read in nanoseconds (libpcap otherwise gives microseconds).
+struct CCaptureFileKind {
+    CaptureFileFormat format = CaptureFileFormat::Lark;
+    bool bNanosecond = false;
+};
+
+// A capture's kind from the first bytes of the file (four are enough); anything that is not
 // pcap or pcapng is taken as a Lark file, whose reader then judges it.
+CCaptureFileKind DetectCaptureFile(std::span<const std::uint8_t> head);
+// The format alone.
 CaptureFileFormat DetectCaptureFileFormat(std::span<const std::uint8_t> head);
 
 // "Lark", "pcap" or "pcapng", for messages.

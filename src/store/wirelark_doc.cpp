@@ -356,17 +356,17 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
     if (got < 0) {
         return SystemFailure(DocumentError::CannotOpen, errno);
     }
-    const CaptureFileFormat format =
-        DetectCaptureFileFormat(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
+    const CCaptureFileKind kind =
+        DetectCaptureFile(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
 
     // Read beside the current contents, which stay as they are until the new ones are whole.
     DocumentOutcome outcome;
     std::optional<CWirelarkDoc> staging;
     try {
         staging.emplace();
-        outcome = format == CaptureFileFormat::Lark
+        outcome = kind.format == CaptureFileFormat::Lark
                       ? staging->ReadLarkFile(file.Get(), size, progress)
-                      : staging->ReadPcapFile(file.Get(), size, format, progress);
+                      : staging->ReadPcapFile(file.Get(), size, kind.bNanosecond, progress);
     } catch (const std::bad_alloc&) {
         outcome = SystemFailure(DocumentError::CannotOpen, ENOMEM);
     }
@@ -375,7 +375,7 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
         return outcome;
     }
     AdoptContents(*staging);
-    m_fileFormat = format;
+    m_fileFormat = kind.format;
     m_timeTextDate = staging->m_timeTextDate;
     SetPathName(path);
     SetModifiedFlag(false);
@@ -422,20 +422,13 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
     return outcome;
 }
 
-DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, CaptureFileFormat format,
+DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                            const ProgressCallback& progress) {
-    // Pcap files are read at their own precision so that timestamps come through untouched;
-    // pcapng interfaces each have their own, which nanoseconds hold without loss.
-    std::uint8_t head[4] = {};
-    const bool bNanoMagic = ::pread(fd, head, sizeof head, 0) == 4 &&
-                            ((head[0] == 0xA1 && head[1] == 0xB2 && head[2] == 0x3C) ||
-                             (head[0] == 0x4D && head[1] == 0x3C && head[2] == 0xB2));
     CPcapFileReader reader;
-    DocumentOutcome outcome = reader.Open(fd, format == CaptureFileFormat::Pcapng || bNanoMagic);
+    DocumentOutcome outcome = reader.Open(fd, bNanosecond);
     if (!outcome.Succeeded()) {
         return outcome;
     }
-    const bool bNanosecond = reader.IsNanosecond();
     // The frames take less than the file; what they leave of the reserve is given back below.
     CPageWarmer warmer(m_arena.Reserve(static_cast<std::size_t>(size)));
     m_packets.SetHugePages(true);

@@ -95,7 +95,7 @@ protected:
 
 private:
     DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const ProgressCallback& progress);
-    DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, CaptureFileFormat format,
+    DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                  const ProgressCallback& progress);
     // Takes over the other document's records, dropping its own.
     void AdoptContents(CWirelarkDoc& other) noexcept;
