@@ -12,19 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "store/time_text.h"
+
 namespace wirelark {
 
 class CArchiveReader;
 class CArchiveWriter;
 class CByteArena;
-
-// A capture time: seconds since the epoch and the nanoseconds within that second.
-struct CPacketTime {
-    std::int64_t seconds = 0;
-    std::uint32_t nanoseconds = 0;
-
-    friend bool operator==(const CPacketTime&, const CPacketTime&) = default;
-};
 
 class CPacketObj {
 public:

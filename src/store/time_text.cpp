@@ -1,4 +1,4 @@
-// Time Stamp texts: local clock time and raw microseconds.
+// Time Stamp texts: local clock time and raw microseconds, and the times such texts name.
 #include "store/time_text.h"
 
 #include <algorithm>
@@ -113,6 +113,30 @@ std::optional<CTimeOfDay> ParseTimeText(std::string_view text) {
         microseconds = microseconds * 10 + (c - '0');
     }
     return CTimeOfDay{*hours, *minutes, *seconds, microseconds};
+}
+
+CTimeTextClock::CTimeTextClock(std::time_t date) {
+    localtime_r(&date, &m_day);
+}
+
+CPacketTime CTimeTextClock::ToTime(std::string_view text) {
+    const std::optional<CTimeOfDay> time = ParseTimeText(text);
+    const CTimeOfDay clock = time.value_or(CTimeOfDay{});
+    if (!m_bHaveHour || clock.hours != m_hour) {
+        std::tm local = m_day;
+        local.tm_hour = clock.hours;
+        local.tm_min = 0;
+        local.tm_sec = 0;
+        local.tm_isdst = -1;
+        m_hourStart = std::mktime(&local);
+        m_hour = clock.hours;
+        m_bHaveHour = true;
+    }
+    // Microsecond texts beyond a second (a raw value of a damaged file) carry over.
+    const long microseconds = time ? time->microseconds : 0;
+    return {static_cast<std::int64_t>(m_hourStart) + clock.minutes * 60 + clock.seconds +
+                microseconds / 1'000'000,
+            static_cast<std::uint32_t>(microseconds % 1'000'000) * 1000u};
 }
 
 }  // namespace wirelark

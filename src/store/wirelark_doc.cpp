@@ -40,40 +40,6 @@ constexpr std::uint64_t kMinLaterEntrySize = 2 + 4 + 4 + 1 + 2;
 // How many records pass between two looks at the progress callback.
 constexpr std::uint32_t kProgressStride = 256;
 
-// Turns time texts into times on one day. mktime, which looks at the time zone files on every
-// call, runs once per hour of the day that the texts name; the minutes and seconds are added to
-// the start of the hour, which is exact wherever clocks change on the hour.
-class CTimeTextClock {
-public:
-    explicit CTimeTextClock(std::time_t date) { localtime_r(&date, &m_day); }
-
-    CPacketTime ToTime(std::string_view text) {
-        const std::optional<CTimeOfDay> time = ParseTimeText(text);
-        const CTimeOfDay clock = time.value_or(CTimeOfDay{});
-        if (!m_bHaveHour || clock.hours != m_hour) {
-            std::tm local = m_day;
-            local.tm_hour = clock.hours;
-            local.tm_min = 0;
-            local.tm_sec = 0;
-            local.tm_isdst = -1;
-            m_hourStart = std::mktime(&local);
-            m_hour = clock.hours;
-            m_bHaveHour = true;
-        }
-        // Microsecond texts beyond a second (a raw value of a damaged file) carry over.
-        const long microseconds = time ? time->microseconds : 0;
-        return {static_cast<std::int64_t>(m_hourStart) + clock.minutes * 60 + clock.seconds +
-                    microseconds / 1'000'000,
-                static_cast<std::uint32_t>(microseconds % 1'000'000) * 1000u};
-    }
-
-private:
-    std::tm m_day{};
-    bool m_bHaveHour = false;
-    int m_hour = 0;
-    std::time_t m_hourStart = 0;
-};
-
 }  // namespace
 
 CWirelarkDoc::~CWirelarkDoc() {
