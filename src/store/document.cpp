@@ -169,6 +169,20 @@ DocumentOutcome CancelledOutcome() {
     return {DocumentError::Cancelled, 0, "cancelled", {}};
 }
 
+DocumentOutcome ReadFailure(const CArchiveReader& ar) {
+    if (ar.GetStatus() == ReadStatus::IoError) {
+        return SystemFailure(DocumentError::CannotOpen, ar.GetErrorNumber());
+    }
+    return {DocumentError::UnexpectedFormat, 0, ar.GetDetail(), {}};
+}
+
+DocumentOutcome FinishSave(CArchiveWriter& ar) {
+    if (!ar.Flush()) {
+        return SystemFailure(DocumentError::CannotSave, ar.GetErrorNumber());
+    }
+    return {};
+}
+
 void CDocument::SetPathName(const std::string& path) {
     m_pathName = path;
     m_title = path.empty() ? std::string(kUntitled) : FileNameOf(path);
@@ -217,10 +231,7 @@ DocumentOutcome CDocument::LoadArchive(CArchiveReader& ar) {
         return {};
     }
     DeleteContents();
-    if (ar.GetStatus() == ReadStatus::IoError) {
-        return SystemFailure(DocumentError::CannotOpen, ar.GetErrorNumber());
-    }
-    return {DocumentError::UnexpectedFormat, 0, ar.GetDetail(), {}};
+    return ReadFailure(ar);
 }
 
 int CDocument::OpenRegularFile(const std::string& path, std::uint64_t& size,
@@ -276,10 +287,7 @@ DocumentOutcome CDocument::OnSaveDocument(const std::string& path) {
     return SaveAtomically(path, [this](int fd) -> DocumentOutcome {
         CArchiveWriter ar(fd);
         StoreArchive(ar);
-        if (!ar.Flush()) {
-            return SystemFailure(DocumentError::CannotSave, ar.GetErrorNumber());
-        }
-        return {};
+        return FinishSave(ar);
     });
 }
 

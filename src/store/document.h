@@ -42,6 +42,11 @@ struct DocumentOutcome {
 DocumentOutcome SystemFailure(DocumentError error, int errorNumber);
 // An open or a save the user cancelled.
 DocumentOutcome CancelledOutcome();
+// The failure of an open whose reader failed: CannotOpen with the system's reason when the file
+// could not be read, UnexpectedFormat otherwise.
+DocumentOutcome ReadFailure(const CArchiveReader& ar);
+// Hands a save's buffered bytes to its file: success, or CannotSave with the system's reason.
+DocumentOutcome FinishSave(CArchiveWriter& ar);
 
 class CDocument {
 public:

@@ -1,15 +1,23 @@
-// libpcap's offline reader behind RAII, and a writer of classic pcap files.
+// Pcap and pcapng files: libpcap's offline reader behind RAII, the reading of a whole file into
+// records, and the writing of records as a classic pcap file.
 #include "store/pcap_file.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "store/archive_writer.h"
+#include "store/byte_arena.h"
 #include "store/file_descriptor.h"
+#include "store/packet_list.h"
+#include "store/page_warmer.h"
+#include "store/time_text.h"
 
 namespace wirelark {
 
@@ -51,7 +59,6 @@ DocumentOutcome CPcapFileReader::Open(int fd, bool bNanosecond) {
         std::fclose(stream);
         return {DocumentError::UnexpectedFormat, 0, errorText, {}};
     }
-    m_bNanosecond = bNanosecond;
     const int linkType = pcap_datalink(m_pcap);
     if (linkType != DLT_EN10MB) {
         return {DocumentError::UnsupportedLinkType, 0, LinkTypeRefusal(linkType), {}};
@@ -121,6 +128,112 @@ void WritePcapRecord(CArchiveWriter& ar, const CPacketTime& time, bool bNanoseco
         std::max<std::int64_t>(wireLength, static_cast<std::int64_t>(bytes.size())), 0,
         UINT32_MAX)));
     ar.WriteBytes(captured);
+}
+
+int WireLength(const pcap_pkthdr& header) {
+    return static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
+}
+
+DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond, CByteArena& arena,
+                             CPacketList& records, const RecordAppender& append,
+                             const ProgressCallback& progress) {
+    CPcapFileReader reader;
+    DocumentOutcome outcome = reader.Open(fd, bNanosecond);
+    if (!outcome.Succeeded()) {
+        return outcome;
+    }
+    // The frames take less than the file; what they leave of the reserve is given back below.
+    CPageWarmer warmer(arena.Reserve(static_cast<std::size_t>(size)));
+    records.SetHugePages(true);
+    CProgressReporter reporter(progress, size);
+    CTimeTextFormatter formatter;
+    int number = 0;
+    std::size_t stored = 0;
+    for (;;) {
+        if (number % static_cast<int>(kProgressStride) == 0) {
+            warmer.Advance(stored);
+        }
+        // Asking for the position costs a system call, so only when someone listens.
+        if (progress && number % static_cast<int>(kProgressStride) == 0 &&
+            !reporter.Advance(reader.GetPosition())) {
+            return CancelledOutcome();
+        }
+        const pcap_pkthdr* header = nullptr;
+        const std::uint8_t* data = nullptr;
+        const CPcapFileReader::NextResult next = reader.Next(header, data);
+        if (next == CPcapFileReader::NextResult::End) {
+            break;
+        }
+        if (next == CPcapFileReader::NextResult::Damaged) {
+            outcome.warning = "The file is damaged or cut short after packet " +
+                              std::to_string(number) + " (" + reader.GetError() +
+                              "); only the packets before that point were opened.";
+            break;
+        }
+        if (number == INT_MAX) {
+            outcome.warning = "Only the first " + std::to_string(INT_MAX) +
+                              " packets were opened; the packet numbers end there.";
+            break;
+        }
+        ++number;
+        const long fraction = header->ts.tv_usec;
+        const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
+        const std::span<const std::uint8_t> frame(data, header->caplen);
+        stored += frame.size();
+        CPacketObj record;
+        if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
+            // The text is the time's own, so only the time is kept.
+            record.SetPacket(
+                number, frame, WireLength(*header),
+                CPacketTime{header->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}, &arena);
+        } else {
+            const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
+            record.SetPacket(number, frame, WireLength(*header), formatter.Format(shown), &arena);
+            record.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
+                                                        nanoseconds, 0, 999'999'999))});
+        }
+        append(std::move(record));
+    }
+    warmer.Stop();
+    arena.ReleaseUnused();
+    records.SetHugePages(false);
+    records.ReleaseUnused();
+    if (!reporter.Finish()) {
+        return CancelledOutcome();
+    }
+    return outcome;
+}
+
+DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t timeTextDate,
+                              const ProgressCallback& progress) {
+    // Times in the file: each record's own, or the one its time text names. Nanoseconds only
+    // when some time needs them, since many tools read only microsecond files.
+    CTimeTextClock clock(timeTextDate);
+    const auto timeOf = [&clock](const CPacketObj& packet) {
+        const std::optional<CPacketTime> own = packet.GetTimestamp();
+        return own ? *own : clock.ToTime(packet.GetTimeText());
+    };
+    bool bNanosecond = false;
+    for (const CPacketObj& packet : records) {
+        if (timeOf(packet).nanoseconds % 1000 != 0) {
+            bNanosecond = true;
+            break;
+        }
+    }
+    CProgressReporter reporter(progress, records.size());
+    CArchiveWriter ar(fd);
+    WritePcapHeader(ar, bNanosecond);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i % kProgressStride == 0 && !reporter.Advance(i)) {
+            return CancelledOutcome();
+        }
+        const CPacketObj& packet = records[i];
+        WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(), packet.GetBytes());
+    }
+    if (!reporter.Finish()) {
+        return CancelledOutcome();
+    }
+    return FinishSave(ar);
 }
 
 }  // namespace wirelark

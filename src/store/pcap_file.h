@@ -5,16 +5,21 @@
 #include <pcap/pcap.h>
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "store/document.h"
 #include "store/packet_obj.h"
+#include "store/progress.h"
 
 namespace wirelark {
 
 class CArchiveWriter;
+class CByteArena;
+class CPacketList;
 
 // The largest captured part of one packet libpcap accepts when it reads a file back; a longer
 // record is cut to this when written, keeping its wire length.
@@ -40,18 +45,36 @@ public:
     std::string GetError() const;
     // How far into the file libpcap has read.
     std::uint64_t GetPosition() const;
-    // Whether the headers' tv_usec holds nanoseconds.
-    bool IsNanosecond() const { return m_bNanosecond; }
 
 private:
     // Declared first: the stream reads into it until pcap_close.
     std::unique_ptr<char[]> m_streamBuffer;
     pcap_t* m_pcap = nullptr;
-    bool m_bNanosecond = false;
 };
 
 // The message for a capture whose link type is not Ethernet, naming that link type.
 std::string LinkTypeRefusal(int linkType);
+
+// A packet's record length: its wire length, held at INT_MAX.
+int WireLength(const pcap_pkthdr& header);
+
+// Puts a record that a reader has filled at the end of the document's list.
+using RecordAppender = std::function<void(CPacketObj&& record)>;
+
+// Reads the packets of an open pcap or pcapng file of `size` bytes, numbered from 1 in file
+// order, with the timestamps in nanoseconds or in microseconds as `bNanosecond` says. The
+// records' bytes live in `arena`, and `append` puts each at the end of `records`; while the
+// file is read both take huge pages and have them faulted in ahead. A file damaged or cut short
+// part-way gives the whole packets before the damage, with a warning in the outcome. Progress
+// counts bytes of the file.
+DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond, CByteArena& arena,
+                             CPacketList& records, const RecordAppender& append,
+                             const ProgressCallback& progress);
+// Writes the records as a pcap file to an open descriptor, with nanosecond timestamps only when
+// some time needs them. A record without a timestamp gets the time its time text names on the
+// day of `timeTextDate`. Progress counts records.
+DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t timeTextDate,
+                              const ProgressCallback& progress);
 
 // The file header: little-endian, version 2.4, Ethernet, with micro- or nanosecond timestamps.
 void WritePcapHeader(CArchiveWriter& ar, bool bNanosecond);

@@ -11,6 +11,9 @@ namespace wirelark {
 // operation says); returning false cancels the operation.
 using ProgressCallback = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// How many records a loop over records lets pass between two looks at its progress.
+inline constexpr std::uint32_t kProgressStride = 256;
+
 // Calls a progress callback often enough for a progress bar and seldom enough to cost nothing:
 // at the start, whenever another 1/512 of the total is done, and at the end. A loop that
 // rebuilds or processes items in steps calls Advance after each item.

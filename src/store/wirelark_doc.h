@@ -97,19 +97,21 @@ private:
     DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const ProgressCallback& progress);
     DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                  const ProgressCallback& progress);
+    // Reads a Lark entry's body into a new record at the end of the list; false when the
+    // reader failed.
+    bool ReadPacketBody(CArchiveReader& ar);
     // Takes over the other document's records, dropping its own.
     void AdoptContents(CWirelarkDoc& other) noexcept;
-    void StoreLark(CArchiveWriter& ar, CProgressReporter* pProgress) const;
-    DocumentOutcome StorePcap(int fd, const ProgressCallback& progress) const;
     // Gives every record without a timestamp the one its time text names on `date`'s day.
     void TimestampFromTimeTexts(std::time_t date);
+    // The day that time texts name: the Lark file's last change, or today.
+    std::time_t GetTimeTextDate() const;
 
     // Appends a record that `fill` sets up in place and indexes it; false, with nothing added,
     // when `fill` returns false. Strong guarantee: when `fill` or the index throws, the list and
     // the index are as they were.
     template <typename Fill>
     bool Append(Fill&& fill);
-    bool ReadEntryTag(CArchiveReader& ar, bool bFirst);
 
     // Declared before the list: the records point into it, so it must be destroyed after them.
     CByteArena m_arena;
@@ -117,9 +119,6 @@ private:
     CPacketNumberIndex m_index;
     CaptureFileFormat m_fileFormat = CaptureFileFormat::Lark;
     std::optional<std::time_t> m_timeTextDate;  // last change of the Lark file read
-    // Set only while a Lark file is read with progress.
-    CProgressReporter* m_pReadProgress = nullptr;
-    bool m_bReadCancelled = false;
 };
 
 }  // namespace wirelark
