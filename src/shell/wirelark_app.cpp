@@ -376,6 +376,9 @@ bool CWirelarkApp::DoSave(const QString& path, CaptureFileFormat format) {
     DocumentOutcome outcome;
     {
         const QScopedValueRollback<bool> busy(m_bFileWork, true);
+        // A frame still in the hand-over, even after Stop, waits until the list is written, so
+        // that the saved file and the modified flag agree on what the document holds.
+        const CHandoverHold hold(m_pView->Handover());
         // A running capture hands its frames over through the event loop and appends them to
         // the very list being written, so a save during a capture lets no events through and
         // shows no progress; the capture buffer keeps such a save small.

@@ -227,7 +227,7 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
     EXPECT_TRUE(m_messages.Texts().empty());
 }
 
-TEST_F(EndToEnd, FramesCapturedWhileAFileOpensWaitAndLandInTheOpenedDocument) {
+TEST_F(EndToEnd, FramesCapturedWhileAFileOpensOrSavesWaitAndLandInTheDocumentAfterwards) {
     test::CFakeDeviceSource devices;
     devices.devices = {test::MakeDevice("eth0")};
     const auto udp = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(4).Build();
@@ -244,13 +244,19 @@ TEST_F(EndToEnd, FramesCapturedWhileAFileOpensWaitAndLandInTheOpenedDocument) {
                              static_cast<bpf_u_int32>(arp.size())};
     std::thread worker;
     std::atomic<bool> delivered{false};
-    int servedWhileOpening = -1;
+    bool bSendDuringFileWork = false;
+    int servedDuringFileWork = -1;
     CWirelarkView* view = nullptr;
-    // The capture worker hands a frame over while the file is read, and the progress dialog
-    // lets events through, which serve the hand-over.
+    // The capture worker hands a frame over while the file is read or written, and the progress
+    // dialog lets events through, which serve the hand-over.
     auto app = MakeApp(&devices, [&](const QString&) -> ProgressCallback {
         return [&](std::uint64_t, std::uint64_t) {
-            if (!worker.joinable()) {
+            if (bSendDuringFileWork) {
+                bSendDuringFileWork = false;
+                if (worker.joinable()) {
+                    worker.join();
+                }
+                delivered = false;
                 worker = std::thread([&] {
                     view->Handover().OnCapturedPacket(header, arp);
                     delivered = true;
@@ -258,7 +264,7 @@ TEST_F(EndToEnd, FramesCapturedWhileAFileOpensWaitAndLandInTheOpenedDocument) {
                 for (int i = 0; i < 5000 && !view->Handover().HasWaitingFrame(); ++i) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 }
-                servedWhileOpening = view->Handover().ServicePending();
+                servedDuringFileWork = view->Handover().ServicePending();
                 QApplication::processEvents();
             }
             return true;
@@ -277,14 +283,25 @@ TEST_F(EndToEnd, FramesCapturedWhileAFileOpensWaitAndLandInTheOpenedDocument) {
         }
     } join{view, worker};
 
+    bSendDuringFileWork = true;
     ASSERT_TRUE(app->OpenDocumentFile(m_files.filePath("two.cap")));
-    EXPECT_EQ(servedWhileOpening, 0) << "a frame was taken while the file opened";
+    EXPECT_EQ(servedDuringFileWork, 0) << "a frame was taken while the file opened";
     ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
     ASSERT_EQ(view->GetModel().rowCount(), 3);
     EXPECT_EQ(view->GetModel().index(2, kColumnId).data().toString(), "3");
     EXPECT_EQ(view->GetModel().index(2, kColumnType).data().toString(), "ARP");
     EXPECT_EQ(app->GetMainFrame()->PaneText(3), "Captured: 1");
     EXPECT_TRUE(app->GetDocument().IsModified());
+
+    bSendDuringFileWork = true;
+    ASSERT_TRUE(app->OnFileSave());
+    EXPECT_EQ(servedDuringFileWork, 0) << "a frame was taken while the file was written";
+    ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
+    EXPECT_EQ(view->GetModel().rowCount(), 4);
+    EXPECT_TRUE(app->GetDocument().IsModified()) << "the frame after the save is not in the file";
+    CWirelarkDoc reread;
+    ASSERT_TRUE(reread.OpenFile(path).Succeeded());
+    EXPECT_EQ(reread.GetPacketList().size(), 3u);
 }
 
 }  // namespace
