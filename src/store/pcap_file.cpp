@@ -10,14 +10,11 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "store/archive_writer.h"
 #include "store/byte_arena.h"
 #include "store/file_descriptor.h"
 #include "store/packet_list.h"
-#include "store/page_warmer.h"
-#include "store/time_text.h"
 
 namespace wirelark {
 
@@ -134,74 +131,86 @@ int WireLength(const pcap_pkthdr& header) {
     return static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
 }
 
-DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond, CByteArena& arena,
-                             CPacketList& records, const RecordAppender& append,
-                             const ProgressCallback& progress) {
-    CPcapFileReader reader;
-    DocumentOutcome outcome = reader.Open(fd, bNanosecond);
+CPcapRecordReader::CPcapRecordReader(CByteArena& arena, CPacketList& records, std::uint64_t size,
+                                     const ProgressCallback& progress)
+    : m_arena(arena),
+      m_records(records),
+      m_size(size),
+      m_progress(progress),
+      m_reporter(progress, size) {}
+
+DocumentOutcome CPcapRecordReader::Open(int fd, bool bNanosecond) {
+    DocumentOutcome outcome = m_reader.Open(fd, bNanosecond);
     if (!outcome.Succeeded()) {
         return outcome;
     }
-    // The frames take less than the file; what they leave of the reserve is given back below.
-    CPageWarmer warmer(arena.Reserve(static_cast<std::size_t>(size)));
-    records.SetHugePages(true);
-    CProgressReporter reporter(progress, size);
-    CTimeTextFormatter formatter;
-    int number = 0;
-    std::size_t stored = 0;
-    for (;;) {
-        if (number % static_cast<int>(kProgressStride) == 0) {
-            warmer.Advance(stored);
-        }
-        // Asking for the position costs a system call, so only when someone listens.
-        if (progress && number % static_cast<int>(kProgressStride) == 0 &&
-            !reporter.Advance(reader.GetPosition())) {
-            return CancelledOutcome();
-        }
-        const pcap_pkthdr* header = nullptr;
-        const std::uint8_t* data = nullptr;
-        const CPcapFileReader::NextResult next = reader.Next(header, data);
-        if (next == CPcapFileReader::NextResult::End) {
-            break;
-        }
-        if (next == CPcapFileReader::NextResult::Damaged) {
-            outcome.warning = "The file is damaged or cut short after packet " +
-                              std::to_string(number) + " (" + reader.GetError() +
-                              "); only the packets before that point were opened.";
-            break;
-        }
-        if (number == INT_MAX) {
-            outcome.warning = "Only the first " + std::to_string(INT_MAX) +
-                              " packets were opened; the packet numbers end there.";
-            break;
-        }
-        ++number;
-        const long fraction = header->ts.tv_usec;
-        const long nanoseconds = bNanosecond ? fraction : fraction * 1000;
-        const std::span<const std::uint8_t> frame(data, header->caplen);
-        stored += frame.size();
-        CPacketObj record;
-        if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
-            // The text is the time's own, so only the time is kept.
-            record.SetPacket(
-                number, frame, WireLength(*header),
-                CPacketTime{header->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}, &arena);
-        } else {
-            const timeval shown{header->ts.tv_sec, bNanosecond ? fraction / 1000 : fraction};
-            record.SetPacket(number, frame, WireLength(*header), formatter.Format(shown), &arena);
-            record.SetTimestamp({header->ts.tv_sec, static_cast<std::uint32_t>(std::clamp<long>(
-                                                        nanoseconds, 0, 999'999'999))});
-        }
-        append(std::move(record));
+    m_bNanosecond = bNanosecond;
+    // The frames take less than the file; what they leave of the reserve is given back by Finish.
+    m_warmer.emplace(m_arena.Reserve(static_cast<std::size_t>(m_size)));
+    m_records.SetHugePages(true);
+    return outcome;
+}
+
+bool CPcapRecordReader::Next() {
+    if (m_number % static_cast<int>(kProgressStride) == 0) {
+        m_warmer->Advance(m_stored);
     }
-    warmer.Stop();
-    arena.ReleaseUnused();
-    records.SetHugePages(false);
-    records.ReleaseUnused();
-    if (!reporter.Finish()) {
+    // Asking for the position costs a system call, so only when someone listens.
+    if (m_progress && m_number % static_cast<int>(kProgressStride) == 0 &&
+        !m_reporter.Advance(m_reader.GetPosition())) {
+        m_bCancelled = true;
+        return false;
+    }
+    const CPcapFileReader::NextResult next = m_reader.Next(m_pHeader, m_pData);
+    if (next == CPcapFileReader::NextResult::End) {
+        return false;
+    }
+    if (next == CPcapFileReader::NextResult::Damaged) {
+        m_warning = "The file is damaged or cut short after packet " + std::to_string(m_number) +
+                    " (" + m_reader.GetError() +
+                    "); only the packets before that point were opened.";
+        return false;
+    }
+    if (m_number == INT_MAX) {
+        m_warning = "Only the first " + std::to_string(INT_MAX) +
+                    " packets were opened; the packet numbers end there.";
+        return false;
+    }
+    ++m_number;
+    m_stored += m_pHeader->caplen;
+    return true;
+}
+
+void CPcapRecordReader::Fill(CPacketObj& record) {
+    const pcap_pkthdr& header = *m_pHeader;
+    const long fraction = header.ts.tv_usec;
+    const long nanoseconds = m_bNanosecond ? fraction : fraction * 1000;
+    const std::span<const std::uint8_t> frame(m_pData, header.caplen);
+    if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
+        // The text is the time's own, so only the time is kept.
+        record.SetPacket(m_number, frame, WireLength(header),
+                         CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)},
+                         &m_arena);
+    } else {
+        const timeval shown{header.ts.tv_sec, m_bNanosecond ? fraction / 1000 : fraction};
+        record.SetPacket(m_number, frame, WireLength(header), m_formatter.Format(shown), &m_arena);
+        record.SetTimestamp({header.ts.tv_sec, static_cast<std::uint32_t>(
+                                                   std::clamp<long>(nanoseconds, 0, 999'999'999))});
+    }
+}
+
+DocumentOutcome CPcapRecordReader::Finish() {
+    if (m_bCancelled) {
         return CancelledOutcome();
     }
-    return outcome;
+    m_warmer->Stop();
+    m_arena.ReleaseUnused();
+    m_records.SetHugePages(false);
+    m_records.ReleaseUnused();
+    if (!m_reporter.Finish()) {
+        return CancelledOutcome();
+    }
+    return {DocumentError::None, 0, {}, m_warning};
 }
 
 DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t timeTextDate,

@@ -1,19 +1,21 @@
-// Reading pcap and pcapng files through libpcap's offline interface, and writing the classic
-// pcap format.
+// Pcap and pcapng files: reading them through libpcap's offline interface into records, and
+// writing records in the classic pcap format.
 #pragma once
 
 #include <pcap/pcap.h>
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "store/document.h"
 #include "store/packet_obj.h"
+#include "store/page_warmer.h"
 #include "store/progress.h"
+#include "store/time_text.h"
 
 namespace wirelark {
 
@@ -58,18 +60,47 @@ std::string LinkTypeRefusal(int linkType);
 // A packet's record length: its wire length, held at INT_MAX.
 int WireLength(const pcap_pkthdr& header);
 
-// Puts a record that a reader has filled at the end of the document's list.
-using RecordAppender = std::function<void(CPacketObj&& record)>;
+// Reads the packets of a pcap or pcapng file as records, numbered from 1 in file order, whose
+// bytes live in the given arena. While the file is read, the arena and the list the records go
+// to take huge pages and have them faulted in ahead; Finish gives back what was left unused.
+class CPcapRecordReader {
+public:
+    // Progress counts bytes of a file of `size` bytes.
+    CPcapRecordReader(CByteArena& arena, CPacketList& records, std::uint64_t size,
+                      const ProgressCallback& progress);
+    CPcapRecordReader(const CPcapRecordReader&) = delete;
+    CPcapRecordReader& operator=(const CPcapRecordReader&) = delete;
 
-// Reads the packets of an open pcap or pcapng file of `size` bytes, numbered from 1 in file
-// order, with the timestamps in nanoseconds or in microseconds as `bNanosecond` says. The
-// records' bytes live in `arena`, and `append` puts each at the end of `records`; while the
-// file is read both take huge pages and have them faulted in ahead. A file damaged or cut short
-// part-way gives the whole packets before the damage, with a warning in the outcome. Progress
-// counts bytes of the file.
-DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond, CByteArena& arena,
-                             CPacketList& records, const RecordAppender& append,
-                             const ProgressCallback& progress);
+    // Opens the file of an open descriptor, its timestamps to be read in nanoseconds or in
+    // microseconds as `bNanosecond` says; fails as CPcapFileReader::Open does.
+    DocumentOutcome Open(int fd, bool bNanosecond);
+    // Moves to the next packet; false at the end of the file, where it is damaged or cut short,
+    // after the last packet number, and when progress cancels.
+    bool Next();
+    // Fills a record with the packet Next moved to.
+    void Fill(CPacketObj& record);
+    // Once Next has returned false: how the reading ended, with a warning saying what was left
+    // out of a damaged file.
+    DocumentOutcome Finish();
+
+private:
+    CByteArena& m_arena;
+    CPacketList& m_records;
+    std::uint64_t m_size;
+    const ProgressCallback& m_progress;
+    CProgressReporter m_reporter;
+    CPcapFileReader m_reader;
+    CTimeTextFormatter m_formatter;
+    bool m_bNanosecond = false;
+    bool m_bCancelled = false;
+    int m_number = 0;
+    std::size_t m_stored = 0;  // frame bytes read so far
+    const pcap_pkthdr* m_pHeader = nullptr;
+    const std::uint8_t* m_pData = nullptr;
+    std::string m_warning;
+    std::optional<CPageWarmer> m_warmer;  // last, so that its thread ends first
+};
+
 // Writes the records as a pcap file to an open descriptor, with nanosecond timestamps only when
 // some time needs them. A record without a timestamp gets the time its time text names on the
 // day of `timeTextDate`. Progress counts records.

@@ -247,13 +247,17 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
 
 DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                            const ProgressCallback& progress) {
-    const RecordAppender append = [this](CPacketObj&& record) {
-        Append([&record](CPacketObj& packet) {
-            packet = std::move(record);
+    CPcapRecordReader reader(m_arena, m_packets, size, progress);
+    if (DocumentOutcome outcome = reader.Open(fd, bNanosecond); !outcome.Succeeded()) {
+        return outcome;
+    }
+    while (reader.Next()) {
+        Append([&reader](CPacketObj& packet) {
+            reader.Fill(packet);
             return true;
         });
-    };
-    return wirelark::ReadPcapFile(fd, size, bNanosecond, m_arena, m_packets, append, progress);
+    }
+    return reader.Finish();
 }
 
 void CWirelarkDoc::TimestampFromTimeTexts(std::time_t date) {
