@@ -167,15 +167,13 @@ bool CWirelarkApp::InitInstance(const QStringList& arguments) {
     switch (info.m_nShellCommand) {
         case CCommandLineInfo::Shell::FileNew:
         case CCommandLineInfo::Shell::FileDde:
-            m_doc.OnNewDocument();
-            m_doc.UpdateAllViews();
+            m_doc.OnNewDocument();  // which updates the views
             break;
         case CCommandLineInfo::Shell::FileOpen:
             // A file that fails to open has said why; the user, who may have double-clicked it
             // in a file manager, still gets the program, with a new document.
             if (!OpenDocumentFile(info.m_strFileName)) {
                 m_doc.OnNewDocument();
-                m_doc.UpdateAllViews();
             }
             break;
         case CCommandLineInfo::Shell::FilePrint:
@@ -280,7 +278,6 @@ bool CWirelarkApp::OnFileNew() {
         return false;
     }
     m_doc.OnNewDocument();
-    m_doc.UpdateAllViews();
     UpdateTitle();
     return true;
 }

@@ -288,7 +288,10 @@ TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndCancelKeepsIt) {
 
     m_answer = QMessageBox::Yes;
     m_nextSave = m_files.filePath("saved");
+    int updates = 0;
+    app->GetDocument().AddUpdateListener([&updates] { ++updates; });
     EXPECT_TRUE(app->OnFileNew());
+    EXPECT_EQ(updates, 1) << "one initial update";
     EXPECT_EQ(m_suggested, "Untitled.cap");
     EXPECT_TRUE(QFile::exists(m_files.filePath("saved.cap"))) << "default extension added";
     EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
