@@ -1,6 +1,5 @@
-// The Lark capture file (.cap), the program's own: the packet count, then one entry a record,
-// the first opened by the description of the record class and every later one by its tag.
-// The entries' bodies are CPacketObj's own.
+// The Lark capture file (.cap), the program's own: the packet count, then one entry a record whose
+// body is CPacketObj's, the first opened by the record class's description, every later by a tag.
 #pragma once
 
 #include <cstdint>
