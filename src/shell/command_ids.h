@@ -7,14 +7,26 @@ namespace wirelark::cmd {
 inline constexpr int kCaptureStart = 32771;
 inline constexpr int kCaptureStop = 32772;
 inline constexpr int kAdapterInfo = 32773;
-inline constexpr int kFilterArp = 32775;  // FILTER menu, 32775 to 32779
+// The FILTER menu.
+inline constexpr int kFilterArp = 32775;
+inline constexpr int kFilterIcmp = 32776;
+inline constexpr int kFilterTcp = 32777;
+inline constexpr int kFilterUdp = 32778;
 inline constexpr int kFilterOthers = 32779;
 inline constexpr int kSetup = 32780;
-inline constexpr int kToolsArp = 32783;  // Tools, "Pachet Filter", 32783 to 32787
+// Tools, "Pachet Filter".
+inline constexpr int kToolsArp = 32783;
+inline constexpr int kToolsIcmp = 32784;
+inline constexpr int kToolsTcp = 32785;
+inline constexpr int kToolsUdp = 32786;
 inline constexpr int kToolsOthers = 32787;
 inline constexpr int kViewExplorer = 32788;
 inline constexpr int kViewOutput = 32789;
-inline constexpr int kPortHttp = 32790;  // PORT menu, 32790 to 32794
+// The PORT menu.
+inline constexpr int kPortHttp = 32790;
+inline constexpr int kPortSmtp = 32791;
+inline constexpr int kPortPop3 = 32792;
+inline constexpr int kPortFtp = 32793;
 inline constexpr int kPortTelnet = 32794;
 inline constexpr int kProductPage = 1003;
 inline constexpr int kFilterButton = 1004;

@@ -15,11 +15,12 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <span>
 
 #include "shell/adapter_bar.h"
 #include "shell/adapter_combo.h"
@@ -34,14 +35,77 @@
 namespace wirelark {
 namespace {
 
-// In the order of the FILTER menu, then the PORT menu.
-constexpr std::array<std::int32_t CFilterFlags::*, 10> kFlags{
-    &CFilterFlags::m_bArp,   &CFilterFlags::m_bIcmp,   &CFilterFlags::m_bTcp,
-    &CFilterFlags::m_bUdp,   &CFilterFlags::m_bOthers, &CFilterFlags::m_bHttp,
-    &CFilterFlags::m_bSmtp,  &CFilterFlags::m_bPop3,   &CFilterFlags::m_bFtp,
-    &CFilterFlags::m_bTelnet};
+using Id = CShellIcons::Id;
+using Flag = std::int32_t CFilterFlags::*;
 
-constexpr int kIdleRefreshMs = 250;
+// What a command shows: its text, its status-bar prompt, its shortcut and its picture.
+struct CCommandText {
+    int id;
+    const char* text;
+    const char* prompt = "";
+    int shortcut = 0;  // a combined key, 0 for none
+    std::optional<Id> icon = std::nullopt;
+    bool bCheckable = false;
+};
+
+constexpr int Ctrl(Qt::Key key) {
+    return (Qt::CTRL | key).toCombined();
+}
+
+const CCommandText kCommandTexts[] = {
+    {cmd::kCaptureStart, "Start", "", 0, Id::Start},
+    {cmd::kCaptureStop, "Stop", "", 0, Id::Stop},
+    {cmd::kAdapterInfo, "View all network adapters", "", 0, Id::Adapters},
+    {cmd::kFileNew, "&New", "Create a new document", Ctrl(Qt::Key_N), Id::New},
+    {cmd::kFileOpen, "&Open...", "Open an existing document", Ctrl(Qt::Key_O), Id::Open},
+    {cmd::kFileSave, "&Save", "Save the active document", Ctrl(Qt::Key_S), Id::Save},
+    {cmd::kFileSaveAs, "Save &As...", "Save the active document with a new name"},
+    {cmd::kFilePrint, "&Print...", "Print the active document", Ctrl(Qt::Key_P), Id::Print},
+    {cmd::kFilePrintPreview, "Print Pre&view", "Display full pages"},
+    {cmd::kFilePrintSetup, "P&rint Setup...", "Change the printer and printing options"},
+    {cmd::kAppExit, "E&xit", "Quit the application; prompts to save documents"},
+    {cmd::kViewToolbar, "&Toolbar", "Show or hide the toolbar", 0, std::nullopt, true},
+    {cmd::kViewStatusBar, "&Status Bar", "Show or hide the status bar", 0, std::nullopt, true},
+    {cmd::kViewExplorer, "Packet Explorer", "", 0, std::nullopt, true},
+    {cmd::kViewOutput, "Packet Output", "", 0, std::nullopt, true},
+    {cmd::kSetup, "&Setup"},
+    {cmd::kHelp, "&Help", "Display help for current task or command"},
+    {cmd::kAppAbout, "&About Wirelark...",
+     "Display program information, version number and copyright", 0, Id::About},
+    {cmd::kProductPage, "Wirelark", "", 0, Id::Product},
+    {cmd::kFilterButton, "Packet Filter", "", 0, Id::Filter},
+    {cmd::kPortsButton, "Ports", "", 0, Id::Ports},
+};
+
+// The fifteen filter commands: Tools, "Pachet Filter" and the FILTER menu toggle the same five
+// protocol flags, the PORT menu the five port flags.
+struct CFlagCommand {
+    int id;
+    const char* text;
+    Flag flag;
+};
+
+const CFlagCommand kToolsFilterCommands[] = {
+    {cmd::kToolsArp, "ARP", &CFilterFlags::m_bArp},
+    {cmd::kToolsIcmp, "ICMP", &CFilterFlags::m_bIcmp},
+    {cmd::kToolsTcp, "TCP", &CFilterFlags::m_bTcp},
+    {cmd::kToolsUdp, "UDP", &CFilterFlags::m_bUdp},
+    {cmd::kToolsOthers, "Others...", &CFilterFlags::m_bOthers},
+};
+const CFlagCommand kFilterMenuCommands[] = {
+    {cmd::kFilterArp, "&ARP", &CFilterFlags::m_bArp},
+    {cmd::kFilterIcmp, "&ICMP", &CFilterFlags::m_bIcmp},
+    {cmd::kFilterTcp, "&TCP", &CFilterFlags::m_bTcp},
+    {cmd::kFilterUdp, "&UDP", &CFilterFlags::m_bUdp},
+    {cmd::kFilterOthers, "&Others", &CFilterFlags::m_bOthers},
+};
+const CFlagCommand kPortMenuCommands[] = {
+    {cmd::kPortHttp, "CAPTURE ONLY HTTP PACKETS", &CFilterFlags::m_bHttp},
+    {cmd::kPortSmtp, "CAPTURE ONLY SMTP PACKETS", &CFilterFlags::m_bSmtp},
+    {cmd::kPortPop3, "CAPTURE ONLY POP3 PACKETS", &CFilterFlags::m_bPop3},
+    {cmd::kPortFtp, "CAPTURE ONLY FTP PACKETS", &CFilterFlags::m_bFtp},
+    {cmd::kPortTelnet, "CAPTURE ONLY TELNET PACKETS", &CFilterFlags::m_bTelnet},
+};
 
 const QString kLayoutSection = QStringLiteral("Window");
 const QString kGeometryEntry = QStringLiteral("Geometry");
@@ -78,11 +142,13 @@ CMainFrame::CMainFrame(IMessageSink* messages, IDeviceSource* devices, QWidget* 
     CreateToolBars();
     CreateStatusBar();
     CreateDockingBars();
+    ConnectBarCommands();
     SetDocumentTitle(QStringLiteral("Untitled"));
 
-    m_pIdleTimer = new QTimer(this);
-    connect(m_pIdleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    m_pIdleTimer->start(kIdleRefreshMs);
+    // Bars hidden by other means (a floating bar's close button) show in their check marks.
+    for (QWidget* bar : std::initializer_list<QWidget*>{m_pToolBar, m_pExplorerBar, m_pOutputBar}) {
+        bar->installEventFilter(this);
+    }
     m_bCreated = true;
     UpdateCommandUI();
     resize(1000, 700);
@@ -100,104 +166,53 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, const QString& prom
     }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     action->setIconVisibleInMenu(false);
-    m_actions[id] = action;
+    m_commands[id].action = action;
     return action;
 }
 
 void CMainFrame::CreateCommands() {
-    using Id = CShellIcons::Id;
-    AddCommand(cmd::kCaptureStart, QStringLiteral("Start"))->setIcon(CShellIcons::Icon(Id::Start));
-    AddCommand(cmd::kCaptureStop, QStringLiteral("Stop"))->setIcon(CShellIcons::Icon(Id::Stop));
-    AddCommand(cmd::kAdapterInfo, QStringLiteral("View all network adapters"))
-        ->setIcon(CShellIcons::Icon(Id::Adapters));
-    m_handlers[cmd::kAdapterInfo] = [this] { OnAdapterInfo(); };
-
-    AddCommand(cmd::kFileNew, QStringLiteral("&New"), QStringLiteral("Create a new document"),
-               QKeySequence(Qt::CTRL | Qt::Key_N))
-        ->setIcon(CShellIcons::Icon(Id::New));
-    AddCommand(cmd::kFileOpen, QStringLiteral("&Open..."),
-               QStringLiteral("Open an existing document"), QKeySequence(Qt::CTRL | Qt::Key_O))
-        ->setIcon(CShellIcons::Icon(Id::Open));
-    AddCommand(cmd::kFileSave, QStringLiteral("&Save"), QStringLiteral("Save the active document"),
-               QKeySequence(Qt::CTRL | Qt::Key_S))
-        ->setIcon(CShellIcons::Icon(Id::Save));
-    AddCommand(cmd::kFileSaveAs, QStringLiteral("Save &As..."),
-               QStringLiteral("Save the active document with a new name"));
-    AddCommand(cmd::kFilePrint, QStringLiteral("&Print..."),
-               QStringLiteral("Print the active document"), QKeySequence(Qt::CTRL | Qt::Key_P))
-        ->setIcon(CShellIcons::Icon(Id::Print));
-    AddCommand(cmd::kFilePrintPreview, QStringLiteral("Print Pre&view"),
-               QStringLiteral("Display full pages"));
-    AddCommand(cmd::kFilePrintSetup, QStringLiteral("P&rint Setup..."),
-               QStringLiteral("Change the printer and printing options"));
+    for (const CCommandText& c : kCommandTexts) {
+        QAction* action =
+            AddCommand(c.id, QString::fromLatin1(c.text), QString::fromLatin1(c.prompt),
+                       c.shortcut != 0 ? QKeySequence(c.shortcut) : QKeySequence());
+        if (c.icon) {
+            action->setIcon(CShellIcons::Icon(*c.icon));
+        }
+        action->setCheckable(c.bCheckable);
+    }
     for (int i = 0; i < cmd::kRecentFileCount; ++i) {
         AddCommand(cmd::kFileMru1 + i, QStringLiteral("Recent File"),
                    QStringLiteral("Open this document"));
     }
-    AddCommand(cmd::kAppExit, QStringLiteral("E&xit"),
-               QStringLiteral("Quit the application; prompts to save documents"));
-    m_handlers[cmd::kAppExit] = [this] { close(); };
-
-    AddCommand(cmd::kViewToolbar, QStringLiteral("&Toolbar"),
-               QStringLiteral("Show or hide the toolbar"))
-        ->setCheckable(true);
-    AddCommand(cmd::kViewStatusBar, QStringLiteral("&Status Bar"),
-               QStringLiteral("Show or hide the status bar"))
-        ->setCheckable(true);
-    AddCommand(cmd::kViewExplorer, QStringLiteral("Packet Explorer"))->setCheckable(true);
-    AddCommand(cmd::kViewOutput, QStringLiteral("Packet Output"))->setCheckable(true);
-    m_handlers[cmd::kViewToolbar] = [this] { ToggleBar(m_pToolBar); };
-    m_handlers[cmd::kViewStatusBar] = [this] { ToggleBar(statusBar()); };
-    m_handlers[cmd::kViewExplorer] = [this] { ToggleBar(m_pExplorerBar); };
-    m_handlers[cmd::kViewOutput] = [this] { ToggleBar(m_pOutputBar); };
-    m_updaters[cmd::kViewToolbar] = [this](QAction* a) { a->setChecked(!m_pToolBar->isHidden()); };
-    m_updaters[cmd::kViewStatusBar] = [this](QAction* a) {
-        a->setChecked(!statusBar()->isHidden());
-    };
-    m_updaters[cmd::kViewExplorer] = [this](QAction* a) {
-        a->setChecked(!m_pExplorerBar->isHidden());
-    };
-    m_updaters[cmd::kViewOutput] = [this](QAction* a) { a->setChecked(!m_pOutputBar->isHidden()); };
-
-    AddCommand(cmd::kSetup, QStringLiteral("&Setup"));
-    const QString toolsTexts[] = {QStringLiteral("ARP"), QStringLiteral("ICMP"),
-                                  QStringLiteral("TCP"), QStringLiteral("UDP"),
-                                  QStringLiteral("Others...")};
-    const QString filterTexts[] = {QStringLiteral("&ARP"), QStringLiteral("&ICMP"),
-                                   QStringLiteral("&TCP"), QStringLiteral("&UDP"),
-                                   QStringLiteral("&Others")};
-    const QString portTexts[] = {
-        QStringLiteral("CAPTURE ONLY HTTP PACKETS"), QStringLiteral("CAPTURE ONLY SMTP PACKETS"),
-        QStringLiteral("CAPTURE ONLY POP3 PACKETS"), QStringLiteral("CAPTURE ONLY FTP PACKETS"),
-        QStringLiteral("CAPTURE ONLY TELNET PACKETS")};
-    for (int i = 0; i < 5; ++i) {
-        AddCommand(cmd::kToolsArp + i, toolsTexts[i])->setCheckable(true);
-        m_handlers[cmd::kToolsArp + i] = [this, i] { ToggleFlag(i); };
-        m_updaters[cmd::kToolsArp + i] = [this, i](QAction* a) {
-            a->setChecked(m_flags.*kFlags[i] != 0);
-        };
-        AddCommand(cmd::kFilterArp + i, filterTexts[i])->setCheckable(true);
-        m_handlers[cmd::kFilterArp + i] = [this, i] { ToggleFlag(i); };
-        AddCommand(cmd::kPortHttp + i, portTexts[i])->setCheckable(true);
-        m_handlers[cmd::kPortHttp + i] = [this, i] { ToggleFlag(5 + i); };
+    for (const auto& table : {std::span(kToolsFilterCommands), std::span(kFilterMenuCommands),
+                              std::span(kPortMenuCommands)}) {
+        for (const CFlagCommand& c : table) {
+            AddCommand(c.id, QString::fromLatin1(c.text))->setCheckable(true);
+            Command& command = m_commands[c.id];
+            command.onCommand = [this, flag = c.flag] { ToggleFlag(flag); };
+            command.isChecked = [this, flag = c.flag] { return m_flags.*flag != 0; };
+        }
     }
+    Action(cmd::kProductPage)->setToolTip(ProductAddress());
 
-    AddCommand(cmd::kHelp, QStringLiteral("&Help"),
-               QStringLiteral("Display help for current task or command"));
-    m_handlers[cmd::kHelp] = [this] { OnHelp(); };
-    AddCommand(cmd::kAppAbout, QStringLiteral("&About Wirelark..."),
-               QStringLiteral("Display program information, version number and copyright"))
-        ->setIcon(CShellIcons::Icon(Id::About));
+    m_commands[cmd::kAdapterInfo].onCommand = [this] { OnAdapterInfo(); };
+    m_commands[cmd::kAppExit].onCommand = [this] { close(); };
+    m_commands[cmd::kHelp].onCommand = [this] { OnHelp(); };
+    m_commands[cmd::kProductPage].onCommand = [this] { OpenWebPage(ProductAddress()); };
+    // The two buttons only open their menus.
+    m_commands[cmd::kFilterButton].onCommand = [] {};
+    m_commands[cmd::kPortsButton].onCommand = [] {};
+}
 
-    QAction* product = AddCommand(cmd::kProductPage, QStringLiteral("Wirelark"));
-    product->setIcon(CShellIcons::Icon(Id::Product));
-    product->setToolTip(ProductAddress());
-    m_handlers[cmd::kProductPage] = [this] { OpenWebPage(ProductAddress()); };
-    AddCommand(cmd::kFilterButton, QStringLiteral("Packet Filter"))
-        ->setIcon(CShellIcons::Icon(Id::Filter));
-    AddCommand(cmd::kPortsButton, QStringLiteral("Ports"))->setIcon(CShellIcons::Icon(Id::Ports));
-    m_handlers[cmd::kFilterButton] = [] {};
-    m_handlers[cmd::kPortsButton] = [] {};
+void CMainFrame::ConnectBarCommands() {
+    const std::pair<int, QWidget*> bars[] = {{cmd::kViewToolbar, m_pToolBar},
+                                             {cmd::kViewStatusBar, statusBar()},
+                                             {cmd::kViewExplorer, m_pExplorerBar},
+                                             {cmd::kViewOutput, m_pOutputBar}};
+    for (const auto& [id, bar] : bars) {
+        m_commands[id].onCommand = [this, bar = bar] { ToggleBar(bar); };
+        m_commands[id].isChecked = [bar = bar] { return !bar->isHidden(); };
+    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -228,8 +243,8 @@ void CMainFrame::CreateMenus() {
     m_pToolsMenu->addAction(Action(cmd::kSetup));
     m_pToolsMenu->addSeparator();
     m_pPacketFilterMenu = m_pToolsMenu->addMenu(QStringLiteral("Pachet Filter"));
-    for (int i = 0; i < 5; ++i) {
-        m_pPacketFilterMenu->addAction(Action(cmd::kToolsArp + i));
+    for (const CFlagCommand& c : kToolsFilterCommands) {
+        m_pPacketFilterMenu->addAction(Action(c.id));
     }
 
     m_pHelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -243,12 +258,13 @@ void CMainFrame::CreateMenus() {
 
     m_pFilterMenu = new QMenu(QStringLiteral("FILTER"), this);
     m_pPortMenu = new QMenu(QStringLiteral("PORT"), this);
-    for (int i = 0; i < 5; ++i) {
-        m_pFilterMenu->addAction(Action(cmd::kFilterArp + i));
-        m_pPortMenu->addAction(Action(cmd::kPortHttp + i));
+    for (const auto& [menu, table] : {std::pair{m_pFilterMenu, std::span(kFilterMenuCommands)},
+                                      std::pair{m_pPortMenu, std::span(kPortMenuCommands)}}) {
+        for (const CFlagCommand& c : table) {
+            menu->addAction(Action(c.id));
+        }
+        connect(menu, &QMenu::aboutToShow, this, [this, menu = menu] { OnDropDownMenu(menu); });
     }
-    connect(m_pFilterMenu, &QMenu::aboutToShow, this, [this] { OnFilterMenu(m_pFilterMenu); });
-    connect(m_pPortMenu, &QMenu::aboutToShow, this, [this] { OnPortMenu(m_pPortMenu); });
 }
 
 void CMainFrame::CreateToolBars() {
@@ -315,10 +331,10 @@ void CMainFrame::CreateStatusBar() {
     }
 }
 
-QDockWidget* CMainFrame::CreateDockingBar(const QString& title, const QString& page, int id,
-                                          QTabWidget*& tabs) {
+QDockWidget* CMainFrame::CreateDockingBar(const QString& title, const QString& page,
+                                          const QString& name, QTabWidget*& tabs) {
     auto* bar = new QDockWidget(title, this);
-    bar->setObjectName(id == 102 ? QStringLiteral("explorerBar") : QStringLiteral("outputBar"));
+    bar->setObjectName(name);
     bar->setAllowedAreas(Qt::AllDockWidgetAreas);
     bar->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                      QDockWidget::DockWidgetFloatable);
@@ -331,10 +347,11 @@ QDockWidget* CMainFrame::CreateDockingBar(const QString& title, const QString& p
 }
 
 void CMainFrame::CreateDockingBars() {
-    m_pOutputBar = CreateDockingBar(QStringLiteral("Output"), QStringLiteral("Packet Output"), 101,
-                                    m_pOutputTabs);
-    m_pExplorerBar = CreateDockingBar(QStringLiteral("Packet explorer"),
-                                      QStringLiteral("Packet Explorer"), 102, m_pExplorerTabs);
+    m_pOutputBar = CreateDockingBar(QStringLiteral("Output"), QStringLiteral("Packet Output"),
+                                    QStringLiteral("outputBar"), m_pOutputTabs);
+    m_pExplorerBar =
+        CreateDockingBar(QStringLiteral("Packet explorer"), QStringLiteral("Packet Explorer"),
+                         QStringLiteral("explorerBar"), m_pExplorerTabs);
     addDockWidget(Qt::LeftDockWidgetArea, m_pExplorerBar);
     addDockWidget(Qt::BottomDockWidgetArea, m_pOutputBar);
     resizeDocks({m_pExplorerBar}, {kExplorerWidth}, Qt::Horizontal);
@@ -356,23 +373,31 @@ void CMainFrame::CreateDockingBars() {
 }
 
 QAction* CMainFrame::Action(int id) const {
-    const auto found = m_actions.find(id);
-    return found == m_actions.end() ? nullptr : found->second;
+    const auto found = m_commands.find(id);
+    return found == m_commands.end() ? nullptr : found->second.action;
 }
 
 void CMainFrame::SetCommandHook(int id, CommandHook hook) {
-    m_hooks[id] = std::move(hook);
+    Command& command = m_commands[id];
+    command.onCommand = std::move(hook.onCommand);
+    command.isEnabled = std::move(hook.isEnabled);
     UpdateCommandUI();
 }
 
-void CMainFrame::OnCommand(int id) {
-    if (const auto hook = m_hooks.find(id); hook != m_hooks.end() && hook->second.onCommand) {
-        if (!hook->second.isEnabled || hook->second.isEnabled()) {
-            hook->second.onCommand();
-        }
-    } else if (const auto handler = m_handlers.find(id); handler != m_handlers.end()) {
-        handler->second();
+bool CMainFrame::IsEnabled(int id, const Command& command) const {
+    if (!command.onCommand || (command.isEnabled && !command.isEnabled())) {
+        return false;
     }
+    const bool bRecentFile = id >= cmd::kFileMru1 && id < cmd::kFileMru1 + cmd::kRecentFileCount;
+    return !bRecentFile || m_nRecentFiles > 0;
+}
+
+void CMainFrame::OnCommand(int id) {
+    if (const auto found = m_commands.find(id);
+        found != m_commands.end() && IsEnabled(id, found->second)) {
+        found->second.onCommand();
+    }
+    // A command is where most state changes; what changes elsewhere calls this itself.
     UpdateCommandUI();
 }
 
@@ -380,48 +405,30 @@ void CMainFrame::UpdateCommandUI() {
     if (!m_bCreated) {
         return;
     }
-    for (const auto& [id, action] : m_actions) {
-        bool enabled = false;
-        if (const auto hook = m_hooks.find(id); hook != m_hooks.end() && hook->second.onCommand) {
-            enabled = !hook->second.isEnabled || hook->second.isEnabled();
-        } else {
-            enabled = m_handlers.count(id) != 0;
+    for (const auto& [id, command] : m_commands) {
+        if (command.action == nullptr) {
+            continue;
         }
-        if (id >= cmd::kFileMru1 && id < cmd::kFileMru1 + cmd::kRecentFileCount) {
-            enabled = enabled && m_nRecentFiles > 0;
-        }
-        action->setEnabled(enabled);
-        if (const auto updater = m_updaters.find(id); updater != m_updaters.end()) {
-            updater->second(action);
+        command.action->setEnabled(IsEnabled(id, command));
+        if (command.isChecked) {
+            command.action->setChecked(command.isChecked());
         }
     }
 }
 
-void CMainFrame::ToggleFlag(int index) {
-    std::int32_t& flag = m_flags.*kFlags[static_cast<std::size_t>(index)];
-    flag = flag == 0 ? 1 : 0;
+void CMainFrame::ToggleFlag(std::int32_t CFilterFlags::*flag) {
+    m_flags.*flag = m_flags.*flag == 0 ? 1 : 0;
 }
 
 void CMainFrame::ToggleBar(QWidget* bar) {
     bar->setVisible(bar->isHidden());
 }
 
-void CMainFrame::OnFilterMenu(QMenu* menu) {
-    for (int i = 0; i < 5; ++i) {
-        for (QAction* action : menu->actions()) {
-            if (action->data().toInt() == cmd::kFilterArp + i) {
-                action->setChecked(m_flags.*kFlags[static_cast<std::size_t>(i)] != 0);
-            }
-        }
-    }
-}
-
-void CMainFrame::OnPortMenu(QMenu* menu) {
-    for (int i = 0; i < 5; ++i) {
-        for (QAction* action : menu->actions()) {
-            if (action->data().toInt() == cmd::kPortHttp + i) {
-                action->setChecked(m_flags.*kFlags[static_cast<std::size_t>(5 + i)] != 0);
-            }
+void CMainFrame::OnDropDownMenu(QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        const auto found = m_commands.find(action->data().toInt());
+        if (found != m_commands.end() && found->second.isChecked) {
+            action->setChecked(found->second.isChecked());
         }
     }
 }
@@ -655,6 +662,10 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip || event->type() == QEvent::StatusTip) {
         return true;
+    }
+    const bool bBar = watched == m_pToolBar || watched == m_pExplorerBar || watched == m_pOutputBar;
+    if (bBar && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+        UpdateCommandUI();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -20,7 +20,6 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QTabWidget;
-class QTimer;
 class QToolBar;
 
 namespace wirelark {
@@ -59,7 +58,8 @@ public:
     QAction* Action(int id) const;
     void SetCommandHook(int id, CommandHook hook);
     void OnCommand(int id);
-    // Refreshes every command's enabled and checked state from its update handler.
+    // Refreshes every command's enabled and checked state. Commands call it as they finish;
+    // whoever changes a state elsewhere (a capture that ends by itself) calls it too.
     void UpdateCommandUI();
 
     QMenu* FileMenu() const { return m_pFileMenu; }
@@ -70,9 +70,8 @@ public:
     QMenu* FilterMenu() const { return m_pFilterMenu; }
     QMenu* PortMenu() const { return m_pPortMenu; }
 
-    // Check marks of the two drop-down menus, set just before they open.
-    void OnFilterMenu(QMenu* menu);
-    void OnPortMenu(QMenu* menu);
+    // Check marks of the FILTER and PORT drop-down menus, set just before they open.
+    void OnDropDownMenu(QMenu* menu);
 
     // Where the other windows go. A `CPacketExplorerBar` and a `CPacketOutputBar` page are
     // also what the tree and hex operations below act on; other pages ignore them.
@@ -157,9 +156,10 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     void CreateDockingBars();
-    QDockWidget* CreateDockingBar(const QString& title, const QString& page, int id,
+    void ConnectBarCommands();
+    QDockWidget* CreateDockingBar(const QString& title, const QString& page, const QString& name,
                                   QTabWidget*& tabs);
-    void ToggleFlag(int index);
+    void ToggleFlag(std::int32_t CFilterFlags::*flag);
     void ToggleBar(QWidget* bar);
     void OnAdapterInfo();
     void SetPane(int pane, const QString& text);
@@ -173,10 +173,17 @@ private:
     std::function<bool()> m_closeGuard;
 
     CFilterFlags m_flags;
-    std::map<int, QAction*> m_actions;
-    std::map<int, CommandHook> m_hooks;
-    std::map<int, std::function<void()>> m_handlers;
-    std::map<int, std::function<void(QAction*)>> m_updaters;
+    // One entry per command: its action, what it does, and how its states are found. A command
+    // without onCommand is disabled; without isEnabled it is enabled; without isChecked its
+    // check mark is left alone.
+    struct Command {
+        QAction* action = nullptr;
+        std::function<void()> onCommand;
+        std::function<bool()> isEnabled;
+        std::function<bool()> isChecked;
+    };
+    bool IsEnabled(int id, const Command& command) const;
+    std::map<int, Command> m_commands;
     int m_nRecentFiles = 0;
 
     QMenu* m_pFileMenu = nullptr;
@@ -196,7 +203,6 @@ private:
     QPointer<CPacketExplorerBar> m_pExplorerPage;
     QPointer<CPacketOutputBar> m_pOutputPage;
     QLabel* m_panes[4] = {};
-    QTimer* m_pIdleTimer = nullptr;
     bool m_bCreated = false;
 };
 

@@ -247,6 +247,8 @@ void CWirelarkApp::ConnectCommands() {
                                  Hook{[this, i] { OnOpenRecentFile(i); },
                                       [this, i] { return i < m_recentFiles.Count(); }});
     }
+    connect(view, &CWirelarkView::CaptureStateChanged, m_pFrame.get(),
+            &CMainFrame::UpdateCommandUI);
     m_pFrame->SetCloseGuard([this] {
         if (m_bFileWork || !SaveModified()) {
             return false;

@@ -137,12 +137,14 @@ void CWirelarkView::OnCaptureStart() {
         return;
     }
     m_engine.StartCapture(name);
+    emit CaptureStateChanged();
 }
 
 void CWirelarkView::OnCaptureStop() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_engine.StopCapture();
     QApplication::restoreOverrideCursor();
+    emit CaptureStateChanged();
 }
 
 void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
@@ -154,6 +156,7 @@ void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
     switch (TakeCapturedFrame(m_counters, m_frame.GetFilterFlags(), header.len, frame, store)) {
         case IntakeVerdict::BufferFull:
             m_engine.StopCapture();
+            emit CaptureStateChanged();
             m_frame.SetFilteredPane(m_counters.filtered);
             m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
             return;
@@ -172,6 +175,7 @@ void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
 }
 
 void CWirelarkView::OnCaptureFailed(const std::string& message) {
+    emit CaptureStateChanged();  // Start is available again before the message is read
     m_messages.ShowMessage(message, MessageIcon::Warning);
 }
 

@@ -69,6 +69,10 @@ public:
     CCaptureEngine& GetCaptureEngine() { return m_engine; }
     CPacketListModel& GetModel() { return m_model; }
 
+signals:
+    // A capture started or ended, by a command or by itself (a full buffer, a failed device).
+    void CaptureStateChanged();
+
 protected:
     // Home and End go to the first and last row: the list is read by rows, not cells.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

@@ -151,8 +151,8 @@ TEST_F(MainFrameTest, ToolbarButtonsComeInOrderWithoutToolTipsAndBeforeTheAdapte
 
 TEST_F(MainFrameTest, OnlyOthersStartsCheckedAndAToggleFromEitherMenuShowsInBoth) {
     m_frame.UpdateCommandUI();
-    m_frame.OnFilterMenu(m_frame.FilterMenu());
-    m_frame.OnPortMenu(m_frame.PortMenu());
+    m_frame.OnDropDownMenu(m_frame.FilterMenu());
+    m_frame.OnDropDownMenu(m_frame.PortMenu());
     EXPECT_EQ(CheckedIds(m_frame.PacketFilterMenu()), QList<int>{cmd::kToolsOthers});
     EXPECT_EQ(CheckedIds(m_frame.FilterMenu()), QList<int>{cmd::kFilterOthers});
     EXPECT_TRUE(CheckedIds(m_frame.PortMenu()).isEmpty());
