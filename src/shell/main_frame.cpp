@@ -597,8 +597,8 @@ void CMainFrame::RestoreLayout() {
 }
 
 void CMainFrame::SaveLayout() const {
-    CProfile::WriteProfileBinary(kLayoutSection, kGeometryEntry, saveGeometry());
-    CProfile::WriteProfileBinary(kLayoutSection, kStateEntry, saveState());
+    CProfile::WriteProfileBinary(kLayoutSection,
+                                 {{kGeometryEntry, saveGeometry()}, {kStateEntry, saveState()}});
 }
 
 void CMainFrame::FitFirstStart() {

@@ -30,10 +30,12 @@ QByteArray CProfile::GetProfileBinary(const QString& section, const QString& ent
     return OpenProfile().value(section + '/' + entry).toByteArray();
 }
 
-void CProfile::WriteProfileBinary(const QString& section, const QString& entry,
-                                  const QByteArray& value) {
+void CProfile::WriteProfileBinary(const QString& section,
+                                  std::initializer_list<std::pair<QString, QByteArray>> entries) {
     QSettings settings = OpenProfile();
-    settings.setValue(section + '/' + entry, value);
+    for (const auto& [entry, value] : entries) {
+        settings.setValue(section + '/' + entry, value);
+    }
     settings.sync();
 }
 

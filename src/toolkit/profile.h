@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QColor>
 #include <QString>
+#include <initializer_list>
+#include <utility>
 
 namespace wirelark {
 
@@ -14,8 +16,9 @@ public:
     static void WriteProfileInt(const QString& section, const QString& entry, int value);
     // Opaque bytes, such as a window layout; empty when the entry is missing.
     static QByteArray GetProfileBinary(const QString& section, const QString& entry);
-    static void WriteProfileBinary(const QString& section, const QString& entry,
-                                   const QByteArray& value);
+    // Writes several entries of a section with one sync, as a window's layout is written at exit.
+    static void WriteProfileBinary(const QString& section,
+                                   std::initializer_list<std::pair<QString, QByteArray>> entries);
 
     // 0x00BBGGRR <-> QColor.
     static QColor ColorFromRef(int colorRef);
