@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format git
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libpcap-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds Wirelark and runs the whole test suite: unit and widget tests,
-# the capture tests again under ThreadSanitizer, and every fuzzer for a bounded time.
+# Sets everything up, builds Wirelark and runs the whole test suite: a formatting check, unit
+# and widget tests, the same again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# capture and store tests under ThreadSanitizer, and every fuzzer for a bounded time.
 # Fails when anything fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,10 +12,19 @@ jobs="$(nproc)"
 fuzz_seconds="${WIRELARK_FUZZ_SECONDS:-60}"
 export QT_QPA_PLATFORM=offscreen
 
-echo "== build and test (RelWithDebInfo)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== formatting"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+echo "== build and test (RelWithDebInfo, warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWIRELARK_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
+
+echo "== the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIRELARK_SANITIZE=address,undefined \
+    -DWIRELARK_WERROR=ON -DWIRELARK_BUILD_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 echo "== capture and store tests under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIRELARK_SANITIZE=thread \
