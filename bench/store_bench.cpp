@@ -133,7 +133,7 @@ void Run(std::size_t frameSize, const std::filesystem::path& folder) {
 
     const int last = static_cast<int>(packets);
     constexpr int kFinds = 1'000'000;
-    std::vector<std::uint16_t> data;
+    std::vector<std::uint8_t> data;
     data.reserve(frameSize);
     std::size_t sink = 0;
     start = Clock::now();
@@ -146,13 +146,12 @@ void Run(std::size_t frameSize, const std::filesystem::path& folder) {
     start = Clock::now();
     for (int i = 0; i < kWalks; ++i) {
         const wirelark::CPacketObj* packet = WalkFind(opened.GetPacketList(), last);
-        data.clear();
-        packet->GetData(data);
+        data.assign(packet->GetBytes().begin(), packet->GetBytes().end());
         sink += data.size();
     }
     const double walkNs = SecondsSince(start) * 1e9 / kWalks;
     std::printf(
-        "find:   FindPacket(last) %.0f ns (copying %zu elements); walk from the head "
+        "find:   FindPacket(last) %.0f ns (copying %zu bytes); walk from the head "
         "%.0f ns; ratio %.0f  [%zu]\n",
         findNs, frameSize, walkNs, walkNs / findNs, sink % 10);
     std::filesystem::remove(path);

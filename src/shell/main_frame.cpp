@@ -467,16 +467,16 @@ void CMainFrame::ClearPacketTree() {
 
 void CMainFrame::ClearOutput() {
     if (m_pOutputPage) {
-        m_pOutputPage->Clear();
+        m_pOutputPage->HexCtrl().Clear();
     }
 }
 
-void CMainFrame::ShowPacket(int number, const std::vector<std::uint16_t>& frame) {
+void CMainFrame::ShowPacket(int number, std::span<const std::uint8_t> frame) {
     if (m_pExplorerPage) {
         m_pExplorerPage->BuildPacketTree(number, frame);
     }
     if (m_pOutputPage) {
-        m_pOutputPage->SetData(frame);
+        m_pOutputPage->HexCtrl().SetData(frame);
     }
 }
 
@@ -488,7 +488,7 @@ void CMainFrame::ReloadExplorerColors() {
 
 void CMainFrame::OnHighlightRange(int first, int last) {
     if (m_pOutputPage) {
-        m_pOutputPage->SetHighlight(first, last);
+        m_pOutputPage->HexCtrl().SetHighlight(first, last);
     }
 }
 

@@ -83,7 +83,7 @@ public:
     // The explorer tree and the hex output.
     void ClearPacketTree() override;
     void ClearOutput() override;
-    void ShowPacket(int number, const std::vector<std::uint16_t>& frame) override;
+    void ShowPacket(int number, std::span<const std::uint8_t> frame) override;
     void ReloadExplorerColors() override;
     // From the explorer tree to the hex output, unchanged.
     void OnHighlightRange(int first, int last);

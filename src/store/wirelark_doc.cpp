@@ -109,12 +109,13 @@ void CWirelarkDoc::DeleteAllPackets() noexcept {
     m_arena.Clear();
 }
 
-bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint16_t>& out) const {
+bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint8_t>& out) const {
     const CPacketObj* pPacket = FindPacket(number);
     if (pPacket == nullptr) {
         return false;
     }
-    pPacket->GetData(out);
+    const std::span<const std::uint8_t> bytes = pPacket->GetBytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
     return true;
 }
 

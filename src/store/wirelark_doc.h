@@ -37,9 +37,9 @@ public:
     bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame,
                    std::string_view timeText);
     void DeleteAllPackets() noexcept;
-    // Appends the frame elements of the first record in list order with this number to `out`;
+    // Appends the frame bytes of the first record in list order with this number to `out`;
     // false, with `out` untouched, when no record has it.
-    bool FindPacket(int number, std::vector<std::uint16_t>& out) const;
+    bool FindPacket(int number, std::vector<std::uint8_t>& out) const;
     // The same record without a copy; nullptr when no record has the number.
     const CPacketObj* FindPacket(int number) const;
     // Its bytes without a copy; empty when no record has the number.

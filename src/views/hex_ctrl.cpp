@@ -77,20 +77,6 @@ CHexCtrl::CHexCtrl(QWidget* parent, bool bScrolling)
 
 CHexCtrl::~CHexCtrl() = default;
 
-void CHexCtrl::SetData(const std::vector<std::uint16_t>& words) {
-    if (words.empty()) {
-        return;
-    }
-    std::vector<std::uint8_t> bytes(words.size());
-    std::transform(words.begin(), words.end(), bytes.begin(),
-                   [](std::uint16_t word) { return static_cast<std::uint8_t>(word & 0xFF); });
-    m_data = std::move(bytes);
-    m_highlightFirst = -1;
-    m_highlightLast = -1;
-    UpdateScrollBars();
-    viewport()->update();
-}
-
 void CHexCtrl::SetData(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return;

@@ -24,9 +24,8 @@ public:
     explicit CHexCtrl(QWidget* parent = nullptr, bool bScrolling = true);
     ~CHexCtrl() override;
 
-    // An empty array changes nothing; otherwise the control keeps the low 8 bits of each element,
-    // drops the highlight and repaints. The top row is kept.
-    void SetData(const std::vector<std::uint16_t>& words);
+    // An empty frame changes nothing; otherwise the control keeps a copy of the bytes, drops the
+    // highlight and repaints. The top row is kept.
     void SetData(std::span<const std::uint8_t> bytes);
     // Shows nothing; the highlight and the top row are kept.
     void Clear();

@@ -3,9 +3,6 @@
 #pragma once
 
 #include <QWidget>
-#include <cstdint>
-#include <span>
-#include <vector>
 
 #include "views/hex_ctrl.h"
 
@@ -16,11 +13,6 @@ class CHexHost : public QWidget {
 
 public:
     explicit CHexHost(QWidget* parent = nullptr);
-
-    void SetData(const std::vector<std::uint16_t>& words) { m_hexCtrl.SetData(words); }
-    void SetData(std::span<const std::uint8_t> bytes) { m_hexCtrl.SetData(bytes); }
-    void Clear() { m_hexCtrl.Clear(); }
-    void SetHighlight(int first, int last) { m_hexCtrl.SetHighlight(first, last); }
 
     CHexCtrl& HexCtrl() { return m_hexCtrl; }
     const CHexCtrl& HexCtrl() const { return m_hexCtrl; }

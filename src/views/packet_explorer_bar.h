@@ -19,9 +19,6 @@ public:
     explicit CPacketExplorerBar(QWidget* parent = nullptr);
 
     // Passed on unchanged to the tree control.
-    void BuildPacketTree(int number, const std::vector<std::uint16_t>& words) {
-        m_tree.BuildPacketTree(number, words);
-    }
     void BuildPacketTree(int number, std::span<const std::uint8_t> bytes) {
         m_tree.BuildPacketTree(number, bytes);
     }

@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPalette>
-#include <algorithm>
 #include <string>
 
 #include "decode/packet_tree.h"
@@ -36,13 +35,6 @@ CPacketTreeCtrl::CPacketTreeCtrl(QWidget* parent)
     setTextElideMode(Qt::ElideNone);
     ApplyColors();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CPacketTreeCtrl::OnSelectionChanged);
-}
-
-void CPacketTreeCtrl::BuildPacketTree(int number, const std::vector<std::uint16_t>& frame) {
-    std::vector<std::uint8_t> bytes(frame.size());
-    std::transform(frame.begin(), frame.end(), bytes.begin(),
-                   [](std::uint16_t word) { return static_cast<std::uint8_t>(word & 0xFF); });
-    BuildPacketTree(number, std::span<const std::uint8_t>(bytes));
 }
 
 void CPacketTreeCtrl::BuildPacketTree(int number, std::span<const std::uint8_t> frame) {

@@ -31,8 +31,7 @@ public:
     void SetFieldRangeLookup(FieldRangeLookup lookup) { m_lookup = std::move(lookup); }
 
     // Replaces the tree with the one of this frame and expands it; a frame without bytes leaves
-    // the tree as it was. The word form keeps the low 8 bits of each element.
-    void BuildPacketTree(int number, const std::vector<std::uint16_t>& frame);
+    // the tree as it was.
     void BuildPacketTree(int number, std::span<const std::uint8_t> frame);
     // Deletes every node and empties the six node references.
     void ClearPacketTree();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ public:
     virtual void ClearOutput() = 0;
     // Rebuilds the explorer tree and shows the bytes in the hex output; an empty frame leaves
     // the hex output as it was.
-    virtual void ShowPacket(int number, const std::vector<std::uint16_t>& data) = 0;
+    virtual void ShowPacket(int number, std::span<const std::uint8_t> frame) = 0;
     virtual void ReloadExplorerColors() = 0;
 
     virtual void SetCapturedPane(int captured) = 0;

@@ -200,7 +200,7 @@ QModelIndex CWirelarkView::moveCursor(CursorAction action, Qt::KeyboardModifiers
 }
 
 void CWirelarkView::ShowPacketNumber(int number) {
-    std::vector<std::uint16_t> bytes;
+    std::vector<std::uint8_t> bytes;
     m_doc.FindPacket(number, bytes);
     m_frame.ShowPacket(number, bytes);
 }

@@ -159,9 +159,9 @@ TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingByt
     ASSERT_TRUE(Load(doc, file).Succeeded());
     ASSERT_EQ(doc.GetPacketList().size(), 4u);
     for (int number = 1; number <= 4; ++number) {
-        std::vector<std::uint16_t> data;
+        Bytes data;
         ASSERT_TRUE(doc.FindPacket(number, data));
-        EXPECT_EQ(data, std::vector<std::uint16_t>{static_cast<std::uint16_t>(0x11 * number)});
+        EXPECT_EQ(data, Bytes{static_cast<std::uint8_t>(0x11 * number)});
     }
 }
 
@@ -340,12 +340,11 @@ TEST(WirelarkDocPackets, FindPacketAppendsTheFirstRecordWithTheNumberOrLeavesThe
             ASSERT_TRUE(
                 doc.AddPacket(c.numbers[i], Bytes{static_cast<std::uint8_t>(i), 0x21}, 2, ""));
         }
-        std::vector<std::uint16_t> data{0xBEEF};
+        Bytes data{0xBE};
         EXPECT_EQ(doc.FindPacket(c.asked, data), c.firstRecord >= 0) << "asked " << c.asked;
-        const std::vector<std::uint16_t> want =
-            c.firstRecord < 0 ? std::vector<std::uint16_t>{0xBEEF}
-                              : std::vector<std::uint16_t>{
-                                    0xBEEF, static_cast<std::uint16_t>(c.firstRecord), 0x21};
+        const Bytes want = c.firstRecord < 0
+                               ? Bytes{0xBE}
+                               : Bytes{0xBE, static_cast<std::uint8_t>(c.firstRecord), 0x21};
         EXPECT_EQ(data, want) << "asked " << c.asked;
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,14 @@ public:
     std::vector<std::vector<std::string>> adapterBoxFills;
     struct Shown {
         int number;
-        std::vector<std::uint16_t> data;
+        std::vector<std::uint8_t> data;
     };
     std::vector<Shown> shown;
 
     void ClearPacketTree() override { ++treeClears; }
     void ClearOutput() override { ++outputClears; }
-    void ShowPacket(int number, const std::vector<std::uint16_t>& data) override {
-        shown.push_back({number, data});
+    void ShowPacket(int number, std::span<const std::uint8_t> frame) override {
+        shown.push_back({number, {frame.begin(), frame.end()}});
     }
     void ReloadExplorerColors() override { ++colorReloads; }
     void SetCapturedPane(int value) override { captured = value; }

@@ -25,10 +25,6 @@ namespace {
 
 using test::CFrameBuilder;
 
-std::vector<std::uint16_t> Words(const std::vector<std::uint8_t>& bytes) {
-    return std::vector<std::uint16_t>(bytes.begin(), bytes.end());
-}
-
 // Every node in display order, two blanks per level before its text.
 std::vector<std::string> Lines(const QTreeWidget& tree) {
     std::vector<std::string> lines;
@@ -81,10 +77,9 @@ protected:
     }
 
     void ShowPacket(int number) {
-        const std::vector<std::uint16_t> words =
-            Words(m_frames[static_cast<std::size_t>(number) - 1]);
-        m_tree->BuildPacketTree(number, words);
-        m_hex.SetData(words);
+        const std::vector<std::uint8_t>& frame = m_frames[static_cast<std::size_t>(number) - 1];
+        m_tree->BuildPacketTree(number, frame);
+        m_hex.SetData(frame);
         QApplication::processEvents();
     }
 
@@ -250,11 +245,10 @@ TEST_F(PacketTreeCtrlTest, AnotherPacketReplacesTreeAndRemovesTheOutline) {
     EXPECT_EQ(Outline(), std::make_pair(28, 31));
 }
 
-TEST_F(PacketTreeCtrlTest, EmptyPacketLeavesTheTreeClearEmptiesItAndWordsUseTheirLowByte) {
+TEST_F(PacketTreeCtrlTest, EmptyPacketLeavesTheTreeAndClearEmptiesIt) {
     ShowPacket(1);
     const std::vector<std::string> before = Lines(*m_tree);
-    m_tree->BuildPacketTree(7, std::vector<std::uint16_t>{});
-    m_tree->BuildPacketTree(7, std::span<const std::uint8_t>{});
+    m_tree->BuildPacketTree(7, {});
     EXPECT_EQ(Lines(*m_tree), before);
     EXPECT_NE(m_tree->TcpFlagsNode(), nullptr);
 
@@ -266,16 +260,6 @@ TEST_F(PacketTreeCtrlTest, EmptyPacketLeavesTheTreeClearEmptiesItAndWordsUseThei
         EXPECT_EQ(node, nullptr);
     }
     m_tree->ExpandPacketTree();  // nothing to expand, nothing to touch
-
-    // A word array gives the tree of its low bytes.
-    std::vector<std::uint16_t> words = Words(m_frames[0]);
-    for (std::uint16_t& word : words) {
-        word = static_cast<std::uint16_t>(word | 0xAB00);
-    }
-    m_tree->BuildPacketTree(1, words);
-    const std::vector<std::string> fromWords = Lines(*m_tree);
-    m_tree->BuildPacketTree(1, std::span<const std::uint8_t>(m_frames[0]));
-    EXPECT_EQ(fromWords, Lines(*m_tree));
 }
 
 TEST_F(PacketTreeCtrlTest, AppliedColoursShowInTheTree) {
@@ -316,7 +300,7 @@ TEST_F(PacketTreeCtrlTest, ExplorerPageHoldsTheTreeWithTheProfileColours) {
     bar.ApplyColors();
     EXPECT_EQ(bar.TreeCtrl().palette().color(QPalette::Base), QColor(0x80, 0x00, 0x00));
 
-    bar.BuildPacketTree(1, Words(m_frames[0]));
+    bar.BuildPacketTree(1, m_frames[0]);
     QApplication::processEvents();
     EXPECT_EQ(bar.TreeCtrl().topLevelItem(0)->text(0), "Packet Number:1");
     bar.ClearPacketTree();

@@ -222,7 +222,7 @@ TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow
     emit view.clicked(view.model()->index(3, 2));
     ASSERT_EQ(m_frame.shown.size(), 1u);
     EXPECT_EQ(m_frame.shown[0].number, 2);
-    std::vector<std::uint16_t> expected;
+    std::vector<std::uint8_t> expected;
     m_doc.FindPacket(2, expected);
     EXPECT_EQ(m_frame.shown[0].data, expected);
     EXPECT_EQ(m_frame.shown[0].data.size(), 55u);
