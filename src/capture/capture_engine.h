@@ -11,8 +11,8 @@
 
 #include "capture/adapter_info.h"
 #include "capture/device_source.h"
-#include "capture/message_sink.h"
 #include "capture/packet_receiver.h"
+#include "common/message_sink.h"
 
 namespace wirelark {
 

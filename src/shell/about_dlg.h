@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
 #include "toolkit/hyperlink_label.h"
 
 namespace wirelark {

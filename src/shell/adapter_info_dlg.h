@@ -5,7 +5,7 @@
 #include <QDialog>
 
 #include "capture/device_source.h"
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
 
 class QTableWidget;
 

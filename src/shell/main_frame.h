@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "capture/device_source.h"
-#include "capture/message_sink.h"
 #include "capture/packet_intake.h"
+#include "common/message_sink.h"
 #include "toolkit/hyperlink_label.h"
 #include "views/view_frame.h"
 

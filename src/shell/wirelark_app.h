@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "capture/device_source.h"
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
+#include "common/progress.h"
 #include "shell/recent_file_list.h"
 #include "store/capture_format.h"
-#include "store/progress.h"
 #include "store/wirelark_doc.h"
 
 namespace wirelark {

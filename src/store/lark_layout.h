@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "common/progress.h"
 #include "store/document.h"
-#include "store/progress.h"
 
 namespace wirelark {
 

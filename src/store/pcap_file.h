@@ -11,10 +11,10 @@
 #include <span>
 #include <string>
 
+#include "common/progress.h"
 #include "store/document.h"
 #include "store/packet_obj.h"
 #include "store/page_warmer.h"
-#include "store/progress.h"
 #include "store/time_text.h"
 
 namespace wirelark {

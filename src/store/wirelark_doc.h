@@ -11,13 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "common/progress.h"
 #include "store/byte_arena.h"
 #include "store/capture_format.h"
 #include "store/document.h"
 #include "store/packet_list.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
-#include "store/progress.h"
 
 namespace wirelark {
 

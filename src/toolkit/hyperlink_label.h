@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
 
 namespace wirelark {
 

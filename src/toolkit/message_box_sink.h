@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
 
 class QWidget;
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "store/progress.h"
+#include "common/progress.h"
 
 class QWidget;
 

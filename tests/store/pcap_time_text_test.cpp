@@ -2,7 +2,7 @@
 // FormatTimeText, and texts read back to the time of day they show.
 #include <gtest/gtest.h>
 
-#include "store/progress.h"
+#include "common/progress.h"
 #include "store/time_text.h"
 
 namespace wirelark {

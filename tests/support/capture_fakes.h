@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "capture/device_source.h"
-#include "capture/message_sink.h"
+#include "common/message_sink.h"
 
 namespace wirelark::test {
 
