@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "capture/packet_intake.h"
+#include "decode/packet_row.h"
 #include "decode/packet_tree.h"
+#include "store/time_text.h"
 
 namespace {
 

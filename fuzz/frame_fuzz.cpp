@@ -9,6 +9,7 @@
 #include "capture/packet_intake.h"
 #include "decode/field_byte_range.h"
 #include "decode/frame_layout.h"
+#include "decode/packet_row.h"
 #include "decode/packet_tree.h"
 
 namespace {

@@ -1,23 +1,13 @@
 // The rules of the packet intake that need no window: the buffer limit, the protocol and port
-// filters over the ten filter flags, the counters, the time text and the texts of a list row
-// (shared by the intake and the rebuild of the rows from the document).
+// filters over the ten filter flags, and the counters.
 #pragma once
 
-#include <sys/time.h>
-
-#include <array>
 #include <cstdint>
 #include <span>
-#include <string>
-#include <string_view>
-
-#include "store/time_text.h"
 
 namespace wirelark {
 
 inline constexpr char kBufferFullMessage[] = "Space in memory is Full!";
-// Every row shows this image of the list's strip in its first column.
-inline constexpr int kRowImage = 2;
 
 // The ten filter flags the main frame holds and its commands toggle; never persisted.
 struct CFilterFlags {
@@ -105,32 +95,5 @@ IntakeVerdict TakeCapturedFrame(CIntakeCounters& counters, const CFilterFlags& f
     counters.CountStored(wireLength);
     return verdict;
 }
-
-enum PacketColumn : int {
-    kColumnId = 0,
-    kColumnTimeStamp,
-    kColumnLen,
-    kColumnMacSource,
-    kColumnMacDest,
-    kColumnType,
-    kColumnIpSource,
-    kColumnIpDest,
-    kColumnCount
-};
-
-struct CPacketRow {
-    std::array<std::string, kColumnCount> columns;
-
-    const std::string& operator[](int column) const {
-        return columns[static_cast<std::size_t>(column)];
-    }
-};
-
-// Fills all eight texts of a row; the strings are reused, so a row kept across calls formats
-// without allocating. Columns whose header the frame does not wholly hold stay empty.
-void FormatPacketRow(int number, std::string_view timeText, int length,
-                     std::span<const std::uint8_t> frame, CPacketRow& row);
-// Only the five texts taken from the frame: MAC Source to IP Dest/Port.
-void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row);
 
 }  // namespace wirelark

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/packet_intake.h"
+#include "decode/packet_row.h"
 #include "decode/packet_tree.h"
 #include "store/wirelark_doc.h"
 

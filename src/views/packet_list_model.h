@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <array>
 
-#include "capture/packet_intake.h"
+#include "decode/packet_row.h"
 
 namespace wirelark {
 

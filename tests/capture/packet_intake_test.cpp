@@ -1,46 +1,25 @@
-// The intake's filters, buffer limit, counters, time text and row texts.
+// The intake's filters, buffer limit and counters.
 #include "capture/packet_intake.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <string>
 #include <vector>
 
-#include "support/frame_builder.h"
+#include "support/sample_frames.h"
 
 namespace wirelark {
 namespace {
 
 using test::CFrameBuilder;
-using Frame = std::vector<std::uint8_t>;
-
-CFrameBuilder Ip(std::uint8_t protocol, test::CIpv4Fields ip = {}) {
-    ip.protocol = protocol;
-    return CFrameBuilder().Ethernet().Ipv4(ip);
-}
-Frame TcpFrame(std::uint16_t source, std::uint16_t destination) {
-    return Ip(6).Tcp({.sourcePort = source, .destinationPort = destination}).PadTo(60).Build();
-}
-Frame UdpFrame(std::uint16_t source, std::uint16_t destination) {
-    return Ip(17).Udp({.sourcePort = source, .destinationPort = destination}).PadTo(60).Build();
-}
-// TCP after an IPv4 header with four option bytes, so the ports sit at 38 to 41.
-Frame Ihl6TcpFrame(std::uint16_t source, std::uint16_t destination, test::CIpv4Fields ip = {}) {
-    ip.ihl = 6;
-    return Ip(6, ip).Tcp({.sourcePort = source, .destinationPort = destination}).Build();
-}
-const Frame kIcmp = Ip(1).Icmp().Build();
-const Frame kIgmp = Ip(2).Payload(8).PadTo(60).Build();
-const Frame kArp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
-Frame EtherFrame(std::uint16_t etherType) {
-    return CFrameBuilder().Ethernet({.etherType = etherType}).Payload(46).Build();
-}
-Frame Cut(Frame frame, std::size_t size) {
-    frame.resize(size);
-    return frame;
-}
+using test::Cut;
+using test::EtherFrame;
+using test::Frame;
+using test::Ihl6TcpFrame;
+using test::kArp;
+using test::kIcmp;
+using test::kIgmp;
+using test::TcpFrame;
+using test::UdpFrame;
 
 TEST(Filters, DecideByTheFlagsAndWhatTheFrameStillHolds) {
     const CFilterFlags kInitial{};
@@ -153,7 +132,7 @@ TEST(Intake, FiltersRunInOrderAndOnlyAStoredFrameCountsAsCaptured) {
 
 TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
     CIntakeCounters counters;
-    const Frame frame = Ip(6).Tcp().Payload(1460).Build();
+    const Frame frame = test::OverIpv4(6).Tcp().Payload(1460).Build();
     ASSERT_EQ(frame.size(), 1514u);
     int accepted = 0;
     for (int n = 1; n <= 700; ++n) {
@@ -224,91 +203,6 @@ TEST(Intake, CountersSaturateInsteadOfWrapping) {
     EXPECT_EQ(counters.captured, INT32_MAX);
     EXPECT_EQ(counters.byteTotal, 4'294'967'295u);
     EXPECT_EQ(counters.GetBufferFill(), 100u);
-}
-
-TEST(TimeText, ShowsLocalClockAndMicrosecondsPaddedToSix) {
-    const char* tz = std::getenv("TZ");
-    const std::optional<std::string> savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
-    setenv("TZ", "UTC", 1);
-    tzset();
-    // 1700000000 is 22:13:20 UTC.
-    for (const auto& [microseconds, text] :
-         std::vector<std::pair<long, std::string>>{{7, "22:13:20,000007 "},
-                                                   {250000, "22:13:20,250000 "},
-                                                   {0, "22:13:20,000000 "},
-                                                   {80008, "22:13:20,080008 "},
-                                                   {123456, "22:13:20,123456 "},
-                                                   {999999, "22:13:20,999999 "}}) {
-        EXPECT_EQ(FormatTimeText(timeval{1'700'000'000, microseconds}), text);
-    }
-    EXPECT_EQ(FormatTimeText(timeval{0, 1}), "00:00:00,000001 ");
-    if (savedTz) {
-        setenv("TZ", savedTz->c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
-}
-
-TEST(RowTexts, FillTheFrameColumns) {
-    const std::string src = "66.77.88.99.AA.BB";
-    const std::string dst = "00.11.22.33.44.55";
-    const struct {
-        const char* name;
-        Frame frame;
-        std::vector<std::string> columns;  // MAC Source to IP Dest/Port
-    } cases[] = {
-        {"Tcp", TcpFrame(51000, 80), {src, dst, "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}},
-        {"Udp", UdpFrame(5353, 53), {src, dst, "IPv4-UDP", "192.168.0.1/5353", "10.0.0.2/53"}},
-        {"IcmpHasPortZero", kIcmp, {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
-        {"IgmpHasNoProtocolText", kIgmp, {src, dst, "IPv4", "192.168.0.1/0", "10.0.0.2/0"}},
-        {"PortsAfterLongerIpHeader",
-         Ihl6TcpFrame(4000, 443),
-         {src, dst, "IPv4-TCP", "192.168.0.1/4000", "10.0.0.2/443"}},
-        {"ArpHasNoIpColumns", kArp, {src, dst, "ARP", "", ""}},
-        {"RarpByName", EtherFrame(0x8035), {src, dst, "RARP", "", ""}},
-        {"Ipv6InDecimal", EtherFrame(0x86DD), {src, dst, "34525", "", ""}},
-        {"HighAddressBytes",
-         CFrameBuilder()
-             .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-                        .src = {0x0A, 0xB0, 0x0C, 0xD0, 0x0E, 0xF0}})
-             .Ipv4({.protocol = 17, .source = {255, 0, 10, 1}, .destination = {1, 2, 3, 255}})
-             .Udp({.sourcePort = 65535, .destinationPort = 0})
-             .Build(),
-         {"0A.B0.0C.D0.0E.F0", "FF.FF.FF.FF.FF.FF", "IPv4-UDP", "255.0.10.1/65535", "1.2.3.255/0"}},
-        // Short frames leave empty what their headers cannot fill.
-        {"EmptyFrame", Frame{}, {"", "", "", "", ""}},
-        {"WithoutWholeEthernetHeader", Cut(TcpFrame(1, 2), 13), {"", "", "", "", ""}},
-        {"WithoutWholeIpv4Header", Cut(TcpFrame(1, 2), 33), {src, dst, "IPv4", "", ""}},
-        {"WithoutWholeTcpHeader", Cut(TcpFrame(1, 2), 53), {src, dst, "IPv4-TCP", "", ""}},
-        {"IcmpNeedsNoIcmpHeader",
-         Cut(kIcmp, 34),
-         {src, dst, "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        CPacketRow row;
-        FormatPacketRow(12, "10:00:00,005 ", 1514, c.frame, row);
-        EXPECT_EQ(row[kColumnId], "12");
-        EXPECT_EQ(row[kColumnTimeStamp], "10:00:00,005 ");
-        EXPECT_EQ(row[kColumnLen], "1514");
-        EXPECT_EQ(
-            std::vector<std::string>(row.columns.begin() + kColumnMacSource, row.columns.end()),
-            c.columns);
-    }
-}
-
-TEST(RowTexts, AReusedRowKeepsNothingFromTheFrameBefore) {
-    CPacketRow row;
-    FormatPacketRow(1, "t", 60, TcpFrame(1, 2), row);
-    FormatPacketRow(2, "u", 60, kArp, row);
-    EXPECT_EQ(row[kColumnType], "ARP");
-    EXPECT_EQ(row[kColumnIpSource], "");
-    FormatPacketRow(3, "v", 0, Frame{}, row);
-    EXPECT_EQ(row[kColumnMacSource], "");
-    EXPECT_EQ(row[kColumnType], "");
-    EXPECT_EQ(row[kColumnId], "3");
-    EXPECT_EQ(row[kColumnLen], "0");
 }
 
 }  // namespace

@@ -2,11 +2,42 @@
 // FormatTimeText, and texts read back to the time of day they show.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "common/progress.h"
 #include "store/time_text.h"
 
 namespace wirelark {
 namespace {
+
+TEST(TimeText, ShowsLocalClockAndMicrosecondsPaddedToSix) {
+    const char* tz = std::getenv("TZ");
+    const std::optional<std::string> savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
+    setenv("TZ", "UTC", 1);
+    tzset();
+    // 1700000000 is 22:13:20 UTC.
+    for (const auto& [microseconds, text] :
+         std::vector<std::pair<long, std::string>>{{7, "22:13:20,000007 "},
+                                                   {250000, "22:13:20,250000 "},
+                                                   {0, "22:13:20,000000 "},
+                                                   {80008, "22:13:20,080008 "},
+                                                   {123456, "22:13:20,123456 "},
+                                                   {999999, "22:13:20,999999 "}}) {
+        EXPECT_EQ(FormatTimeText(timeval{1'700'000'000, microseconds}), text);
+    }
+    EXPECT_EQ(FormatTimeText(timeval{0, 1}), "00:00:00,000001 ");
+    if (savedTz) {
+        setenv("TZ", savedTz->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
 
 TEST(PcapTimeText, FormatterAgreesWithFormatTimeTextAcrossSecondsAndOddFractions) {
     CTimeTextFormatter formatter;
