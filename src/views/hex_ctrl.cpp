@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "toolkit/profile.h"
+#include "views/setup_color_page.h"
 
 namespace wirelark {
 namespace {
@@ -52,7 +53,8 @@ CHexCtrl::CHexCtrl(QWidget* parent, bool bScrolling)
     : QAbstractScrollArea(parent),
       m_font(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
       m_bScrolling(bScrolling),
-      m_background(CProfile::GetProfileColor(QStringLiteral("OutputBk"), kDefaultBackground)) {
+      m_background(
+          CProfile::GetProfileColor(QString::fromLatin1(kHexBackgroundEntry), kDefaultBackground)) {
     // Fixed-pitch fonts may advance by a fraction of a pixel; spacing each character out to a
     // whole cell keeps every digit on the cell grid that the layout and the outline use.
     const QFontMetricsF metrics(m_font);

@@ -8,15 +8,9 @@
 #include <string>
 
 #include "decode/packet_tree.h"
-#include "toolkit/profile.h"
+#include "views/setup_color_page.h"
 
 namespace wirelark {
-namespace {
-
-constexpr int kDefaultBackground = 0xFFFFFF;
-constexpr int kDefaultText = 0x000000;
-
-}  // namespace
 
 CPacketTreeCtrl::CPacketTreeCtrl(QWidget* parent)
     : QTreeWidget(parent), m_icons(CExplorerIcons::Icons()) {
@@ -89,10 +83,8 @@ void CPacketTreeCtrl::ExpandPacketTree() {
 }
 
 void CPacketTreeCtrl::ApplyColors() {
-    const QColor background =
-        CProfile::GetProfileColor(QStringLiteral("WorkSpaceColor"), kDefaultBackground);
-    const QColor text =
-        CProfile::GetProfileColor(QStringLiteral("WorkSpaceTextColor"), kDefaultText);
+    const QColor background = ReadSetupColor(SetupColor::TreeView);
+    const QColor text = ReadSetupColor(SetupColor::TreeViewText);
     QPalette colors = palette();
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         colors.setColor(group, QPalette::Base, background);

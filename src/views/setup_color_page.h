@@ -27,6 +27,8 @@ inline constexpr std::array<SetupColorEntry, 4> kSetupColorEntries{{
     {SetupColor::TreeView, "WorkSpaceColor", 0xFFFFFF, "TreeView Color"},
     {SetupColor::TreeViewText, "WorkSpaceTextColor", 0x000000, "TreeView Text Color"},
 }};
+// The hex dump's background, in section "Color" too though the sheet does not offer it.
+inline constexpr char kHexBackgroundEntry[] = "OutputBk";
 
 const SetupColorEntry& GetSetupColorEntry(SetupColor color);
 // The colour in the profile now, or its default.

@@ -10,7 +10,7 @@
 
 #include "store/wirelark_doc.h"
 #include "toolkit/message_box_sink.h"
-#include "toolkit/profile.h"
+#include "views/setup_color_page.h"
 #include "views/view_frame.h"
 
 namespace wirelark {
@@ -109,8 +109,8 @@ void CWirelarkView::OneTimeSetup() {
 }
 
 void CWirelarkView::ApplyListColors() {
-    const QColor background = CProfile::GetProfileColor(QStringLiteral("ListViewColor"), 0xFFFFFF);
-    const QColor text = CProfile::GetProfileColor(QStringLiteral("ListViewTextColor"), 0x000000);
+    const QColor background = ReadSetupColor(SetupColor::ListView);
+    const QColor text = ReadSetupColor(SetupColor::ListViewText);
     QPalette colors = palette();
     colors.setColor(QPalette::Base, background);
     colors.setColor(QPalette::AlternateBase, background);
