@@ -9,7 +9,7 @@ cd "$root"
 "$root/scripts/install-deps.sh"
 
 jobs="$(nproc)"
-fuzz_seconds="${WIRELARK_FUZZ_SECONDS:-60}"
+fuzz_seconds="${WIRELARK_FUZZ_SECONDS:-30}"
 export QT_QPA_PLATFORM=offscreen
 
 echo "== formatting"
