@@ -99,6 +99,20 @@ protected:
     // thread and serves it. Probes still in the kernel's block would come through later, on a
     // loaded machine long after: a last probe of its own is waited for, and frames keep their
     // order, so none is left behind it.
+    // Starts a capture that delivers through `handover`, and waits until it delivers.
+    bool StartThroughHandover(CFrameHandover& handover) {
+        m_engine->SetTargetWindow(&handover);
+        return m_engine->StartCapture(Device()) == 1 && ServeUntilCapturing(handover);
+    }
+
+    // Injects one test frame and waits until it has reached the hand-over, where it waits for
+    // this thread; `wakes` counts the hand-over's calls for service.
+    bool InjectIntoHandover(const std::atomic<int>& wakes, std::uint32_t sequence) {
+        const int before = wakes.load();
+        return m_injector->Inject(MakeTestFrame(sequence, 60)) &&
+               WaitFor([&] { return wakes.load() > before; }, 5s);
+    }
+
     bool ServeUntilCapturing(CFrameHandover& handover) {
         const std::uint32_t id = kProbe + m_probes++;
         bool capturing = false;
@@ -282,14 +296,9 @@ TEST_F(LiveCapture, AStopWhileAFrameWaitsForTheConsumerDoesNotFreezeAndTheFrameI
         handover.Close();
         m_engine.reset();
     });
-    m_engine->SetTargetWindow(&handover);
-    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
-    ASSERT_TRUE(ServeUntilCapturing(handover));
-    const int wakesBefore = wakes.load();
+    ASSERT_TRUE(StartThroughHandover(handover));
     const std::size_t before = m_receiver.Frames().size();
-    ASSERT_TRUE(m_injector->Inject(MakeTestFrame(7, 60)));
-    ASSERT_TRUE(WaitFor([&] { return wakes.load() > wakesBefore; }, 5s))
-        << "the frame did not reach the hand-over";
+    ASSERT_TRUE(InjectIntoHandover(wakes, 7)) << "the frame did not reach the hand-over";
 
     const auto start = Clock::now();
     EXPECT_EQ(m_engine->StopCapture(), 1);
@@ -311,13 +320,9 @@ TEST_F(LiveCapture, AStopWhileTheNewWorkerWaitsBehindTheOldOnesHandoverDoesNotFr
         handover.Close();
         m_engine.reset();
     });
-    m_engine->SetTargetWindow(&handover);
-    ASSERT_EQ(m_engine->StartCapture(Device()), 1);
-    ASSERT_TRUE(ServeUntilCapturing(handover));
+    ASSERT_TRUE(StartThroughHandover(handover));
     // The first worker's frame waits for this thread, and a new capture starts meanwhile.
-    const int wakesBefore = wakes.load();
-    ASSERT_TRUE(m_injector->Inject(MakeTestFrame(1, 60)));
-    ASSERT_TRUE(WaitFor([&] { return wakes.load() > wakesBefore; }, 5s));
+    ASSERT_TRUE(InjectIntoHandover(wakes, 1));
     ASSERT_EQ(m_engine->StartCapture(Device()), 1);
     // Once open, the new worker reads one of these and waits for its turn behind the first.
     for (std::uint32_t i = 2; i < 12; ++i) {
