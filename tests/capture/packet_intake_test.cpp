@@ -10,16 +10,7 @@
 namespace wirelark {
 namespace {
 
-using test::CFrameBuilder;
-using test::Cut;
-using test::EtherFrame;
-using test::Frame;
-using test::Ihl6TcpFrame;
-using test::kArp;
-using test::kIcmp;
-using test::kIgmp;
-using test::TcpFrame;
-using test::UdpFrame;
+using namespace test;  // the sample frames
 
 TEST(Filters, DecideByTheFlagsAndWhatTheFrameStillHolds) {
     const CFilterFlags kInitial{};

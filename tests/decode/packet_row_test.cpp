@@ -11,16 +11,7 @@
 namespace wirelark {
 namespace {
 
-using test::CFrameBuilder;
-using test::Cut;
-using test::EtherFrame;
-using test::Frame;
-using test::Ihl6TcpFrame;
-using test::kArp;
-using test::kIcmp;
-using test::kIgmp;
-using test::TcpFrame;
-using test::UdpFrame;
+using namespace test;  // the sample frames
 
 TEST(RowTexts, FillTheFrameColumns) {
     const std::string src = "66.77.88.99.AA.BB";
