@@ -214,7 +214,6 @@ void CWirelarkView::OnSetup() {
 }
 
 void CWirelarkView::OnFilePrint(QPrinter& printer) {
-    m_listPrinter.Reset();
     PrintWithDialog(m_listPrinter, printer, this);
 }
 
@@ -223,7 +222,6 @@ int CWirelarkView::OnFilePrintDirect(QPrinter& printer) {
 }
 
 void CWirelarkView::OnFilePrintPreview(QPrinter& printer) {
-    m_listPrinter.Reset();
     PrintPreview(m_listPrinter, printer, this);
 }
 
