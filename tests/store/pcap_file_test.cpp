@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "store/archive_writer.h"
 #include "store/time_text.h"
 #include "store/wirelark_doc.h"
 #include "support/frame_builder.h"
@@ -40,10 +41,6 @@ std::vector<CPcapPacket> ThreePackets(bool bNanosecond) {
     };
 }
 
-bool SameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end());
-}
-
 // What a row must hold for a packet of a file: the intake's numbering, length and time text.
 void ExpectRows(const CWirelarkDoc& doc, const std::vector<CPcapPacket>& packets,
                 bool bNanosecond) {
@@ -56,23 +53,18 @@ void ExpectRows(const CWirelarkDoc& doc, const std::vector<CPcapPacket>& packets
         EXPECT_EQ(list[i].GetNumber(), static_cast<int>(i + 1));
         EXPECT_EQ(list[i].GetLength(), static_cast<int>(packet.wireLength));
         EXPECT_EQ(list[i].GetTimeText(), FormatTimeText(timeval{packet.seconds, microseconds}));
-        EXPECT_TRUE(SameBytes(list[i].GetBytes(), packet.bytes));
+        EXPECT_TRUE(std::ranges::equal(list[i].GetBytes(), packet.bytes));
         const std::uint32_t nanoseconds = bNanosecond ? packet.fraction : packet.fraction * 1000;
         EXPECT_EQ(list[i].GetTimestamp(), (CPacketTime{packet.seconds, nanoseconds}));
     }
 }
 
-void ExpectSameRecords(const CWirelarkDoc& a, const CWirelarkDoc& b) {
-    const CPacketList& left = a.GetPacketList();
-    const CPacketList& right = b.GetPacketList();
-    ASSERT_EQ(left.size(), right.size());
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(left[i].GetNumber(), right[i].GetNumber());
-        EXPECT_EQ(left[i].GetLength(), right[i].GetLength());
-        EXPECT_EQ(left[i].GetTimeText(), right[i].GetTimeText());
-        EXPECT_TRUE(SameBytes(left[i].GetBytes(), right[i].GetBytes()));
-    }
+// Equal Lark archives hold the same numbers, lengths, time texts and bytes in the same order.
+Bytes LarkArchive(const CWirelarkDoc& doc) {
+    Bytes out;
+    CArchiveWriter ar(out);
+    doc.StoreArchive(ar);
+    return out;
 }
 
 Bytes Magic(const std::string& path) {
@@ -155,7 +147,7 @@ TEST(PcapFile, EveryLayoutOpensByContentWithTheIntakesRowsAndSavesAsPcapKeepingI
                                                     : (Bytes{0xD4, 0xC3, 0xB2, 0xA1}));
         CWirelarkDoc reopened;
         ASSERT_TRUE(reopened.OpenFile(path).Succeeded());
-        ExpectSameRecords(doc, reopened);
+        EXPECT_EQ(LarkArchive(reopened), LarkArchive(doc));
         for (std::size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(reopened.GetPacketList()[i].GetTimestamp(),
                       doc.GetPacketList()[i].GetTimestamp());
@@ -184,12 +176,6 @@ TEST(PcapFile, OtherLinkTypesAreRefusedByNameAndLeaveTheDocumentAsItWas) {
         EXPECT_NE(outcome.reason.find("Ethernet"), std::string::npos) << outcome.reason;
         previous.ExpectUntouched();
     }
-    // libpcap's own dumper gives the same answer.
-    CPreviousDocument previous(folder);
-    test::WriteWithLibpcapDumper(folder.File("raw.pcap"), packets, DLT_RAW);
-    EXPECT_EQ(previous.doc.OpenFile(folder.File("raw.pcap")).error,
-              DocumentError::UnsupportedLinkType);
-    previous.ExpectUntouched();
 }
 
 // A file cut short keeps what is whole: the user sees every packet the file still holds, the
@@ -259,9 +245,9 @@ TEST(PcapFile, LargeFileKeepsEveryPacketByteForByteAndTheDocumentGrowsAfterwards
     const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
     const int next = static_cast<int>(packets.size()) + 1;
     ASSERT_TRUE(doc.AddPacket(next, frame, 60, "10:00:00,000 "));
-    EXPECT_TRUE(SameBytes(doc.FindPacketBytes(next), frame));
+    EXPECT_TRUE(std::ranges::equal(doc.FindPacketBytes(next), frame));
     ASSERT_EQ(doc.GetPacketList().size(), packets.size() + 1);
-    EXPECT_TRUE(SameBytes(doc.FindPacketBytes(next - 1), packets.back().bytes));
+    EXPECT_TRUE(std::ranges::equal(doc.FindPacketBytes(next - 1), packets.back().bytes));
 }
 
 // Progress counts the file's bytes when opening and the packets when saving; cancelling leaves
@@ -305,10 +291,10 @@ TEST(PcapFile, ProgressAndCancellingInEitherFormatAndDirection) {
         }
     }
 
-    doc.SetPathName({});
-    doc.SetModifiedFlag(true);
     for (const CaptureFileFormat format : {CaptureFileFormat::Lark, CaptureFileFormat::Pcap}) {
         SCOPED_TRACE(CaptureFileFormatName(format));
+        doc.SetPathName({});
+        doc.SetModifiedFlag(true);
         const std::string path = folder.File("kept.file");
         test::WriteWholeFile(path, {1, 2, 3});
         const auto files = [&] {
@@ -339,9 +325,6 @@ TEST(PcapFile, ProgressAndCancellingInEitherFormatAndDirection) {
                         .Succeeded());
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         EXPECT_EQ(seen.back(), 5000u);
-        std::filesystem::remove(folder.File("done.file"));
-        doc.SetPathName({});
-        doc.SetModifiedFlag(true);
     }
 }
 
@@ -386,25 +369,22 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
     return std::mktime(&local);
 }
 
-// A Lark file as the intake makes them: numbers 1.., wire length = bytes, time texts.
-std::string WriteLarkCapture(const test::CScratchFolder& folder) {
-    CWirelarkDoc doc;
-    const auto udp =
-        test::CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().PadTo(90).Build();
-    doc.AddPacket(1, kTcp, 60, "10:00:00,000007 ");
-    doc.AddPacket(2, udp, 90, "10:00:00,250000 ");
-    doc.AddPacket(3, kTcp, 60, "23:59:59,999999 ");
-    doc.AddPacket(4, std::span<const std::uint8_t>(), 0, "00:00:01,000000 ");
-    const std::string path = folder.File("lark.cap");
-    EXPECT_TRUE(doc.OnSaveDocument(path).Succeeded());
-    return path;
-}
-
 // Lark records take their time of day on the date the file was last changed, and keep it
 // through a pcap file.
 TEST(PcapFile, LarkDocumentSavedAsPcapReopensWithTheSameRowsAndTimestamps) {
     test::CScratchFolder folder;
-    const std::string larkPath = WriteLarkCapture(folder);
+    const std::string larkPath = folder.File("lark.cap");
+    {
+        // As the intake makes them: numbers 1.., wire length = bytes, time texts.
+        CWirelarkDoc doc;
+        const auto udp =
+            test::CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().PadTo(90).Build();
+        doc.AddPacket(1, kTcp, 60, "10:00:00,000007 ");
+        doc.AddPacket(2, udp, 90, "10:00:00,250000 ");
+        doc.AddPacket(3, kTcp, 60, "23:59:59,999999 ");
+        doc.AddPacket(4, std::span<const std::uint8_t>(), 0, "00:00:01,000000 ");
+        ASSERT_TRUE(doc.OnSaveDocument(larkPath).Succeeded());
+    }
     const std::time_t changed = LocalTime(2023, 3, 15, 18, 30, 0);
     const timespec times[2] = {{changed, 0}, {changed, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, larkPath.c_str(), times, 0), 0);
@@ -427,7 +407,7 @@ TEST(PcapFile, LarkDocumentSavedAsPcapReopensWithTheSameRowsAndTimestamps) {
     EXPECT_EQ(lark.GetFileFormat(), CaptureFileFormat::Pcap);
     CWirelarkDoc reopened;
     ASSERT_TRUE(reopened.OpenFile(pcapPath).Succeeded());
-    ExpectSameRecords(lark, reopened);
+    EXPECT_EQ(LarkArchive(reopened), LarkArchive(lark));
     for (std::size_t i = 0; i < list.size(); ++i) {
         EXPECT_EQ(reopened.GetPacketList()[i].GetTimestamp(), expected[i]) << i;
     }

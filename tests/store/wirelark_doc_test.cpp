@@ -13,7 +13,6 @@
 #include "store/archive_writer.h"
 #include "store/time_text.h"
 #include "support/frame_builder.h"
-#include "support/pcap_files.h"
 #include "support/store_files.h"
 
 namespace wirelark {
@@ -59,6 +58,7 @@ TEST(WirelarkDocFile, WritesTheWorkedExampleByteForByteOverThePreviousFileAndRea
     ASSERT_TRUE(doc.AddPacket(1, Bytes{0xFF, 0xFF, 0x00, 0x01}, 4, kText13));
     ASSERT_TRUE(doc.AddPacket(2, Bytes{0xAA, 0xBB}, 2, kText16));
     EXPECT_EQ(Save(doc), WorkedExample());
+    EXPECT_EQ(Save(CWirelarkDoc()), (Bytes{0x00, 0x00})) << "an empty document";
     ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
     EXPECT_EQ(test::ReadWholeFile(path), WorkedExample());
     EXPECT_FALSE(doc.IsModified());
@@ -66,49 +66,14 @@ TEST(WirelarkDocFile, WritesTheWorkedExampleByteForByteOverThePreviousFileAndRea
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
         << "no temporary file is left behind";
 
+    // The bytes written are right, so reading gives the same records when they save the same.
     CWirelarkDoc loaded;
     ASSERT_TRUE(Load(loaded, WorkedExample()).Succeeded());
-    const CPacketList& list = loaded.GetPacketList();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].GetLength(), 4);
-    EXPECT_EQ(list[1].GetNumber(), 2);
-    EXPECT_EQ(list[1].GetTimeText(), kText16);
     EXPECT_EQ(Save(loaded), WorkedExample());
 }
 
-TEST(WirelarkDocFile, EmptyDocumentIsTwoZeroBytesAndEmptyFilesOpenEmpty) {
-    EXPECT_EQ(Save(CWirelarkDoc()), (Bytes{0x00, 0x00}));
-    CScratchFolder folder;
-    test::WriteWholeFile(folder.File("empty.cap"), {});
-    for (const Bytes& file : {Bytes{0x00, 0x00}, Bytes{}}) {
-        CWirelarkDoc loaded;
-        ASSERT_TRUE(loaded.AddPacket(1, Bytes{1}, 1, kText13));
-        EXPECT_TRUE(Load(loaded, file).Succeeded());
-        EXPECT_TRUE(loaded.GetPacketList().empty());
-    }
-    CWirelarkDoc opened;
-    ASSERT_TRUE(opened.AddPacket(1, Bytes{1}, 1, kText13));
-    EXPECT_TRUE(opened.OnOpenDocument(folder.File("empty.cap")).Succeeded());
-    EXPECT_TRUE(opened.GetPacketList().empty());
-    EXPECT_EQ(opened.GetTitle(), "empty.cap");
-}
-
-// The count's forms themselves are the archive's; this shows the document uses them.
-TEST(WirelarkDocFile, PacketCountOf65535TakesTheLongForm) {
-    CWirelarkDoc doc;
-    for (int i = 1; i <= 65535; ++i) {
-        ASSERT_TRUE(doc.AddPacket(i, {}, 0, ""));
-    }
-    const Bytes file = Save(doc);
-    ASSERT_GE(file.size(), 8u);
-    EXPECT_EQ(Bytes(file.begin(), file.begin() + 8),
-              (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF}));
-    CWirelarkDoc loaded;
-    ASSERT_TRUE(Load(loaded, file).Succeeded());
-    EXPECT_EQ(loaded.GetPacketList().size(), 65535u);
-    EXPECT_EQ(loaded.GetPacketList().back().GetNumber(), 65535);
-}
-
+// The count forms themselves are the archive's; 65535 packets and a 70000-byte frame show that
+// the document uses their long forms.
 TEST(WirelarkDocFile, SavingAndOpeningKeepsEveryRecordInOrder) {
     CScratchFolder folder;
     const std::string path = folder.File("round.cap");
@@ -123,23 +88,25 @@ TEST(WirelarkDocFile, SavingAndOpeningKeepsEveryRecordInOrder) {
         ASSERT_TRUE(doc.AddPacket(number, frame, static_cast<int>(frame.size()),
                                   i % 2 ? kText13 : kText16));
     }
-    // A large frame takes the long element count form.
-    ASSERT_TRUE(doc.AddPacket(301, Bytes(70000, 0x5A), 70000, std::string(300, 'x')));
+    for (int number = 301; number < 65535; ++number) {
+        ASSERT_TRUE(doc.AddPacket(number, {}, 0, ""));
+    }
+    ASSERT_TRUE(doc.AddPacket(65535, Bytes(70000, 0x5A), 70000, std::string(300, 'x')));
     ASSERT_TRUE(doc.OnSaveDocument(path).Succeeded());
+    const Bytes file = test::ReadWholeFile(path);
+    ASSERT_GE(file.size(), 8u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 8),
+              (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF}));
 
     CWirelarkDoc loaded;
     const DocumentOutcome outcome = loaded.OnOpenDocument(path);
     ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
-    ASSERT_EQ(loaded.GetPacketList().size(), 301u);
-    EXPECT_EQ(loaded.GetPacketList().back().GetBytes().size(), 70000u);
     // The layout itself is shown by the worked example: equal files hold equal records.
-    EXPECT_EQ(Save(loaded), Save(doc));
-    EXPECT_EQ(loaded.GetPathName(), path);
-    EXPECT_EQ(loaded.GetTitle(), "round.cap");
+    EXPECT_EQ(Save(loaded), file);
     EXPECT_FALSE(loaded.IsModified());
 }
 
-TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingBytes) {
+TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClass) {
     const Bytes file = CBytes()
                            .U16(4)
                            .PacketClass()
@@ -153,8 +120,7 @@ TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingByt
                            .U32(0x80000001)
                            .Body(1, 3, kText13, {0x33})
                            .U16(0x8001)
-                           .Body(1, 4, kText13, {0x44})
-                           .Raw({0xDE, 0xAD, 0xBE, 0xEF});
+                           .Body(1, 4, kText13, {0x44});
     CWirelarkDoc doc;
     ASSERT_TRUE(Load(doc, file).Succeeded());
     ASSERT_EQ(doc.GetPacketList().size(), 4u);
@@ -165,8 +131,9 @@ TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClassAndIgnoresTrailingByt
     }
 }
 
-// Trailing bytes do not stop a file from opening, but the user hears how many were ignored.
-TEST(WirelarkDocFile, BytesAfterTheLastPacketOpenWithAWarningSayingHowMany) {
+// An opened file replaces what the document held. Trailing bytes do not stop a file from opening,
+// but the user hears how many were ignored.
+TEST(WirelarkDocFile, OpeningReplacesThePacketsAndWarnsAboutBytesAfterTheLastPacket) {
     Bytes withTail = WorkedExample();
     withTail.insert(withTail.end(), {0xDE, 0xAD, 0xBE, 0xEF});
     const struct {
@@ -201,11 +168,13 @@ TEST(WirelarkDocFile, BytesAfterTheLastPacketOpenWithAWarningSayingHowMany) {
             std::filesystem::resize_file(path, c.sparseSize);
         }
         CWirelarkDoc doc;
+        ASSERT_TRUE(doc.AddPacket(1, Bytes{1}, 1, kText13));
         const DocumentOutcome outcome = doc.OnOpenDocument(path);
         ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
         EXPECT_EQ(outcome.warning, c.warning);
         EXPECT_EQ(doc.GetPacketList().size(), c.packets);
         EXPECT_EQ(doc.GetPathName(), path);
+        EXPECT_EQ(doc.GetTitle(), "tail.cap");
     }
 }
 
@@ -241,11 +210,8 @@ Bytes SecondEntryTag(const Bytes& tag) {
     return file;
 }
 
-// Every kind of failed open, in either format, leaves the open document as it was.
+// Every kind of failed open of a Lark file leaves the open document as it was.
 TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
-    const auto frame = test::CFrameBuilder().Ethernet().PadTo(60).Build();
-    const Bytes pcap = test::MakePcap({{1'700'000'000, 7, 60, frame}});
-    const test::CPcapLayout sll{false, false, test::kLinkLinuxSll};
     CScratchFolder folder;
     const struct {
         const char* name;
@@ -283,12 +249,6 @@ TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
          DocumentError::UnexpectedFormat},
         {"WideText", CBytes().U16(1).PacketClass().U32(1).U32(1).U8(0xFF).U16(0xFFFE).U16(0).U16(0),
          DocumentError::UnexpectedFormat},
-        {"PcapHeaderCutShort", Bytes(pcap.begin(), pcap.begin() + 10),
-         DocumentError::UnexpectedFormat},
-        {"PcapOfAnotherLinkType", test::MakePcap({{1'700'000'000, 7, 60, frame}}, sll),
-         DocumentError::UnsupportedLinkType},
-        {"PcapngOfAnotherLinkType", test::MakePcapng({{1'700'000'000, 7, 60, frame}}, sll),
-         DocumentError::UnsupportedLinkType},
         {"Missing", {}, DocumentError::CannotOpen, folder.File("missing.cap")},
         {"Folder", {}, DocumentError::CannotOpen, folder.Path().string()},
     };
@@ -312,7 +272,6 @@ TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
         EXPECT_FALSE(outcome.reason.empty());
         EXPECT_EQ(outcome.errorNumber != 0, c.error == DocumentError::CannotOpen);
         EXPECT_EQ(Save(doc), before);
-        EXPECT_NE(doc.FindPacket(3), nullptr);
         EXPECT_EQ(doc.GetPathName(), good);
         EXPECT_EQ(doc.GetTitle(), "good.cap");
         EXPECT_TRUE(doc.IsModified());
@@ -330,9 +289,8 @@ TEST(WirelarkDocPackets, FindPacketAppendsTheFirstRecordWithTheNumberOrLeavesThe
         int firstRecord;  // -1: not found
     };
     const Case cases[] = {
-        {{1, 2, 3}, 2, 1},        {{1, 2, 3}, 0, -1},   {{1, 2, 3}, 4, -1}, {{1, 2, 3}, -1, -1},
-        {{1, 2, 3}, 1 << 30, -1}, {{1, 2, 3, 2}, 2, 1}, {{5, 5, 5}, 5, 0},  {{1, 2, 9, 4, 9}, 9, 2},
-        {{3, 1, 2, 3}, 3, 0},     {{0, -4, 0}, 0, 0},
+        {{1, 2, 3}, 2, 1},    {{1, 2, 3}, 4, -1},      {{1, 2, 3}, -1, -1},
+        {{1, 2, 3, 2}, 2, 1}, {{1, 2, 9, 4, 9}, 9, 2}, {{0, -4, 0}, 0, 0},
     };
     for (const Case& c : cases) {
         CWirelarkDoc doc;
@@ -359,7 +317,6 @@ TEST(WirelarkDocPackets, AddPacketSetsTheModifiedFlagAndANewDocumentClearsItAndT
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(updates, 0);
     ASSERT_NE(doc.FindPacket(3), nullptr);
-    EXPECT_EQ(doc.FindPacket(3)->GetBytes()[0], 0x33);
     EXPECT_FALSE(doc.FindPacket(3)->GetTimestamp()) << "a time text alone gives no timestamp";
 
     ASSERT_TRUE(doc.OnNewDocument());
