@@ -180,9 +180,8 @@ TEST_F(ListPrinterTest, PdfShowsHeadersHeadingsInDisplayOrderRowsAndPageNumbers)
         SCOPED_TRACE(page);
         const QString text = PdfText(PdfPath(), page);
         ASSERT_FALSE(text.isEmpty());
-        // pdftotext shows runs of blanks as one; the next test checks that both are printed.
-        EXPECT_TRUE(text.simplified().contains("Wirelark Light")) << text.left(300).toStdString();
-        EXPECT_TRUE(text.contains("office.cap"));
+        // The left header's words, printed with both blanks, have a test of their own.
+        EXPECT_TRUE(text.contains("office.cap")) << text.left(300).toStdString();
         const QString footer = QStringLiteral("Page %1 of 3").arg(page);
         EXPECT_TRUE(text.contains(footer));
         const qsizetype len = text.indexOf("Len");
@@ -250,7 +249,6 @@ TEST_F(ListPrinterTest, PageTooSmallForARowPrintsOnePageWithoutRows) {
     }
     const QString text = PdfText(PdfPath());
     EXPECT_TRUE(text.contains("Page 1 of 1")) << text.toStdString();
-    EXPECT_TRUE(text.simplified().contains("Wirelark Light"));
     EXPECT_TRUE(text.contains("No."));
     EXPECT_FALSE(text.contains("r0c0"));
 }
@@ -342,7 +340,6 @@ TEST_F(ListPrinterTest, ColumnsWiderThanThePageAreScaledDownSoThatEveryColumnPri
     for (const QString& expected : titles + list.texts) {
         EXPECT_TRUE(text.contains(expected.trimmed())) << expected.toStdString();
     }
-    EXPECT_TRUE(text.contains("Page 1 of 2"));
     EXPECT_TRUE(PdfText(PdfPath(), 2).contains("192.168.100.201/65535"));
 }
 
