@@ -3,34 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
+#include <numeric>
+#include <optional>
 #include <random>
 #include <vector>
 
 namespace wirelark {
 namespace {
 
-// What a walk over the list from the head answers.
-std::optional<std::size_t> WalkFind(const std::vector<int>& numbers, int number) {
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-        if (numbers[i] == number) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
 TEST(PacketNumberIndex, AgreesWithAWalkOverTheList) {
     std::mt19937 random(12345);
     for (int round = 0; round < 200; ++round) {
         // A natural run of random length, then numbers from a small range with repeats.
-        std::vector<int> numbers;
-        const int natural = static_cast<int>(random() % 20);
-        for (int i = 1; i <= natural; ++i) {
-            numbers.push_back(i);
-        }
-        const int others = static_cast<int>(random() % 20);
-        for (int i = 0; i < others; ++i) {
+        std::vector<int> numbers(random() % 20);
+        std::iota(numbers.begin(), numbers.end(), 1);
+        for (auto others = random() % 20; others > 0; --others) {
             numbers.push_back(static_cast<int>(random() % 45) - 5);
         }
         CPacketNumberIndex index;
@@ -38,7 +26,11 @@ TEST(PacketNumberIndex, AgreesWithAWalkOverTheList) {
             index.Add(numbers[i], i);
         }
         for (int asked = -6; asked <= 42; ++asked) {
-            ASSERT_EQ(index.Find(asked), WalkFind(numbers, asked)) << "round " << round;
+            const auto found = std::ranges::find(numbers, asked);
+            const auto walked = found == numbers.end()
+                                    ? std::nullopt
+                                    : std::optional<std::size_t>(found - numbers.begin());
+            ASSERT_EQ(index.Find(asked), walked) << "round " << round;
         }
     }
 }
