@@ -9,7 +9,7 @@
 namespace wirelark {
 namespace {
 
-constexpr std::size_t kCount = 2 * CPacketList::kBlockRecords + 3;
+constexpr std::size_t kBlock = CPacketList::kBlockRecords;
 
 void Fill(CPacketList& list, std::size_t count) {
     const std::uint8_t frame[] = {1, 2, 3};
@@ -20,48 +20,21 @@ void Fill(CPacketList& list, std::size_t count) {
     }
 }
 
-TEST(PacketList, RecordsKeepTheirPlaceAndOrderWhileTheListGrowsAcrossBlocks) {
+TEST(PacketList, RecordsKeepTheirPlaceAndOrderWhileTheListGrowsAndWhenItIsMoved) {
     CPacketList list;
     Fill(list, 1);
     const CPacketObj* pFirst = &list.front();
-    Fill(list, kCount);
+    Fill(list, 2 * kBlock + 3);
     EXPECT_EQ(&list.front(), pFirst);
-    EXPECT_EQ(list.size(), kCount);
     std::size_t position = 0;
     for (const CPacketObj& packet : list) {
         ASSERT_EQ(packet.GetNumber(), static_cast<int>(position + 1));
         ASSERT_EQ(&packet, &list[position]);
         ++position;
     }
-    EXPECT_EQ(position, kCount);
-    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(kCount));
-}
+    EXPECT_EQ(position, 2 * kBlock + 3);
+    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(2 * kBlock + 3));
 
-TEST(PacketList, ShrinkingAndReleasingUnusedPagesKeepTheRecordsAndTheListGrowsAgain) {
-    CPacketList list;
-    list.SetHugePages(true);
-    Fill(list, kCount);
-    const CPacketObj* pKept = &list[CPacketList::kBlockRecords - 1];
-    while (list.size() > CPacketList::kBlockRecords) {
-        list.pop_back();
-    }
-    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(CPacketList::kBlockRecords));
-    EXPECT_EQ(&list.back(), pKept);
-    Fill(list, CPacketList::kBlockRecords + 2);
-    // The unused part of the last block goes back to the system and is there again when wanted.
-    list.ReleaseUnused();
-    EXPECT_EQ(list.back().GetTimeText(), "t");
-    Fill(list, CPacketList::kBlockRecords + 1000);
-    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(CPacketList::kBlockRecords + 1000));
-    EXPECT_EQ(list[CPacketList::kBlockRecords + 1].GetNumber(),
-              static_cast<int>(CPacketList::kBlockRecords + 2));
-    EXPECT_EQ(list.back().GetTimeText(), "t");
-    EXPECT_EQ(&list[CPacketList::kBlockRecords - 1], pKept);
-}
-
-TEST(PacketList, MovingHandsOverTheSameRecordsAndClearingEmpties) {
-    CPacketList list;
-    Fill(list, CPacketList::kBlockRecords + 1);
     const CPacketObj* pLast = &list.back();
     CPacketList moved(std::move(list));
     EXPECT_TRUE(list.empty());  // NOLINT(bugprone-use-after-move)
@@ -69,13 +42,34 @@ TEST(PacketList, MovingHandsOverTheSameRecordsAndClearingEmpties) {
     CPacketList assigned;
     Fill(assigned, 5);
     assigned = std::move(moved);
-    EXPECT_EQ(assigned.size(), CPacketList::kBlockRecords + 1);
+    EXPECT_EQ(assigned.size(), 2 * kBlock + 3);
     EXPECT_EQ(&assigned.back(), pLast);
     assigned.clear();
     EXPECT_TRUE(assigned.empty());
     EXPECT_EQ(assigned.begin(), assigned.end());
     Fill(assigned, 2);
     EXPECT_EQ(assigned[1].GetNumber(), 2);
+}
+
+TEST(PacketList, ShrinkingAndReleasingUnusedPagesKeepTheRecordsAndTheListGrowsAgain) {
+    CPacketList list;
+    list.SetHugePages(true);
+    Fill(list, 2 * kBlock + 3);
+    const CPacketObj* pKept = &list[kBlock - 1];
+    while (list.size() > kBlock) {
+        list.pop_back();
+    }
+    EXPECT_EQ(&list.back(), pKept);
+    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(kBlock));
+    Fill(list, kBlock + 2);
+    // The unused part of the last block goes back to the system and is there again when wanted.
+    list.ReleaseUnused();
+    EXPECT_EQ(list.back().GetTimeText(), "t");
+    Fill(list, kBlock + 1000);
+    EXPECT_EQ(list.back().GetNumber(), static_cast<int>(kBlock + 1000));
+    EXPECT_EQ(list[kBlock + 1].GetNumber(), static_cast<int>(kBlock + 2));
+    EXPECT_EQ(list.back().GetTimeText(), "t");
+    EXPECT_EQ(&list[kBlock - 1], pKept);
 }
 
 }  // namespace
