@@ -1,4 +1,4 @@
-// The packet record: what SetPacket keeps and what GetData hands out.
+// The packet record: what SetPacket keeps and what GetBytes and GetData hand out.
 #include "store/packet_obj.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +22,19 @@ Bytes Frame(std::size_t size) {
     return frame;
 }
 
-TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGiven) {
-    struct Case {
+Bytes Stored(const CPacketObj& packet) {
+    return Bytes(packet.GetBytes().begin(), packet.GetBytes().end());
+}
+
+TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGivenAndGetDataAppendsThem) {
+    const struct {
         std::size_t given;
         int length;
         std::size_t kept;
-    };
-    const Case cases[] = {
-        {60, 60, 60}, {60, 10, 10}, {60, 0, 0}, {60, -5, 0}, {3, 1514, 3}, {0, 64, 0},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{60, 60, 60}, {60, 10, 10}, {60, 0, 0}, {60, -5, 0}, {3, 1514, 3}, {0, 64, 0}};
+    for (const auto& c : cases) {
         for (bool bArena : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.given << " bytes, length " << c.length);
             CByteArena arena;
             CPacketObj packet;
             packet.SetPacket(42, Frame(c.given), c.length, "12:00:00,001 ",
@@ -41,56 +43,30 @@ TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGiven) {
             EXPECT_EQ(packet.GetLength(), c.length);
             EXPECT_EQ(packet.GetTimeText(), "12:00:00,001 ");
             const Bytes want = Frame(c.kept);
-            EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), want)
-                << c.given << " bytes, length " << c.length;
+            EXPECT_EQ(Stored(packet), want);
+            // One element per byte, after what the array held.
+            std::vector<std::uint16_t> data{0xABCD}, wantData{0xABCD};
+            wantData.insert(wantData.end(), want.begin(), want.end());
+            packet.GetData(data);
+            EXPECT_EQ(data, wantData);
         }
     }
 }
 
-TEST(PacketObj, GetDataAppendsOneElementBelow256PerByteAfterWhatIsThere) {
-    CPacketObj packet;
-    packet.SetPacket(1, Frame(60), 60, "");
-    std::vector<std::uint16_t> data{0xABCD, 0x1234};
-    packet.GetData(data);
-    ASSERT_EQ(data.size(), 62u);
-    EXPECT_EQ(data[0], 0xABCD);
-    EXPECT_EQ(data[1], 0x1234);
-    for (std::size_t i = 0; i < 60; ++i) {
-        EXPECT_EQ(data[2 + i], 255 - i) << i;
-    }
-}
-
-TEST(PacketObj, SettingAgainReplacesEverythingAndMovingKeepsTheBytes) {
+// A record read from a file with a capture time makes its text from that time; this one also
+// replaces a record that held a text of its own.
+TEST(PacketObj, SettingAgainReplacesEverythingAndATextMadeFromTheTimeFollowsIt) {
     CPacketObj packet;
     packet.SetPacket(1, Frame(100), 100, "long text that is gone later");
-    packet.SetPacket(2, Bytes{7, 8}, 2, "t ");
+    packet.SetPacket(2, Bytes{7, 8}, 2, CPacketTime{3600, 999'999'999});
+    EXPECT_EQ(packet.GetTimeText(), FormatTimeText(timeval{3600, 999'999}));
+    packet.SetTimestamp({3601, 7'000});
     CPacketObj moved(std::move(packet));
     EXPECT_EQ(moved.GetNumber(), 2);
-    EXPECT_EQ(moved.GetTimeText(), "t ");
-    EXPECT_EQ(Bytes(moved.GetBytes().begin(), moved.GetBytes().end()), (Bytes{7, 8}));
+    EXPECT_EQ(moved.GetTimeText(), FormatTimeText(timeval{3601, 7}));
+    EXPECT_EQ(moved.GetTimestamp(), (CPacketTime{3601, 7'000}));
+    EXPECT_EQ(Stored(moved), (Bytes{7, 8}));
     EXPECT_TRUE(packet.GetBytes().empty());  // NOLINT(bugprone-use-after-move)
-}
-
-TEST(PacketObj, ATextMadeFromTheCaptureTimeFollowsTheTimeAndLeavesTheBytesInPlace) {
-    const struct {
-        CPacketTime time;
-        long microseconds;
-    } cases[] = {{{3600, 7'000}, 7}, {{86399, 250'000'000}, 250000}, {{0, 999'999'999}, 999999}};
-    for (const auto& c : cases) {
-        for (bool bArena : {false, true}) {
-            CByteArena arena;
-            CPacketObj packet;
-            packet.SetPacket(3, Frame(60), 60, c.time, bArena ? &arena : nullptr);
-            const timeval shown{static_cast<time_t>(c.time.seconds), c.microseconds};
-            EXPECT_EQ(packet.GetTimeText(), FormatTimeText(shown));
-            EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), Frame(60));
-            ASSERT_TRUE(packet.GetTimestamp().has_value());
-            EXPECT_EQ(packet.GetTimestamp()->nanoseconds, c.time.nanoseconds);
-            packet.SetTimestamp({c.time.seconds + 1, 0});
-            EXPECT_EQ(packet.GetTimeText(),
-                      FormatTimeText(timeval{static_cast<time_t>(c.time.seconds + 1), 0}));
-        }
-    }
 }
 
 }  // namespace
