@@ -30,7 +30,6 @@ PrintMeasures PageFor(int rowsPerPage, int rowCount, int spare = 0) {
 TEST(PrintLayoutTest, BandsSitInsideTheMargins) {
     const CPrintLayout layout(PageFor(20, 45));
     const int height = PageFor(20, 45).deviceHeight;
-    EXPECT_EQ(layout.PageRect(), (PrintRect{0, 0, 1000, height}));
     EXPECT_EQ(layout.PrintableRect(), (PrintRect{200, 150, 800, height - 150}));
     EXPECT_EQ(layout.HeaderRect(), (PrintRect{200, 150, 800, 230}));
     EXPECT_EQ(layout.FooterRect(), (PrintRect{200, height - 210, 800, height - 150}));
@@ -41,22 +40,18 @@ TEST(PrintLayoutTest, BandsSitInsideTheMargins) {
     EXPECT_EQ(layout.FooterTextRect(), (PrintRect{200, height - 180, 800, height - 150}));
 }
 
+// Each page's rows start under the heading line.
 TEST(PrintLayoutTest, PagesAndTheirRows) {
     const struct {
         int rowsPerPage;
         int rowCount;
-        int spare;
+        int spare;  // pixels short of another row
         int pages;
         int lastFirst;
         int lastEnd;
-    } cases[] = {
-        {20, 45, 0, 3, 40, 45},   // the last page half full
-        {20, 45, 49, 3, 40, 45},  // spare pixels short of a row make no extra row
-        {20, 40, 0, 2, 20, 40},   // exactly full pages
-        {20, 1, 0, 1, 0, 1},     {20, 0, 0, 0, 0, 0},  // an empty list prints no page
-        {0, 5, 0, 1, 0, 0},                            // too small for a row: one page without rows
-        {0, 5, 49, 1, 0, 0},     {1, 3, 0, 3, 2, 3},
-    };
+    } cases[] = {{20, 45, 0, 3, 40, 45}, {20, 45, 49, 3, 40, 45}, {20, 40, 0, 2, 20, 40},
+                 {20, 1, 0, 1, 0, 1},    {20, 0, 0, 0, 0, 0},     {0, 5, 0, 1, 0, 0},
+                 {0, 5, 49, 1, 0, 0},    {1, 3, 0, 3, 2, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.rowsPerPage << " per page, " << c.rowCount);
         const CPrintLayout layout(PageFor(c.rowsPerPage, c.rowCount, c.spare));
@@ -67,65 +62,43 @@ TEST(PrintLayoutTest, PagesAndTheirRows) {
         EXPECT_EQ(last.end, c.lastEnd);
         EXPECT_EQ(layout.RowsOfPage(c.pages + 1).end, 0);
         EXPECT_EQ(layout.RowsOfPage(0).end, 0);
+        const int top = layout.BodyRect().top;
+        for (int row = last.first; row < last.end; ++row) {
+            const PrintRect cell = layout.RowCell(row, 0);
+            EXPECT_EQ(cell.top, top + (row - last.first + 1) * kRowFont) << row;
+            EXPECT_EQ(cell.bottom, cell.top + kRowFont) << row;
+        }
+        EXPECT_TRUE(layout.RowCell(c.rowCount, 0).IsEmpty());
+        EXPECT_TRUE(layout.RowCell(-1, 0).IsEmpty());
     }
 }
 
-TEST(PrintLayoutTest, RowsStartUnderTheHeadingLineOnEveryPage) {
-    const CPrintLayout layout(PageFor(20, 45));
-    const int bodyTop = layout.BodyRect().top;
-    EXPECT_EQ(layout.HeadingCell(0).top, bodyTop);
-    EXPECT_EQ(layout.HeadingCell(0).bottom, bodyTop + kRowFont);
-    const struct {
-        int row;
-        int top;
-    } cases[] = {{0, bodyTop + 50},
-                 {19, bodyTop + 1000},
-                 {20, bodyTop + 50},
-                 {40, bodyTop + 50},
-                 {44, bodyTop + 250}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.row);
-        EXPECT_EQ(layout.RowCell(c.row, 0).top, c.top);
-        EXPECT_EQ(layout.RowCell(c.row, 0).bottom, c.top + kRowFont);
-    }
-    EXPECT_TRUE(layout.RowCell(45, 0).IsEmpty());
-    EXPECT_TRUE(layout.RowCell(-1, 0).IsEmpty());
-}
-
+// Body from 200 to 800; a screen character prints twice as wide. The first widths fit, as 200,
+// 100 and 280 inset by 5 x 2; the second, 920 in all, are narrowed by 600 / 920 to 130, 65, 391
+// and 13, inset by 6.
 TEST(PrintLayoutTest, ColumnsAreScaledInsetAndNarrowedToFitTheBody) {
-    // Body from 200 to 800; a screen character prints twice as wide.
     const struct {
-        const char* name;
         std::vector<int> widths;
         double scale;
         double fit;
-        std::vector<PrintRect> cells;  // heading cells, by display position
-    } cases[] = {
-        {"page widths 200, 100, 280 fit; inset 5 x 2",
-         {100, 50, 140},
-         2.0,
-         1.0,
-         {{210, 230, 400, 280}, {410, 230, 500, 280}, {510, 230, 780, 280}}},
-        {"page widths of 920 narrowed by 600 / 920 to 130, 65, 391, 13; inset 6",
-         {100, 50, 300, 10},
-         600.0 / 460,
-         600.0 / 920,
-         {{206, 230, 330, 280}, {336, 230, 395, 280}, {401, 230, 786, 280}, {792, 230, 799, 280}}},
-    };
+        std::vector<std::pair<int, int>> spans;  // left and right of each display position
+    } cases[] = {{{100, 50, 140}, 2.0, 1.0, {{210, 400}, {410, 500}, {510, 780}}},
+                 {{100, 50, 300, 10},
+                  600.0 / 460,
+                  600.0 / 920,
+                  {{206, 330}, {336, 395}, {401, 786}, {792, 799}}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.fit);
         PrintMeasures m = PageFor(20, 45);
         m.columnWidths = c.widths;
         const CPrintLayout layout(m);
         EXPECT_DOUBLE_EQ(layout.Scale(), c.scale);
         EXPECT_DOUBLE_EQ(layout.FitFactor(), c.fit);
-        ASSERT_EQ(layout.ColumnCount(), static_cast<int>(c.cells.size()));
-        for (std::size_t position = 0; position < c.cells.size(); ++position) {
-            SCOPED_TRACE(position);
-            const PrintRect& heading = c.cells[position];
-            EXPECT_EQ(layout.HeadingCell(static_cast<int>(position)), heading);
-            EXPECT_EQ(layout.RowCell(7, static_cast<int>(position)),
-                      (PrintRect{heading.left, 630, heading.right, 680}));
+        ASSERT_EQ(layout.ColumnCount(), static_cast<int>(c.spans.size()));
+        for (int position = 0; position < layout.ColumnCount(); ++position) {
+            const auto [left, right] = c.spans[static_cast<std::size_t>(position)];
+            EXPECT_EQ(layout.HeadingCell(position), (PrintRect{left, 230, right, 280})) << position;
+            EXPECT_EQ(layout.RowCell(7, position), (PrintRect{left, 630, right, 680})) << position;
         }
         EXPECT_TRUE(layout.HeadingCell(layout.ColumnCount()).IsEmpty());
         EXPECT_TRUE(layout.HeadingCell(-1).IsEmpty());
@@ -133,22 +106,18 @@ TEST(PrintLayoutTest, ColumnsAreScaledInsetAndNarrowedToFitTheBody) {
 }
 
 TEST(PrintLayoutTest, DegenerateMeasuresDivideByNothing) {
-    PrintMeasures m = PageFor(20, 45);
-    m.screenCharWidth = 0;
-    m.rowFontHeight = 0;
-    const CPrintLayout layout(m);
-    EXPECT_DOUBLE_EQ(layout.Scale(), 1.0);
-    EXPECT_EQ(layout.RowsPerPage(), 0);
-    EXPECT_EQ(layout.PageCount(), 1);
-    EXPECT_TRUE(layout.RowCell(3, 0).IsEmpty());
-
+    PrintMeasures noFont = PageFor(20, 45);
+    noFont.screenCharWidth = noFont.rowFontHeight = 0;
     PrintMeasures tiny = PageFor(20, 45);
-    tiny.deviceWidth = 100;  // narrower than the margins
-    tiny.deviceHeight = 100;
-    const CPrintLayout cramped(tiny);
-    EXPECT_EQ(cramped.RowsPerPage(), 0);
-    EXPECT_EQ(cramped.PageCount(), 1);
-    EXPECT_TRUE(cramped.HeadingCell(0).IsEmpty());
+    tiny.deviceWidth = tiny.deviceHeight = 100;  // smaller than the margins
+    for (const PrintMeasures& m : {noFont, tiny}) {
+        const CPrintLayout layout(m);
+        EXPECT_EQ(layout.RowsPerPage(), 0);
+        EXPECT_EQ(layout.PageCount(), 1);
+        EXPECT_TRUE(layout.RowCell(3, 0).IsEmpty());
+    }
+    EXPECT_DOUBLE_EQ(CPrintLayout(noFont).Scale(), 1.0);
+    EXPECT_TRUE(CPrintLayout(tiny).HeadingCell(0).IsEmpty());
 }
 
 }  // namespace
