@@ -13,12 +13,7 @@ namespace {
 TEST(TableViewPrintSourceTest, ReadsColumnsInTheirDisplayOrderAndCellsByColumn) {
     QStandardItemModel model(2, 3);
     model.setHorizontalHeaderLabels({"No.  ", "Time  ", "Len  "});
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < 3; ++column) {
-            model.setItem(row, column,
-                          new QStandardItem(QStringLiteral("%1/%2").arg(row).arg(column)));
-        }
-    }
+    model.setItem(1, 2, new QStandardItem("1/2"));
     QTableView view;
     view.setModel(&model);
     view.horizontalHeader()->resizeSection(1, 77);
