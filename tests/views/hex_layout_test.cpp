@@ -16,73 +16,55 @@ namespace {
 // hex column's first row is L = 42, T = 5, R = 418.
 CHexLayout Layout(std::size_t length, std::uint32_t topRow = 0, int width = 556, int height = 140,
                   bool scrolling = true) {
-    CHexLayoutInput input;
-    input.scrolling = scrolling;
-    input.clientWidth = width;
-    input.clientHeight = height;
-    input.cellWidth = 8;
-    input.lineHeight = 13;
-    input.length = length;
-    input.topRow = topRow;
-    return CHexLayout(input);
+    return CHexLayout(CHexLayoutInput{width, height, 8, 13, scrolling, length, topRow});
 }
 
-TEST(HexLayoutTest, ExampleClientGivesElevenBytesPerRowAndFourteenRows) {
+TEST(HexLayoutTest, ColumnsSitInTheTextAreaWhichIsTheWholeClientWithoutScrolling) {
     const CHexLayout layout = Layout(100, 0, 400, 200);
     EXPECT_EQ(layout.TextArea(), (CHexRect{5, 5, 395, 195}));
     EXPECT_EQ(layout.VisibleRows(), 14u);
     EXPECT_EQ(layout.BytesPerRow(), 11u);
-    EXPECT_EQ(layout.OffsetColumnLeft(), 0);
-    EXPECT_EQ(layout.OffsetColumnWidth(), 37);
-    EXPECT_EQ(layout.HexColumnLeft(), 37);
-    EXPECT_EQ(layout.HexColumnWidth(), 261);
-    EXPECT_EQ(layout.CharColumnLeft(), 298);
-    EXPECT_EQ(layout.CharColumnWidth(), 93);
+    // Left and width of the offset, hex and character columns.
+    EXPECT_EQ((std::vector<int>{layout.OffsetColumnLeft(), layout.OffsetColumnWidth(),
+                                layout.HexColumnLeft(), layout.HexColumnWidth(),
+                                layout.CharColumnLeft(), layout.CharColumnWidth()}),
+              (std::vector<int>{0, 37, 37, 261, 298, 93}));
     // Filled areas leave each column's 5-pixel gap and sit in the text area.
     EXPECT_EQ(layout.OffsetColumnRect(), (CHexRect{5, 5, 37, 195}));
     EXPECT_EQ(layout.HexColumnRect(), (CHexRect{42, 5, 298, 195}));
     EXPECT_EQ(layout.CharColumnRect(), (CHexRect{303, 5, 391, 195}));
     EXPECT_EQ(layout.RowRect(layout.HexColumnRect(), 2), (CHexRect{42, 31, 298, 44}));
+
+    const CHexLayout flat = Layout(60, 0, 546, 130, false);
+    EXPECT_EQ(flat.TextArea(), (CHexRect{0, 0, 546, 130}));
+    EXPECT_EQ(flat.BytesPerRow(), 16u);
+    EXPECT_EQ(flat.VisibleRows(), 10u);
 }
 
 TEST(HexLayoutTest, BytesPerRowFollowTheWidthAndNeverDropBelowOne) {
-    struct Case {
-        int clientWidth;
-        std::uint32_t bytesPerRow;
-    };
-    // Text width = client - 10; space for bytes = text width - 42; a byte takes 32 pixels, the
-    // last one 24.
-    const Case cases[] = {
-        {0, 1},   {20, 1},  {51, 1},  {52, 1},  {75, 1},   {76, 1},   {107, 1},
-        {108, 2}, {116, 2}, {139, 2}, {140, 3}, {556, 16}, {555, 15}, {588, 17},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Layout(60, 0, c.clientWidth).BytesPerRow(), c.bytesPerRow)
-            << "client width " << c.clientWidth;
+    // {client width, bytes per row}. Text width = client - 10; space for bytes = text width - 42;
+    // a byte takes 32 pixels, the last one 24.
+    const int cases[][2] = {{0, 1},   {20, 1},   {51, 1},   {52, 1},  {75, 1},
+                            {76, 1},  {107, 1},  {108, 2},  {116, 2}, {139, 2},
+                            {140, 3}, {556, 16}, {555, 15}, {588, 17}};
+    for (const auto& [width, bytesPerRow] : cases) {
+        EXPECT_EQ(Layout(60, 0, width).BytesPerRow(), static_cast<std::uint32_t>(bytesPerRow))
+            << "client width " << width;
     }
 }
 
-TEST(HexLayoutTest, WithoutScrollingTheTextAreaIsTheWholeClient) {
-    const CHexLayout layout = Layout(60, 0, 546, 130, false);
-    EXPECT_EQ(layout.TextArea(), (CHexRect{0, 0, 546, 130}));
-    EXPECT_EQ(layout.BytesPerRow(), 16u);
-    EXPECT_EQ(layout.VisibleRows(), 10u);
-}
-
 TEST(HexLayoutTest, RowsScrollingAndBytesShownFollowLengthTopRowAndClient) {
-    struct Case {
+    const struct {
         const char* name;
         std::size_t length;
         std::uint32_t topRowAsked;
-        int width;
-        int height;
+        int width, height;
         std::uint32_t bytesPerRow, visibleRows, rows, greatestTopRow, topRow;
         bool scrollBar;
         std::uint32_t firstShown;
         int lastShown;
         std::uint32_t rowsDrawn;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"sixty bytes in four rows", 60, 0, 556, 140, 16, 10, 4, 0, 0, false, 0, 59, 4},
         {"a scrolled position from a longer packet", 60, 40, 556, 140, 16, 10, 4, 0, 0, false, 0,
          59, 4},
@@ -95,7 +77,7 @@ TEST(HexLayoutTest, RowsScrollingAndBytesShownFollowLengthTopRowAndClient) {
         {"empty data", 0, 0, 556, 140, 16, 10, 0, 0, 0, false, 0, -1, 0},
         {"narrow: no whole row fits", 60, 0, 30, 8, 1, 0, 60, 60, 0, true, 0, -1, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const CHexLayout layout = Layout(c.length, c.topRowAsked, c.width, c.height);
         EXPECT_EQ(layout.BytesPerRow(), c.bytesPerRow);
@@ -129,8 +111,7 @@ Points ParsePoints(const char* text) {
     Points points;
     std::istringstream in(text);
     CHexPoint point;
-    char comma = 0;
-    while (in >> point.x >> comma >> point.y) {
+    for (char comma = 0; in >> point.x >> comma >> point.y;) {
         points.push_back(point);
     }
     return points;
@@ -180,31 +161,22 @@ TEST(HexLayoutTest, ExtremeRangesGiveOutlinesWithoutOverflow) {
     EXPECT_TRUE(layout.HighlightOutline(INT_MIN, -2).empty());
 }
 
-TEST(HexLayoutTest, OffsetTextsAreUpperCaseAndZeroPaddedToFourDigits) {
-    for (const auto& [offset, text] : {std::pair<std::uint32_t, const char*>{0, "0000"},
-                                       {0x30, "0030"},
-                                       {0xABCD, "ABCD"},
-                                       {0x10000, "10000"}}) {
-        EXPECT_EQ(FormatOffsetText(offset), text);
-    }
-}
+TEST(HexLayoutTest, ColumnTextsAreUpperCaseHexPaddedAndDotsForUnprintableBytes) {
+    EXPECT_EQ(FormatOffsetText(0), "0000");
+    EXPECT_EQ(FormatOffsetText(0x30), "0030");
+    EXPECT_EQ(FormatOffsetText(0xABCD), "ABCD");
+    EXPECT_EQ(FormatOffsetText(0x10000), "10000");
 
-TEST(HexLayoutTest, HexRowsPlaceTwoDigitsPerByteAndPadShortRows) {
     const std::uint8_t bytes[] = {0x0A, 0xFF, 0x00, 0x5C};
     EXPECT_EQ(FormatHexRow(bytes, 4), "0A FF 00 5C");
-    EXPECT_EQ(FormatHexRow(std::span(bytes, 2), 4), "0A FF      ");
+    EXPECT_EQ(FormatHexRow(std::span(bytes, 2), 4), "0A FF      ");  // a short row is padded
     EXPECT_EQ(FormatHexRow(std::span(bytes, 1), 1), "0A");
-}
 
-TEST(HexLayoutTest, CharacterColumnShowsDotForEveryUnprintableByte) {
-    std::vector<std::uint8_t> bytes{0x00, 0x1F, 0x20, 0x41, 0x7E, 0x7F};
+    std::vector<std::uint8_t> chars{0x00, 0x1F, 0x20, 0x41, 0x7E, 0x7F};
     for (int value = 0x80; value <= 0xFF; ++value) {
-        bytes.push_back(static_cast<std::uint8_t>(value));
+        chars.push_back(static_cast<std::uint8_t>(value));
     }
-    const std::string text = FormatCharRow(bytes);
-    ASSERT_EQ(text.size(), bytes.size());
-    EXPECT_EQ(text.substr(0, 6), ".. A~.");
-    EXPECT_EQ(text.substr(6), std::string(128, '.'));
+    EXPECT_EQ(FormatCharRow(chars), ".. A~." + std::string(128, '.'));
     EXPECT_EQ(FormatCharRow({}), "");
 }
 
