@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <numeric>
 #include <vector>
 
 #include "support/frame_builder.h"
@@ -18,6 +19,9 @@
 
 namespace wirelark {
 namespace {
+
+const QColor kBackground(222, 219, 189);
+const QColor kHexFill(175, 170, 160);
 
 // Whether some pixel in rect has the colour; glyph edges are smoothed, so a channel counts as
 // full from 200 and as empty below 80.
@@ -39,9 +43,7 @@ bool AnyPixel(const QImage& image, const CHexRect& rect, const QColor& color) {
 
 std::vector<std::uint8_t> Counting(std::size_t count) {
     std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(i);
-    }
+    std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
     return bytes;
 }
 
@@ -52,27 +54,22 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
     }
 
-    // Resizes the control until its client area (without the scroll bar) has exactly this size.
-    static void SizeClient(CHexCtrl& hex, QSize client) {
+    // Resizes the control until its client area (without the scroll bar) holds `bytesPerRow`
+    // bytes per row and `rows` whole rows.
+    static void SizeClient(CHexCtrl& hex, int bytesPerRow = 16, int rows = 10) {
+        const CHexLayout layout = hex.CurrentLayout();
+        const int c = layout.CellWidth();
+        const QSize client((4 * c + 5) + 5 + (bytesPerRow - 1) * 4 * c + 3 * c + 10,
+                           rows * layout.LineHeight() + 10);
         hex.show();
         for (int attempt = 0; attempt < 6; ++attempt) {
             QApplication::processEvents();
-            const QSize difference = client - hex.viewport()->size();
-            if (difference.isNull()) {
+            if (hex.viewport()->size() == client) {
                 return;
             }
-            hex.resize(hex.size() + difference);
+            hex.resize(hex.size() + client - hex.viewport()->size());
         }
-        QApplication::processEvents();
         ASSERT_EQ(hex.viewport()->size(), client);
-    }
-
-    // The client size that holds `bytesPerRow` bytes per row and `rows` whole rows.
-    static QSize ClientFor(const CHexCtrl& hex, int bytesPerRow, int rows) {
-        const CHexLayout layout = hex.CurrentLayout();
-        const int c = layout.CellWidth();
-        const int textWidth = (4 * c + 5) + 5 + (bytesPerRow - 1) * 4 * c + 3 * c;
-        return {textWidth + 10, rows * layout.LineHeight() + 10};
     }
 
     static QImage Grab(CHexCtrl& hex) {
@@ -84,7 +81,7 @@ protected:
 };
 
 TEST_F(HexCtrlTest, BackgroundIsReadFromTheProfileOnceAtConstruction) {
-    EXPECT_EQ(CHexCtrl().BackgroundColor(), QColor(222, 219, 189));
+    EXPECT_EQ(CHexCtrl().BackgroundColor(), kBackground);
     CProfile::WriteProfileInt("Color", "OutputBk", 0x00112233);
     CHexCtrl hex;
     EXPECT_EQ(hex.BackgroundColor(), QColor(0x33, 0x22, 0x11));
@@ -93,10 +90,10 @@ TEST_F(HexCtrlTest, BackgroundIsReadFromTheProfileOnceAtConstruction) {
     EXPECT_EQ(Grab(hex).pixelColor(190, 90), QColor(0x33, 0x22, 0x11));
 }
 
-TEST_F(HexCtrlTest, SetDataKeepsACopyAndDropsHighlightButNotTopRowAndEmptyDataChangesNothing) {
+TEST_F(HexCtrlTest, SetDataCopiesAndDropsTheHighlightClearKeepsItAndEmptyDataChangesNothing) {
     CHexCtrl hex;
     hex.SetData(Counting(1514));
-    SizeClient(hex, ClientFor(hex, 16, 10));
+    SizeClient(hex);
     hex.verticalScrollBar()->setValue(30);
     hex.SetHighlight(14, 33);
     hex.SetData({});
@@ -106,85 +103,60 @@ TEST_F(HexCtrlTest, SetDataKeepsACopyAndDropsHighlightButNotTopRowAndEmptyDataCh
     // A long packet after a long one opens at the same scroll position.
     hex.SetData(Counting(1500));
     EXPECT_EQ(hex.TopRow(), 30u);
-    EXPECT_EQ(hex.HighlightFirst(), -1);
-    EXPECT_EQ(hex.HighlightLast(), -1);
+    EXPECT_EQ(std::make_pair(hex.HighlightFirst(), hex.HighlightLast()), std::make_pair(-1, -1));
 
-    hex.SetHighlight(0, 13);
-    hex.SetData(std::vector<std::uint8_t>{0xFF, 0x41, 0x00});  // gone once the call is done
-    EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()),
-              (std::vector<std::uint8_t>{0xFF, 0x41, 0x00}));
-    EXPECT_EQ(hex.HighlightFirst(), -1);
-    EXPECT_EQ(hex.HighlightLast(), -1);
-    EXPECT_EQ(hex.TopRow(), 0u);  // one row needs no scrolling
-}
-
-TEST_F(HexCtrlTest, ClearKeepsHighlightAndPaintsOnlyTheBackground) {
-    CHexCtrl hex;
-    hex.SetData(Counting(1514));
-    SizeClient(hex, ClientFor(hex, 16, 10));
     hex.SetHighlight(14, 33);
     hex.Clear();
     EXPECT_TRUE(hex.Data().empty());
-    EXPECT_EQ(hex.HighlightFirst(), 14);
-    EXPECT_EQ(hex.HighlightLast(), 33);
+    EXPECT_EQ(std::make_pair(hex.HighlightFirst(), hex.HighlightLast()), std::make_pair(14, 33));
     EXPECT_EQ(hex.CurrentLayout().RowsDrawn(), 0u);
     // With nothing to show, the background covers the whole control.
     const QImage image = Grab(hex);
-    EXPECT_EQ(image.pixelColor(2, 2), QColor(222, 219, 189));
-    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), QColor(222, 219, 189));
+    EXPECT_EQ(image.pixelColor(2, 2), kBackground);
+    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2), kBackground);
+
+    hex.SetData(std::vector<std::uint8_t>{0xFF, 0x41, 0x00});  // gone once the call is done
+    EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()),
+              (std::vector<std::uint8_t>{0xFF, 0x41, 0x00}));
+    EXPECT_EQ(std::make_pair(hex.HighlightFirst(), hex.HighlightLast()), std::make_pair(-1, -1));
+    EXPECT_EQ(hex.TopRow(), 0u);  // one row needs no scrolling
 }
 
-TEST_F(HexCtrlTest, ScrollBarCoversAllRowsAndMovesByLinePageAndThumb) {
+TEST_F(HexCtrlTest, ScrollBarCoversAllRowsMovesByLinePageAndThumbAndFollowsTheSize) {
     CHexCtrl hex;
     hex.SetData(Counting(1514));
-    SizeClient(hex, ClientFor(hex, 16, 10));
-    const CHexLayout layout = hex.CurrentLayout();
-    ASSERT_EQ(layout.BytesPerRow(), 16u);
-    ASSERT_EQ(layout.VisibleRows(), 10u);
+    SizeClient(hex);
     QScrollBar* bar = hex.verticalScrollBar();
     EXPECT_TRUE(bar->isVisible());
     // Qt's range ends at the last top row; with the page it spans rows 0 to 94.
-    EXPECT_EQ(bar->minimum(), 0);
     EXPECT_EQ(bar->maximum(), 85);
     EXPECT_EQ(bar->pageStep(), 10);
     EXPECT_EQ(static_cast<std::uint64_t>(bar->maximum() + bar->pageStep() - 1),
-              layout.ScrollMaximum());
+              hex.CurrentLayout().ScrollMaximum());
 
-    struct Step {
-        QAbstractSlider::SliderAction action;
-        std::uint32_t topRow;
-    };
-    const Step steps[] = {
+    const std::pair<QAbstractSlider::SliderAction, std::uint32_t> steps[] = {
         {QAbstractSlider::SliderSingleStepSub, 0},  {QAbstractSlider::SliderSingleStepAdd, 1},
         {QAbstractSlider::SliderPageStepAdd, 11},   {QAbstractSlider::SliderPageStepSub, 1},
         {QAbstractSlider::SliderPageStepSub, 0},    {QAbstractSlider::SliderToMaximum, 85},
         {QAbstractSlider::SliderSingleStepAdd, 85}, {QAbstractSlider::SliderPageStepAdd, 85},
     };
-    for (const Step& step : steps) {
-        bar->triggerAction(step.action);
-        EXPECT_EQ(hex.TopRow(), step.topRow) << "action " << step.action;
+    for (const auto& [action, topRow] : steps) {
+        bar->triggerAction(action);
+        EXPECT_EQ(hex.TopRow(), topRow) << "action " << action;
     }
     bar->setSliderPosition(42);  // dragging the thumb
     EXPECT_EQ(hex.TopRow(), 42u);
     EXPECT_EQ(hex.CurrentLayout().FirstByteShown(), 42u * 16);
-}
 
-TEST_F(HexCtrlTest, ShortPacketHasNoScrollBarAndResizingClampsTheTopRow) {
-    CHexCtrl hex;
-    hex.SetData(Counting(60));
-    SizeClient(hex, ClientFor(hex, 16, 10));
-    EXPECT_FALSE(hex.verticalScrollBar()->isVisible());
-    EXPECT_EQ(hex.CurrentLayout().Rows(), 4u);
-
-    hex.SetData(Counting(1514));
-    SizeClient(hex, ClientFor(hex, 16, 10));
-    hex.verticalScrollBar()->setValue(85);
-    ASSERT_EQ(hex.TopRow(), 85u);
     // Twice as wide: 32 bytes per row, 48 rows, so the top row can be 38 at most.
-    SizeClient(hex, ClientFor(hex, 32, 10));
+    SizeClient(hex, 32);
     EXPECT_EQ(hex.CurrentLayout().BytesPerRow(), 32u);
     EXPECT_EQ(hex.TopRow(), 38u);
-    EXPECT_EQ(hex.verticalScrollBar()->maximum(), 38);
+    EXPECT_EQ(bar->maximum(), 38);
+    hex.SetData(Counting(60));  // a short packet needs no scroll bar
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(hex.TopRow(), 0u);
 }
 
 TEST_F(HexCtrlTest, WithoutScrollingStyleTheDumpNeverMoves) {
@@ -203,50 +175,51 @@ TEST_F(HexCtrlTest, WithoutScrollingStyleTheDumpNeverMoves) {
 TEST_F(HexCtrlTest, PaintsColumnsAndHighlightWhereTheLayoutSays) {
     CHexCtrl hex;
     hex.SetData(test::CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build());
-    SizeClient(hex, ClientFor(hex, 16, 10));
+    SizeClient(hex);
     hex.SetHighlight(14, 33);
     const QImage image = Grab(hex);
     const CHexLayout layout = hex.CurrentLayout();
     const CHexRect offset = layout.OffsetColumnRect();
-    const CHexRect hexColumn = layout.HexColumnRect();
+    const CHexRect column = layout.HexColumnRect();
     const CHexRect chars = layout.CharColumnRect();
     const int h = layout.LineHeight();
     const int c = layout.CellWidth();
-    const int middle = h / 2;
-
-    EXPECT_EQ(image.pixelColor(1, 1), QColor(222, 219, 189));  // the inset around the text
-    EXPECT_EQ(image.pixelColor(offset.left, offset.bottom - 1), Qt::black);
-    EXPECT_EQ(image.pixelColor(chars.right - 1, chars.bottom - 1), Qt::black);
-    // The hex column's fill below the rows drawn, and between byte 0 and 1 of the last row.
-    EXPECT_EQ(image.pixelColor(hexColumn.left + 1, hexColumn.bottom - 1), QColor(175, 170, 160));
-    EXPECT_EQ(image.pixelColor(hexColumn.left + 2 * c + c / 2, hexColumn.top + 3 * h + middle),
-              QColor(175, 170, 160));
-    // Row 1 is outlined over its whole width: red edge 2 pixels left of the digits, yellow
-    // inside, including the blank between two bytes.
-    const int row1 = hexColumn.top + h + middle;
-    EXPECT_EQ(image.pixelColor(hexColumn.left - 2, row1), Qt::red);
-    EXPECT_EQ(image.pixelColor(hexColumn.left - 1, row1), Qt::yellow);
-    EXPECT_EQ(image.pixelColor(hexColumn.left + 2 * c + c / 2, row1), Qt::yellow);
-    EXPECT_EQ(image.pixelColor(hexColumn.right + 1, row1), Qt::red);
-    // Row 0 before byte 14 and row 2 after byte 33 are not.
-    EXPECT_EQ(image.pixelColor(hexColumn.left + 2 * c + c / 2, hexColumn.top + middle),
-              QColor(175, 170, 160));
-    EXPECT_EQ(image.pixelColor(hexColumn.left + 8 * c + c / 2, hexColumn.top + 2 * h + middle),
-              QColor(175, 170, 160));
-
+    const int between = column.left + 2 * c + c / 2;
+    const auto middleOf = [&](int row) { return column.top + row * h + h / 2; };
+    const struct {
+        const char* what;
+        int x, y;
+        QColor color;
+    } pixels[] = {
+        {"the inset around the text", 1, 1, kBackground},
+        {"offset column", offset.left, offset.bottom - 1, Qt::black},
+        {"character column", chars.right - 1, chars.bottom - 1, Qt::black},
+        {"hex column below the rows drawn", column.left + 1, column.bottom - 1, kHexFill},
+        {"between bytes 0 and 1 of the last row", between, middleOf(3), kHexFill},
+        // Row 1 is outlined over its whole width: red edge 2 pixels left of the digits, yellow
+        // inside, including the blank between two bytes.
+        {"row 1's left edge", column.left - 2, middleOf(1), Qt::red},
+        {"row 1 inside its edge", column.left - 1, middleOf(1), Qt::yellow},
+        {"row 1 between two bytes", between, middleOf(1), Qt::yellow},
+        {"row 1's right edge", column.right + 1, middleOf(1), Qt::red},
+        {"row 0 before byte 14", between, middleOf(0), kHexFill},
+        {"row 2 after byte 33", column.left + 8 * c + c / 2, middleOf(2), kHexFill},
+    };
+    for (const auto& p : pixels) {
+        EXPECT_EQ(image.pixelColor(p.x, p.y), p.color) << p.what;
+    }
     // Digits lie on top: some black pixel inside row 1's yellow, some green in the characters,
-    // some yellow in the offsets.
-    EXPECT_TRUE(AnyPixel(image, layout.RowRect(hexColumn, 1), Qt::black));
+    // some yellow in the offsets, of which only 4 rows show 60 bytes.
+    EXPECT_TRUE(AnyPixel(image, layout.RowRect(column, 1), Qt::black));
     EXPECT_TRUE(AnyPixel(image, layout.RowRect(chars, 0), Qt::green));
     EXPECT_TRUE(AnyPixel(image, layout.RowRect(offset, 3), Qt::yellow));
-    EXPECT_FALSE(
-        AnyPixel(image, layout.RowRect(offset, 4), Qt::yellow));  // only 4 rows of 60 bytes
+    EXPECT_FALSE(AnyPixel(image, layout.RowRect(offset, 4), Qt::yellow));
 }
 
 TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
     CHexCtrl hex;
     hex.SetData(Counting(60));
-    SizeClient(hex, ClientFor(hex, 16, 10));
+    SizeClient(hex);
     const CHexRect column = hex.CurrentLayout().HexColumnRect();
     const auto yellowInHexColumn = [&] {
         return AnyPixel(Grab(hex), {column.left - 2, column.top, column.right + 2, column.bottom},
@@ -255,8 +228,7 @@ TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
     hex.SetHighlight(0, 13);
     EXPECT_TRUE(yellowInHexColumn());
     hex.SetHighlight(33, 14);
-    EXPECT_EQ(hex.HighlightFirst(), 33);
-    EXPECT_EQ(hex.HighlightLast(), 14);
+    EXPECT_EQ(std::make_pair(hex.HighlightFirst(), hex.HighlightLast()), std::make_pair(33, 14));
     EXPECT_FALSE(yellowInHexColumn());
     hex.SetHighlight(-1, 13);
     EXPECT_FALSE(yellowInHexColumn());
@@ -267,14 +239,12 @@ TEST_F(HexCtrlTest, InvertedOrUnsetRangeIsStoredButDrawsNothing) {
 
 TEST_F(HexCtrlTest, HostAndOutputPageFillTheirArea) {
     CPacketOutputBar bar;
-    bar.resize(500, 180);
-    bar.show();
-    QApplication::processEvents();
-    EXPECT_EQ(bar.HexCtrl().geometry(), QRect(0, 0, 500, 180));
-
-    bar.resize(320, 90);
-    QApplication::processEvents();
-    EXPECT_EQ(bar.HexCtrl().geometry(), QRect(0, 0, 320, 90));
+    for (const QSize size : {QSize(500, 180), QSize(320, 90)}) {
+        bar.resize(size);
+        bar.show();
+        QApplication::processEvents();
+        EXPECT_EQ(bar.HexCtrl().geometry(), QRect(QPoint(0, 0), size));
+    }
 }
 
 }  // namespace
