@@ -1,5 +1,5 @@
 // The packet list view offscreen: its columns and colours, the intake of frames into rows and
-// panes, the full buffer, rows of an opened file, and the row click.
+// panes, the full buffer, rows after an opened file, and the row click.
 #include "views/wirelark_view.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +10,12 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
 #include "support/fake_view_frame.h"
 #include "support/frame_builder.h"
-#include "support/store_files.h"
 #include "toolkit/profile.h"
 
 namespace wirelark {
@@ -23,13 +23,8 @@ namespace {
 
 using test::CFrameBuilder;
 
-pcap_pkthdr HeaderFor(const std::vector<std::uint8_t>& frame, long microseconds = 7) {
-    pcap_pkthdr header{};
-    header.ts.tv_sec = 3600;
-    header.ts.tv_usec = microseconds;
-    header.caplen = static_cast<bpf_u_int32>(frame.size());
-    header.len = static_cast<bpf_u_int32>(frame.size());
-    return header;
+std::vector<std::uint8_t> Arp() {
+    return CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
 }
 
 class ViewTest : public testing::Test {
@@ -50,7 +45,8 @@ protected:
     }
 
     void Capture(const std::vector<std::uint8_t>& frame, long microseconds = 7) {
-        View().OnCapturedPacket(HeaderFor(frame, microseconds), frame);
+        const auto length = static_cast<bpf_u_int32>(frame.size());
+        View().OnCapturedPacket({{3600, microseconds}, length, length}, frame);
     }
 
     QString Cell(int row, int column) {
@@ -82,30 +78,31 @@ TEST_F(ViewTest, FirstStartShowsEightTitledColumnsWhiteOnBlackAndFillsTheAdapter
     EXPECT_TRUE(view.horizontalHeader()->sectionsMovable());
     EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(view.selectionMode(), QAbstractItemView::ExtendedSelection);
-    ASSERT_EQ(m_frame.adapterBoxFills.size(), 1u);
-    EXPECT_EQ(m_frame.adapterBoxFills[0], (std::vector<std::string>{"eth0", "Wireless"}));
-
-    view.OnInitialUpdate();  // File New: no second enumeration
-    EXPECT_EQ(m_devices.calls, 1);
+    EXPECT_EQ(m_frame.adapterBoxFills,
+              (std::vector<std::vector<std::string>>{{"eth0", "Wireless"}}));
+    view.OnInitialUpdate();  // File New: no second enumeration, but the panes are emptied
     EXPECT_EQ(m_frame.adapterBoxFills.size(), 1u);
-    EXPECT_EQ(m_frame.treeClears, 2);
-    EXPECT_EQ(m_frame.outputClears, 2);
+    EXPECT_EQ(std::pair(m_frame.treeClears, m_frame.outputClears), std::pair(2, 2));
 }
 
-TEST_F(ViewTest, ColoursComeFromTheProfile) {
+TEST_F(ViewTest, RowsTakeTheProfilesColoursAndOnlyTheIdIsLeftAligned) {
     CProfile::WriteProfileInt("Color", "ListViewColor", 0x00302010);
     CProfile::WriteProfileInt("Color", "ListViewTextColor", 0x000000FF);
     CWirelarkView& view = View();
     EXPECT_EQ(view.palette().color(QPalette::Base), QColor(0x10, 0x20, 0x30));
     EXPECT_EQ(view.palette().color(QPalette::Text), QColor(0xFF, 0, 0));
-    Capture(CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build());
-    EXPECT_EQ(view.GetModel().index(0, 3).data(Qt::BackgroundRole).value<QColor>(),
-              QColor(0x10, 0x20, 0x30));
+    Capture(Arp());
+    const auto cell = [&](int column) { return view.GetModel().index(0, column); };
+    EXPECT_EQ(cell(3).data(Qt::BackgroundRole).value<QColor>(), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(cell(kColumnId).data(Qt::TextAlignmentRole).toInt(),
+              static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter));
+    EXPECT_EQ(cell(kColumnType).data(Qt::TextAlignmentRole).toInt(),
+              static_cast<int>(Qt::AlignHCenter | Qt::AlignVCenter));
 }
 
 TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
     View();
-    Capture(CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build(), 7);
+    Capture(Arp(), 7);
     Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Build(), 250000);
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build());
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().Build());
@@ -113,35 +110,24 @@ TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
     Capture(CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(40).Build());  // IPv6
     Capture(CFrameBuilder().Ethernet({.etherType = 0x8035}).Payload(28).Build());  // RARP
 
+    // The texts are the decoder's and tested there; here each row shows its own packet.
+    const QStringList types = {"ARP", "IPv4-TCP", "IPv4-UDP", "IPv4-ICMP", "IPv4"};
     ASSERT_EQ(View().GetModel().rowCount(), 5);
-    const struct {
-        const char* id;
-        const char* len;
-        const char* type;
-        const char* source;
-        const char* dest;
-    } rows[] = {
-        {"1", "60", "ARP", "", ""},
-        {"2", "54", "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"},
-        {"3", "42", "IPv4-UDP", "192.168.0.1/53", "10.0.0.2/53"},
-        {"4", "42", "IPv4-ICMP", "192.168.0.1/0", "10.0.0.2/0"},
-        {"5", "42", "IPv4", "192.168.0.1/0", "10.0.0.2/0"},
-    };
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(Cell(r, 0), rows[r].id);
-        EXPECT_EQ(Cell(r, 2), rows[r].len);
-        EXPECT_EQ(Cell(r, 3), "66.77.88.99.AA.BB");
-        EXPECT_EQ(Cell(r, 4), "00.11.22.33.44.55");
-        EXPECT_EQ(Cell(r, 5), rows[r].type) << "row " << r;
-        EXPECT_EQ(Cell(r, 6), rows[r].source) << "row " << r;
-        EXPECT_EQ(Cell(r, 7), rows[r].dest) << "row " << r;
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(Cell(row, kColumnId), QString::number(row + 1));
+        EXPECT_EQ(Cell(row, kColumnType), types[row]);
     }
+    QStringList tcp;
+    for (int column = 0; column < kColumnCount; ++column) {
+        tcp << Cell(1, column);
+    }
+    EXPECT_EQ(tcp, (QStringList{"2", tcp[1], "54", "66.77.88.99.AA.BB", "00.11.22.33.44.55",
+                                "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}));
     EXPECT_TRUE(Cell(0, 1).endsWith(",000007 ")) << Cell(0, 1).toStdString();
-    EXPECT_TRUE(Cell(1, 1).endsWith(",250000 ")) << Cell(1, 1).toStdString();
+    EXPECT_TRUE(tcp[1].endsWith(",250000 ")) << tcp[1].toStdString();
     EXPECT_EQ(m_frame.captured, 5);
     EXPECT_EQ(m_frame.filtered, 2);
     EXPECT_EQ(m_frame.buffer, 0);
-    EXPECT_EQ(m_doc.GetPacketList().size(), 5u);
     EXPECT_TRUE(m_doc.IsModified());
     EXPECT_EQ(View().Counters().byteTotal, 60u + 54 + 42 + 42 + 42);
 }
@@ -149,10 +135,9 @@ TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
 TEST_F(ViewTest, FiltersFollowTheFrameFlagsAtTheMomentOfEachFrame) {
     View();
     const auto tcpToHttp = CFrameBuilder().Ethernet().Ipv4().Tcp({.destinationPort = 80}).Build();
-    const auto dns = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build();
     m_frame.flags.m_bHttp = 1;
-    Capture(tcpToHttp);  // kept: port 80
-    Capture(dns);        // dropped: no flagged port
+    Capture(tcpToHttp);                                                        // kept: port 80
+    Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build());  // no flagged port
     m_frame.flags.m_bTcp = 1;
     Capture(tcpToHttp);  // dropped: the protocol filter comes first
     EXPECT_EQ(View().GetModel().rowCount(), 1);
@@ -167,7 +152,6 @@ TEST_F(ViewTest, AFullBufferStopsAtFrame662AndSaysSoEachTime) {
         Capture(frame);
     }
     EXPECT_TRUE(m_sink.Texts().empty());
-    EXPECT_EQ(View().GetModel().rowCount(), 661);
     EXPECT_EQ(m_frame.buffer, 100);
     Capture(frame);
     EXPECT_EQ(View().GetModel().rowCount(), 661);
@@ -182,31 +166,6 @@ TEST_F(ViewTest, AFullBufferStopsAtFrame662AndSaysSoEachTime) {
     View().SetBufferSetting(0);  // a smaller one is full at once
     Capture(frame);
     EXPECT_EQ(m_sink.Texts().size(), 2u);
-}
-
-TEST_F(ViewTest, AnOpenedFileShowsItsRowsWithZeroPanesAndCaptureNumbersOnFromThem) {
-    test::CScratchFolder folder;
-    {
-        CWirelarkDoc saved;
-        const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().Build();
-        for (int n = 1; n <= 3; ++n) {
-            saved.AddPacket(n, frame, static_cast<int>(frame.size()), "10:00:00,001 ");
-        }
-        ASSERT_TRUE(saved.OnSaveDocument(folder.File("three.cap")).Succeeded());
-    }
-    View();
-    Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Build());
-    ASSERT_TRUE(m_doc.OnOpenDocument(folder.File("three.cap")).Succeeded());
-    View().OnInitialUpdate();
-    EXPECT_EQ(View().GetModel().rowCount(), 3);
-    EXPECT_EQ(Cell(2, 0), "3");
-    EXPECT_EQ(Cell(2, 1), "10:00:00,001 ");
-    EXPECT_EQ(m_frame.captured, 0);
-    EXPECT_EQ(m_frame.filtered, 0);
-    EXPECT_EQ(m_frame.buffer, 0);
-    Capture(CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().Build());
-    EXPECT_EQ(Cell(3, 0), "4");
-    EXPECT_EQ(m_frame.captured, 1);
 }
 
 TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow) {
@@ -247,7 +206,7 @@ TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
     view.show();
     const auto captureRows = [this](int count) {
         for (int i = 0; i < count; ++i) {
-            Capture(CFrameBuilder().Ethernet().Arp().Build());
+            Capture(Arp());
         }
         QCoreApplication::processEvents();
     };
@@ -263,18 +222,21 @@ TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(view.rowAt(view.viewport()->height() - 2), 139) << "the last row is in view";
 
-    view.OnInitialUpdate();  // as after opening a file of these rows
+    // As after opening a file of these rows: the panes start at zero and capture numbers on.
+    view.OnInitialUpdate();
+    EXPECT_EQ(std::tuple(m_frame.captured, m_frame.filtered, m_frame.buffer), std::tuple(0, 0, 0));
     captureRows(1);
     EXPECT_EQ(bar->value(), 0) << "an opened file is read from its first row";
+    EXPECT_EQ(Cell(140, kColumnId), "141");
+    EXPECT_EQ(m_frame.captured, 1);
 }
 
 TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
-    CWirelarkView& view = View();
-    for (const char* chosen : {"", "Wireless ", "ETH0"}) {
+    for (const char* chosen : {"", "ETH0"}) {
         m_frame.selectedAdapter = chosen;
-        view.OnCaptureStart();
-        EXPECT_TRUE(view.IsStartEnabled()) << chosen;
-        EXPECT_FALSE(view.IsStopEnabled()) << chosen;
+        View().OnCaptureStart();
+        EXPECT_TRUE(View().IsStartEnabled()) << chosen;
+        EXPECT_FALSE(View().IsStopEnabled()) << chosen;
     }
     EXPECT_TRUE(m_sink.Texts().empty());
 }
