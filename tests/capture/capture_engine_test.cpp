@@ -51,12 +51,10 @@ TEST(CaptureEngine, AnOpeningRefusedForWantOfRightsSaysHowToGrantThem) {
         ASSERT_TRUE(receiver.WaitForFailure(5s));
         EXPECT_EQ(devices.Opened(), std::vector<std::string>{"eth0"});
         const std::string message = receiver.Failures().at(0);
-        EXPECT_EQ(message.rfind(c.shown, 0), 0u) << message;
+        EXPECT_TRUE(message.starts_with(c.shown)) << message;
         if (c.advice) {
             EXPECT_NE(message.find("root"), std::string::npos) << message;
-            EXPECT_EQ(message.substr(message.size() - std::min(message.size(), setcap.size())),
-                      setcap)
-                << message;
+            EXPECT_TRUE(message.ends_with(setcap)) << message;
         } else {
             EXPECT_EQ(message, c.shown);
         }
