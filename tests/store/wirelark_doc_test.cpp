@@ -135,47 +135,6 @@ TEST(WirelarkDocFile, ReadsTheOtherTagFormsOfThePacketClass) {
     }
 }
 
-// An opened file replaces what the document held. Trailing bytes do not stop a file from opening,
-// but the user hears how many were ignored.
-TEST(WirelarkDocFile, OpeningReplacesThePacketsAndWarnsAboutBytesAfterTheLastPacket) {
-    const struct {
-        const char* name;
-        Bytes file;
-        std::uint64_t sparseSize;  // grown with zeros to this size when not 0
-        std::size_t packets;
-        std::string warning;
-    } cases[] = {
-        {"WorkedExample", WorkedExample(), 0, 2, ""},
-        {"EmptyDocument", {0x00, 0x00}, 0, 0, ""},
-        {"OneAfterNoPackets",
-         {0, 0, 0},
-         0,
-         0,
-         "The file has 1 byte after its last packet; it was ignored."},
-        {"TwoGigabytesOfZeros",
-         {},
-         std::uint64_t{2} << 30,
-         0,
-         "The file has 2147483646 bytes after its last packet; they were ignored."},
-    };
-    CScratchFolder folder;
-    const std::string path = folder.File("tail.cap");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        test::WriteWholeFile(path, c.file);
-        if (c.sparseSize != 0) {
-            std::filesystem::resize_file(path, c.sparseSize);
-        }
-        CWirelarkDoc doc;
-        ASSERT_TRUE(doc.AddPacket(1, Bytes{1}, 1, kText13));
-        const DocumentOutcome outcome = doc.OnOpenDocument(path);
-        ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
-        EXPECT_EQ(outcome.warning, c.warning);
-        EXPECT_EQ(doc.GetPacketList().size(), c.packets);
-        EXPECT_EQ(doc.GetPathName(), path);
-    }
-}
-
 TEST(WirelarkDocFile, KeepsTheLowByteOfEachElementAndTheLengthFieldAsStored) {
     // The element count is not compared with the length field.
     const Bytes file =
@@ -189,18 +148,35 @@ TEST(WirelarkDocFile, KeepsTheLowByteOfEachElementAndTheLengthFieldAsStored) {
     EXPECT_EQ(Bytes(packet.GetBytes().begin(), packet.GetBytes().end()), (Bytes{0x34, 0xFF}));
 }
 
-// Every kind of failed open leaves the open document as it was.
-TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
+// An opened file replaces what the document held. Trailing bytes do not stop a file from opening,
+// but the user hears how many were ignored. Every kind of failed open leaves the open document as
+// it was.
+TEST(WirelarkDocFile, OpeningReplacesThePacketsOrOnFailureLeavesTheDocumentAsItWas) {
     CScratchFolder folder;
     const std::string fifo = folder.File("pipe.cap");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const DocumentError kOpens = DocumentError::None;
     const struct {
         const char* name;
         Bytes file;
         DocumentError error = DocumentError::UnexpectedFormat;
         int errorNumber = 0;
         std::string path = "";  // opened instead of the file's bytes when given
+        std::size_t packets = 0;
+        std::uint64_t sparseSize = 0;  // the file grown with zeros to this size when not 0
+        std::string warning = "";
     } cases[] = {
+        {.name = "WorkedExample", .file = WorkedExample(), .error = kOpens, .packets = 2},
+        {.name = "EmptyDocument", .file = {0x00, 0x00}, .error = kOpens},
+        {.name = "OneAfterNoPackets",
+         .file = {0, 0, 0},
+         .error = kOpens,
+         .warning = "The file has 1 byte after its last packet; it was ignored."},
+        {.name = "TwoGigabytesOfZeros",
+         .file = {},
+         .error = kOpens,
+         .sparseSize = std::uint64_t{2} << 30,
+         .warning = "The file has 2147483646 bytes after its last packet; they were ignored."},
         {"WrongSchema", OnePacket(1, "CPacketObj")},
         {"WrongClassName", OnePacket(0, "CPacketObJ")},
         {"ShorterClassName", OnePacket(0, "CPacket")},
@@ -233,9 +209,12 @@ TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
     test::WriteWholeFile(good, WorkedExample());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string bad = c.path.empty() ? folder.File("bad.file") : c.path;
+        const std::string path = c.path.empty() ? folder.File("opened.file") : c.path;
         if (c.path.empty()) {
-            test::WriteWholeFile(bad, c.file);
+            test::WriteWholeFile(path, c.file);
+            if (c.sparseSize != 0) {
+                std::filesystem::resize_file(path, c.sparseSize);
+            }
         }
         CWirelarkDoc doc;
         ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
@@ -244,10 +223,16 @@ TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
         int updates = 0;
         doc.AddUpdateListener([&updates] { ++updates; });
 
-        const DocumentOutcome outcome = doc.OnOpenDocument(bad);
-        EXPECT_EQ(outcome.error, c.error);
-        EXPECT_FALSE(outcome.reason.empty());
+        const DocumentOutcome outcome = doc.OnOpenDocument(path);
+        EXPECT_EQ(outcome.error, c.error) << outcome.reason;
         EXPECT_EQ(outcome.errorNumber, c.errorNumber);
+        if (outcome.Succeeded()) {
+            EXPECT_EQ(outcome.warning, c.warning);
+            EXPECT_EQ(doc.GetPacketList().size(), c.packets);
+            EXPECT_EQ(doc.GetPathName(), path);
+            continue;
+        }
+        EXPECT_FALSE(outcome.reason.empty());
         EXPECT_EQ(Save(doc), before);
         EXPECT_EQ(doc.GetPathName(), good);
         EXPECT_TRUE(doc.IsModified());
@@ -256,30 +241,19 @@ TEST(WirelarkDocFile, FailedOpensLeaveTheOpenDocumentAsItWas) {
     }
 }
 
-// The index itself is compared with a walk over the list in its own test; these cases check
-// that the document answers through it and leaves the caller's array alone when nothing is found.
+// The index itself is compared with a walk over the list in its own test; this checks that the
+// document answers through it and leaves the caller's array alone when nothing is found.
 TEST(WirelarkDocPackets, FindPacketAppendsTheFirstRecordWithTheNumberOrLeavesTheArrayAlone) {
-    struct Case {
-        std::vector<int> numbers;  // record i holds the bytes i, 0x21
-        int asked;
-        int firstRecord;  // -1: not found
-    };
-    const Case cases[] = {
-        {{1, 2, 3}, 2, 1},    {{1, 2, 3}, 4, -1},      {{1, 2, 3}, -1, -1},
-        {{1, 2, 3, 2}, 2, 1}, {{1, 2, 9, 4, 9}, 9, 2}, {{0, -4, 0}, 0, 0},
-    };
-    for (const Case& c : cases) {
-        CWirelarkDoc doc;
-        for (std::size_t i = 0; i < c.numbers.size(); ++i) {
-            ASSERT_TRUE(
-                doc.AddPacket(c.numbers[i], Bytes{static_cast<std::uint8_t>(i), 0x21}, 2, ""));
-        }
+    CWirelarkDoc doc;
+    for (const int number : {1, 9, 0, 9}) {  // record i holds the bytes i, 0x21
+        const auto record = static_cast<std::uint8_t>(doc.GetPacketList().size());
+        ASSERT_TRUE(doc.AddPacket(number, Bytes{record, 0x21}, 2, ""));
+    }
+    for (const auto& [asked, first] : {std::pair{9, 1}, {0, 2}, {1, 0}, {4, -1}, {-1, -1}}) {
         Bytes data{0xBE};
-        EXPECT_EQ(doc.FindPacket(c.asked, data), c.firstRecord >= 0) << "asked " << c.asked;
-        const Bytes want = c.firstRecord < 0
-                               ? Bytes{0xBE}
-                               : Bytes{0xBE, static_cast<std::uint8_t>(c.firstRecord), 0x21};
-        EXPECT_EQ(data, want) << "asked " << c.asked;
+        EXPECT_EQ(doc.FindPacket(asked, data), first >= 0) << asked;
+        const auto record = static_cast<std::uint8_t>(first);
+        EXPECT_EQ(data, (first < 0 ? Bytes{0xBE} : Bytes{0xBE, record, 0x21})) << asked;
     }
 }
 
