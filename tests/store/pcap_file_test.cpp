@@ -148,67 +148,55 @@ TEST(PcapFile, EveryLayoutOpensByContentWithTheIntakesRowsAndSavesAsPcapKeepingI
     }
 }
 
-TEST(PcapFile, OtherLinkTypesAreRefusedByNameAndLeaveTheDocumentAsItWas) {
-    test::CScratchFolder folder;
-    const auto packets = ThreePackets(false);
-    const CPcapLayout sll{false, false, test::kLinkLinuxSll};
-    const struct {
-        const char* file;
-        Bytes bytes;
-        const char* linkName;
-    } cases[] = {{"sll.pcap", test::MakePcap(packets, sll), "LINUX_SLL"},
-                 {"wifi.pcap", test::MakePcap(packets, {true, false, 105}), "IEEE802_11"},
-                 {"sll.pcapng", test::MakePcapng(packets, sll), "LINUX_SLL"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        CPreviousDocument previous(folder);
-        test::WriteWholeFile(folder.File(c.file), c.bytes);
-        const DocumentOutcome outcome = previous.doc.OpenFile(folder.File(c.file));
-        EXPECT_EQ(outcome.error, DocumentError::UnsupportedLinkType);
-        EXPECT_NE(outcome.reason.find(c.linkName), std::string::npos) << outcome.reason;
-        EXPECT_NE(outcome.reason.find("Ethernet"), std::string::npos) << outcome.reason;
-        previous.ExpectUntouched();
-    }
-}
-
 // A file cut short keeps what is whole: the user sees every packet the file still holds, the
-// file itself is not touched, and the warning says that the rest is missing.
-TEST(PcapFile, FileCutShortOpensTheWholePacketsAndWarnsAboutTheRest) {
+// file itself is not touched, and the warning says that the rest is missing. Other link types are
+// refused by name, and a file header cut short is not a capture at all: both leave the document
+// as it was.
+TEST(PcapFile, FileCutShortOpensTheWholePacketsAndOtherLinkTypesOrCutHeadersAreRefused) {
+    using enum DocumentError;
     test::CScratchFolder folder;
     const auto packets = ThreePackets(false);
     const Bytes whole = test::MakePcap(packets);
-    const std::size_t third = whole.size() - 16 - 40;  // where the last packet's header starts
-    struct CCut {
-        const char* name;
-        std::size_t size;
-        std::size_t packetsKept;
+    const auto cut = [&whole](std::size_t size) {
+        return Bytes(whole.begin(), whole.begin() + static_cast<long>(size));
     };
-    for (const CCut& cut : {CCut{"inside the last packet's bytes", whole.size() - 1, 2},
-                            CCut{"inside the last packet's header", third + 9, 2},
-                            CCut{"inside the first packet", 24 + 16 + 30, 0}}) {
-        SCOPED_TRACE(cut.name);
-        const std::string path = folder.File("cut.pcap");
-        test::WriteWholeFile(path,
-                             Bytes(whole.begin(), whole.begin() + static_cast<long>(cut.size)));
+    const std::size_t third = whole.size() - 16 - 40;  // where the last packet's header starts
+    const CPcapLayout sll{false, false, test::kLinkLinuxSll};
+    const struct {
+        const char* name;
+        Bytes bytes;
+        DocumentError error;
+        std::string said;  // in the warning, or in the reason
+        long packetsKept = 0;
+    } cases[] = {
+        {"inside the last packet's bytes", cut(whole.size() - 1), None, "after packet 2", 2},
+        {"inside the last packet's header", cut(third + 9), None, "after packet 2", 2},
+        {"inside the first packet", cut(24 + 16 + 30), None, "after packet 0"},
+        {"inside the file header", cut(10), UnexpectedFormat, ""},
+        {"sll.pcap", test::MakePcap(packets, sll), UnsupportedLinkType, "LINUX_SLL"},
+        {"wifi.pcap", test::MakePcap(packets, {true, false, 105}), UnsupportedLinkType,
+         "IEEE802_11"},
+        {"sll.pcapng", test::MakePcapng(packets, sll), UnsupportedLinkType, "LINUX_SLL"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.File("opened.pcap");
+        test::WriteWholeFile(path, c.bytes);
         CPreviousDocument previous(folder);
         const DocumentOutcome outcome = previous.doc.OpenFile(path);
-        ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
-        EXPECT_NE(outcome.warning.find("after packet " + std::to_string(cut.packetsKept)),
-                  std::string::npos)
-            << outcome.warning;
-        ExpectRows(previous.doc,
-                   std::vector<CPcapPacket>(packets.begin(),
-                                            packets.begin() + static_cast<long>(cut.packetsKept)),
-                   false);
-        EXPECT_EQ(previous.doc.GetPathName(), path);
-        EXPECT_EQ(test::ReadWholeFile(path).size(), cut.size);
+        EXPECT_EQ(outcome.error, c.error);
+        if (outcome.Succeeded()) {
+            EXPECT_NE(outcome.warning.find(c.said), std::string::npos) << outcome.warning;
+            ExpectRows(previous.doc, {packets.begin(), packets.begin() + c.packetsKept}, false);
+            EXPECT_EQ(previous.doc.GetPathName(), path);
+            EXPECT_EQ(test::ReadWholeFile(path), c.bytes);
+            continue;
+        }
+        EXPECT_NE(outcome.reason.find(c.said), std::string::npos) << outcome.reason;
+        if (c.error == UnsupportedLinkType) {
+            EXPECT_NE(outcome.reason.find("Ethernet"), std::string::npos) << outcome.reason;
+        }
+        previous.ExpectUntouched();
     }
-    // A file header cut short is not a capture at all: refused, the document as it was.
-    CPreviousDocument previous(folder);
-    test::WriteWholeFile(folder.File("head.pcap"), Bytes(whole.begin(), whole.begin() + 10));
-    EXPECT_EQ(previous.doc.OpenFile(folder.File("head.pcap")).error,
-              DocumentError::UnexpectedFormat);
-    previous.ExpectUntouched();
 }
 
 // A file of several megabytes goes through the reader's own stream buffer many times over, with
