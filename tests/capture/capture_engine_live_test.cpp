@@ -50,11 +50,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
         if (serve != nullptr) {
             serve->ServicePending();
         }
-        if (done()) {
-            return true;
-        }
-        if (Clock::now() >= until) {
-            return false;
+        if (done() || Clock::now() >= until) {
+            return done();
         }
     }
 }
@@ -71,12 +68,6 @@ protected:
         m_injector = std::make_unique<test::CFrameInjector>(m_network->SendingEnd());
         ASSERT_TRUE(m_injector->Ok()) << m_injector->Error();
         m_engine = std::make_unique<CCaptureEngine>(m_sink);
-    }
-
-    void TearDown() override {
-        m_engine.reset();  // joins the worker before the network goes away
-        m_injector.reset();
-        m_network.reset();
     }
 
     // Kept by a test whose callbacks use its locals: ends the capture before they go away,
@@ -136,7 +127,7 @@ protected:
     test::CCollectingReceiver m_receiver;  // outlives the engine, whose worker may still deliver
     std::unique_ptr<test::CTestNetwork> m_network;
     std::unique_ptr<test::CFrameInjector> m_injector;
-    std::unique_ptr<CCaptureEngine> m_engine;
+    std::unique_ptr<CCaptureEngine> m_engine;  // joins its worker before the network goes away
     std::uint32_t m_probes = 0;
 };
 
@@ -173,8 +164,8 @@ TEST_F(LiveCapture, CapturesInTurnDeliverEachFrameOnceByteForByteAndStopPromptly
         if (round == 1) {
             continue;
         }
-        std::this_thread::sleep_for(
-            300ms);  // the worker is now blocked in a read on a quiet device
+        // The worker is now blocked in a read on a quiet device.
+        std::this_thread::sleep_for(300ms);
         const auto start = Clock::now();
         EXPECT_EQ(m_engine->StopCapture(), 1);
         EXPECT_LT(MillisecondsSince(start), CCaptureEngine::kReadTimeoutMs + 500);
