@@ -1,16 +1,23 @@
-// The application: command line, document commands with their prompts and messages, dropped
-// files, the recent-file list and the empty profile.
+// The application, and the whole program offscreen as a user drives it: command line, layout,
+// document commands with their prompts and messages, dropped files, the recent-file list, Lark,
+// pcap and pcapng files opened and saved every way, cancelling through the progress callback, a
+// clicked row in the explorer tree and the hex output, Start from the adapter box, a live capture
+// on a veth pair, and frames captured while a file opens or saves.
 #include "shell/wirelark_app.h"
 
 #include <gtest/gtest.h>
 
-#include <QDockWidget>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <atomic>
+#include <thread>
 
 #include "qt_printers.h"
 #include "shell/adapter_bar.h"
@@ -19,25 +26,41 @@
 #include "shell/command_line_info.h"
 #include "shell/main_frame.h"
 #include "support/capture_fakes.h"
+#include "support/frame_builder.h"
+#include "support/pcap_files.h"
 #include "support/store_files.h"
-#include "toolkit/profile.h"
+#include "support/test_network.h"
+#include "views/hex_ctrl.h"
+#include "views/packet_explorer_bar.h"
+#include "views/packet_output_bar.h"
+#include "views/packet_tree_ctrl.h"
 #include "views/wirelark_view.h"
 
 namespace wirelark {
 namespace {
 
-using test::CFakeDeviceSource;
+using test::CFrameBuilder;
 using test::CRecordingMessageSink;
+
+// Serves the event loop until `done` or `limitMs` have passed.
+template <typename Predicate>
+bool ServeUntil(Predicate done, int limitMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
 
 TEST(CommandLineInfoTest, RequestsAreExactWordsAndEverythingElseIsAFile) {
     using Shell = CCommandLineInfo::Shell;
-    struct Case {
+    const struct {
         QStringList arguments;
         Shell command;
         QString file;
         QString printer;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{}, Shell::FileNew, "", ""},
         {{"a.cap"}, Shell::FileOpen, "a.cap", ""},
         {{"/p", "/home/user/a.cap"}, Shell::FilePrint, "/home/user/a.cap", ""},
@@ -51,13 +74,30 @@ TEST(CommandLineInfoTest, RequestsAreExactWordsAndEverythingElseIsAFile) {
         {{"/p/a.cap"}, Shell::FileOpen, "/p/a.cap", ""},
         {{"/"}, Shell::FileOpen, "/", ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const CCommandLineInfo info = CCommandLineInfo::Parse(c.arguments);
         const std::string trace = c.arguments.join(' ').toStdString();
         EXPECT_EQ(info.m_nShellCommand, c.command) << trace;
         EXPECT_EQ(info.m_strFileName, c.file) << trace;
         EXPECT_EQ(info.m_strPrinterName, c.printer) << trace;
     }
+}
+
+// `count` 60-byte frames for pcap and pcapng files.
+std::vector<test::CPcapPacket> PcapPackets(int count) {
+    std::vector<test::CPcapPacket> packets;
+    for (int i = 0; i < count; ++i) {
+        const std::vector<std::uint8_t> bytes(60, static_cast<std::uint8_t>(i));
+        packets.push_back({1700000000u + static_cast<std::uint32_t>(i), 1000u, 60u, bytes});
+    }
+    return packets;
+}
+
+// Whether the file starts with a little-endian pcap magic, micro- or nanosecond.
+bool IsPcap(const QString& path) {
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    return head == QByteArray("\xD4\xC3\xB2\xA1", 4) || head == QByteArray("\x4D\x3C\xB2\xA1", 4);
 }
 
 class WirelarkAppTest : public testing::Test {
@@ -69,85 +109,112 @@ protected:
         m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("lo")};
     }
 
-    // An app started with these arguments, its dialogs and questions answered from the fixture.
-    std::unique_ptr<CWirelarkApp> MakeApp(const QStringList& arguments = {}) {
-        CWirelarkApp::Seams seams = PlainSeams(m_messages);
+    // An app not yet started, its dialogs, questions and progress answered from the fixture;
+    // `devices` null for the made-up ones.
+    std::unique_ptr<CWirelarkApp> NewApp(CRecordingMessageSink& messages,
+                                         IDeviceSource* devices = nullptr) {
+        CWirelarkApp::Seams seams;
+        seams.messages = &messages;
+        seams.devices = devices != nullptr ? devices : &m_devices;
         seams.openFileName = [this] { return m_nextOpen; };
-        seams.saveFileName = [this](const QString& suggested) {
+        seams.saveFileNameAndFilter = [this](const QString& suggested, QString& filter) {
             m_suggested = suggested;
+            m_preselected = filter;
+            filter = m_nextFilter.isEmpty() ? filter : m_nextFilter;
             return m_nextSave;
         };
         seams.askToSave = [this](const QString& text) {
             m_questions << text;
             return m_answer;
         };
-        auto app = std::make_unique<CWirelarkApp>(seams);
+        seams.progress = [this](const QString& label) {
+            m_progressLabels << label;
+            return [this](std::uint64_t, std::uint64_t) {
+                ++m_progressCalls;
+                if (m_duringFileWork) {
+                    m_duringFileWork();
+                }
+                return m_cancelAtCall == 0 || m_progressCalls < m_cancelAtCall;
+            };
+        };
+        return std::make_unique<CWirelarkApp>(seams);
+    }
+    std::unique_ptr<CWirelarkApp> MakeApp(const QStringList& arguments = {},
+                                          IDeviceSource* devices = nullptr) {
+        auto app = NewApp(m_messages, devices);
         EXPECT_TRUE(app->InitInstance(arguments));
         return app;
     }
 
+    QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) {
+        test::WriteWholeFile(m_files.filePath(name).toStdString(), bytes);
+        return m_files.filePath(name);
+    }
+    QString WriteLark(const QString& name, int count) {
+        EXPECT_TRUE(test::WriteLarkFile(m_files.filePath(name).toStdString(), count));
+        return m_files.filePath(name);
+    }
+    // Counts progress calls afresh, cancelling at the given one (1-based; 0: never).
+    void CancelAt(int call) {
+        m_progressLabels.clear();
+        m_progressCalls = 0;
+        m_cancelAtCall = call;
+    }
+
     static void AddOnePacket(CWirelarkApp& app) {
-        const std::vector<std::uint8_t> frame(60, 1);
-        ASSERT_TRUE(app.GetDocument().AddPacket(1, frame, 60, "t"));
+        const int number = static_cast<int>(Packets(app)) + 1;
+        ASSERT_TRUE(app.GetDocument().AddPacket(number, std::vector<std::uint8_t>(60, 1), 60, "t"));
     }
-
-    // A capture file with `count` packets.
-    QString WriteCapture(const QString& name, int count) {
-        const QString path = m_files.filePath(name);
-        EXPECT_TRUE(test::WriteLarkFile(path.toStdString(), count));
-        return path;
-    }
-
-    // Real dialogs but no way to reach them: what the command line alone uses.
-    CWirelarkApp::Seams PlainSeams(CRecordingMessageSink& messages) {
-        CWirelarkApp::Seams seams;
-        seams.messages = &messages;
-        seams.devices = &m_devices;
-        return seams;
-    }
-    std::unique_ptr<CWirelarkApp> MakePlainApp(CRecordingMessageSink& messages) {
-        return std::make_unique<CWirelarkApp>(PlainSeams(messages));
-    }
+    static std::size_t Packets(CWirelarkApp& a) { return a.GetDocument().GetPacketList().size(); }
+    static int Rows(const CWirelarkApp& app) { return app.GetView()->GetModel().rowCount(); }
+    static QString Title(const CWirelarkApp& app) { return app.GetMainFrame()->windowTitle(); }
 
     QTemporaryDir m_profile;
     QTemporaryDir m_files;
     CRecordingMessageSink m_messages;
-    CFakeDeviceSource m_devices;
+    test::CFakeDeviceSource m_devices;
     QString m_nextOpen;
     QString m_nextSave;
+    QString m_nextFilter;  // empty: the preselected one
     QString m_suggested;
+    QString m_preselected;
     QStringList m_questions;
     QMessageBox::StandardButton m_answer = QMessageBox::No;
+    QStringList m_progressLabels;
+    int m_progressCalls = 0;
+    int m_cancelAtCall = 0;
+    std::function<void()> m_duringFileWork;  // at each progress call
 };
 
-TEST_F(WirelarkAppTest, StartsUntitledWithTheAdaptersWiredCommandsAndAnUntouchedProfile) {
+TEST_F(WirelarkAppTest, StartsUntitledFittingTheScreenAndTheNextStartRestoresTheLayoutLeftAtExit) {
     m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
     for (const QStringList& arguments : {QStringList{}, QStringList{"/dde"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         auto app = MakeApp(arguments);
         CMainFrame& frame = *app->GetMainFrame();
-        EXPECT_EQ(frame.windowTitle(), "Untitled - Wirelark");
+        EXPECT_EQ(Title(*app), "Untitled - Wirelark");
         EXPECT_TRUE(frame.isVisible());
-        EXPECT_EQ(frame.AdapterBar()->AdapterBox()->itemText(1), "Wireless LAN");
+        EXPECT_TRUE(
+            QGuiApplication::primaryScreen()->availableGeometry().contains(frame.frameGeometry()));
+        const CAdapterCombo* box = frame.AdapterBar()->AdapterBox();
+        EXPECT_EQ(box->itemText(1), "Wireless LAN");
+        EXPECT_EQ(frame.GetSelectedAdapter(), "eth0");
+        EXPECT_EQ(box->itemDelegate()->sizeHint({}, box->model()->index(0, 0)), QSize(100, 20));
         EXPECT_EQ(frame.GetView(), static_cast<QWidget*>(app->GetView()));
         for (const int id : {cmd::kCaptureStart, cmd::kSetup, cmd::kFilePrint,
                              cmd::kFilePrintPreview, cmd::kFilePrintSetup}) {
             EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
         }
         EXPECT_FALSE(frame.Action(cmd::kCaptureStop)->isEnabled());
+        EXPECT_FALSE(frame.Action(cmd::kFileMru1)->isEnabled()) << "greyed Recent File";
         EXPECT_EQ(frame.PaneText(1), "Buffer: 0 %");
         EXPECT_TRUE(m_messages.Texts().empty());
     }
     QSettings profile(QSettings::IniFormat, QSettings::UserScope, "Wirelark", "Wirelark  Light");
     EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
-}
-
-TEST_F(WirelarkAppTest, FirstStartFitsTheScreenAndTheNextStartRestoresTheLayoutLeftAtExit) {
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     {
         auto app = MakeApp();
         CMainFrame& frame = *app->GetMainFrame();
-        EXPECT_TRUE(available.contains(frame.frameGeometry())) << "first start fits the screen";
         frame.resize(760, 500);
         frame.addDockWidget(Qt::RightDockWidgetArea, frame.OutputBar());
         ASSERT_TRUE(frame.close());
@@ -159,34 +226,23 @@ TEST_F(WirelarkAppTest, FirstStartFitsTheScreenAndTheNextStartRestoresTheLayoutL
     EXPECT_EQ(frame.dockWidgetArea(frame.ExplorerBar()), Qt::LeftDockWidgetArea);
 }
 
-TEST_F(WirelarkAppTest, NewAndOpenKeepTheChosenAdapter) {
-    const QString path = WriteCapture("keep.cap", 1);
-    auto app = MakeApp();
-    CMainFrame* frame = app->GetMainFrame();
-    frame->AdapterBar()->AdapterBox()->setCurrentIndex(1);
-    ASSERT_TRUE(app->OnFileNew());
-    EXPECT_EQ(frame->GetSelectedAdapter(), "lo");
-    ASSERT_TRUE(app->OpenDocumentFile(path));
-    EXPECT_EQ(frame->GetSelectedAdapter(), "lo");
-    EXPECT_EQ(m_devices.calls, 1) << "adapters are enumerated once per run";
-}
-
+// A failed or cancelled open starts the program with nothing open; a print ends it.
 TEST_F(WirelarkAppTest, CommandLineFailuresAreReportedAndOnlyAFailedPrintEndsTheRun) {
-    const QString printed = WriteCapture("print.cap", 1);
-    const QString missing = m_files.filePath("missing.cap");
-    const QString garbage = m_files.filePath("garbage.cap");
-    test::WriteWholeFile(garbage.toStdString(), std::vector<std::uint8_t>(40, 'x'));
+    const QString printed = WriteLark("print.cap", 1);
+    const QString garbage = Write("garbage.cap", std::vector<std::uint8_t>(40, 'x'));
+    const QString big = Write("big.pcap", test::MakePcap(PcapPackets(3000)));
     const bool bPrinters = !QPrinterInfo::availablePrinters().isEmpty();
     const struct {
         QStringList arguments;
-        std::string message;
+        std::vector<std::string> messages;
         bool bPrint;  // ends with failure after opening the file, the window never shown
+        int cancelAt = 0;
     } cases[] = {
-        {{garbage}, "Unexpected file format.", false},
-        {{missing}, (missing + " was not found.").toStdString(), false},
-        {{"/p", printed}, "No printer is installed.", true},
+        {{garbage}, {"Unexpected file format."}, false},
+        {{big}, {}, false, 2},
+        {{"/p", printed}, {"No printer is installed."}, true},
         {{"-pt", printed, "Wirelark Test Laser", "drv", "port"},
-         "The printer Wirelark Test Laser is not installed.",
+         {"The printer Wirelark Test Laser is not installed."},
          true},
     };
     for (const auto& c : cases) {
@@ -195,31 +251,24 @@ TEST_F(WirelarkAppTest, CommandLineFailuresAreReportedAndOnlyAFailedPrintEndsThe
         }
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         CRecordingMessageSink messages;
-        auto app = MakePlainApp(messages);
+        auto app = NewApp(messages);
+        CancelAt(c.cancelAt);
         EXPECT_EQ(app->InitInstance(c.arguments), !c.bPrint);
         EXPECT_EQ(app->ExitCode(), c.bPrint ? 1 : 0);
-        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message});
-        EXPECT_EQ(app->GetDocument().GetPacketList().size(), c.bPrint ? 1u : 0u);
+        EXPECT_EQ(messages.Texts(), c.messages);
+        EXPECT_EQ(Packets(*app), c.bPrint ? 1u : 0u);
         if (!c.bPrint) {
             EXPECT_TRUE(app->GetMainFrame()->isVisible());
-            EXPECT_EQ(app->GetMainFrame()->windowTitle(), "Untitled - Wirelark");
+            EXPECT_EQ(Title(*app), "Untitled - Wirelark");
+            EXPECT_EQ(app->RecentFiles().Count(), 0);
         }
     }
-}
-
-TEST_F(WirelarkAppTest, TwoDroppedFilesLeaveTheSecondOpen) {
-    const QString first = WriteCapture("one.cap", 1);
-    const QString second = WriteCapture("two.cap", 2);
-    auto app = MakeApp();
-    emit app->GetMainFrame()->FilesDropped({first, second});
-    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "two.cap - Wirelark");
-    EXPECT_EQ(app->RecentFiles().Files(), (QStringList{second, first}));
 }
 
 TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstSurvivesARestartAndDropsGoneFiles) {
     QStringList paths;
     for (int i = 1; i <= 5; ++i) {
-        paths << WriteCapture(QStringLiteral("f%1.cap").arg(i), i);
+        paths << WriteLark(QStringLiteral("f%1.cap").arg(i), i);
     }
     {
         auto app = MakeApp();
@@ -235,7 +284,7 @@ TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstSurvivesARestartAndDro
     EXPECT_EQ(second->text(), "&2 " + paths[4]);
     EXPECT_TRUE(second->isEnabled());
     second->trigger();
-    EXPECT_EQ(restarted->GetDocument().GetPacketList().size(), 5u);
+    EXPECT_EQ(Packets(*restarted), 5u);
 
     // An entry whose file is gone is reported and dropped.
     ASSERT_TRUE(QFile::remove(paths[1]));
@@ -245,86 +294,364 @@ TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstSurvivesARestartAndDro
     EXPECT_EQ(restarted->RecentFiles().Files(), (QStringList{paths[4], paths[2], paths[3]}));
 }
 
-TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndCancelKeepsIt) {
+TEST_F(WirelarkAppTest, ModifiedDocumentIsOfferedForSavingAndSaveKeepsItsPath) {
     auto app = MakeApp();
     AddOnePacket(*app);
-
+    app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();  // no file chosen
+    EXPECT_TRUE(m_questions.isEmpty()) << "nothing is closed before a file is chosen";
     m_answer = QMessageBox::Cancel;
     EXPECT_FALSE(app->OnFileNew());
     EXPECT_EQ(m_questions, QStringList{"Save changes to Untitled?"});
-    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 1u);
+    EXPECT_EQ(Packets(*app), 1u);
     EXPECT_FALSE(app->GetMainFrame()->close()) << "closing is refused too";
 
-    m_answer = QMessageBox::Yes;
     m_nextSave = m_files.filePath("saved");
+    ASSERT_TRUE(app->OnFileSave());
+    EXPECT_EQ(m_suggested, "Untitled.cap");
+    EXPECT_EQ(Title(*app), "saved.cap - Wirelark") << "default extension added";
+    EXPECT_FALSE(app->GetDocument().IsModified());
+
+    AddOnePacket(*app);
+    m_nextSave.clear();  // a second Save must not ask for a name
+    m_answer = QMessageBox::Yes;
     int updates = 0;
     app->GetDocument().AddUpdateListener([&updates] { ++updates; });
     EXPECT_TRUE(app->OnFileNew());
     EXPECT_EQ(updates, 1) << "one initial update";
-    EXPECT_EQ(m_suggested, "Untitled.cap");
-    EXPECT_TRUE(QFile::exists(m_files.filePath("saved.cap"))) << "default extension added";
-    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 0u);
+    EXPECT_EQ(Packets(*app), 0u);
+    ASSERT_TRUE(app->OpenDocumentFile(m_files.filePath("saved.cap")));
+    EXPECT_EQ(Packets(*app), 2u) << "Yes saved the second packet";
 
+    m_nextSave = m_files.filePath("no/such/folder/x.cap");
+    EXPECT_FALSE(app->OnFileSaveAs());
+    EXPECT_EQ(m_messages.Texts(),
+              std::vector<std::string>{(m_nextSave + " contains an invalid path.").toStdString()});
+    EXPECT_EQ(Title(*app), "saved.cap - Wirelark");
     AddOnePacket(*app);
     m_answer = QMessageBox::No;
     EXPECT_TRUE(app->GetMainFrame()->close());
 }
 
-TEST_F(WirelarkAppTest, SaveKeepsThePathAndAFailedSaveIsReported) {
-    auto app = MakeApp();
-    AddOnePacket(*app);
-    m_nextSave = m_files.filePath("kept.cap");
-    ASSERT_TRUE(app->OnFileSave());
-    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
-    EXPECT_FALSE(app->GetDocument().IsModified());
-    m_nextSave.clear();  // a second Save must not ask for a name
-    EXPECT_TRUE(app->OnFileSave());
-
-    m_nextSave = m_files.filePath("no/such/folder/x.cap");
-    EXPECT_FALSE(app->OnFileSaveAs());
-    ASSERT_EQ(m_messages.Texts().size(), 1u);
-    EXPECT_EQ(m_messages.Texts()[0], (m_nextSave + " contains an invalid path.").toStdString());
-    EXPECT_EQ(app->GetMainFrame()->windowTitle(), "kept.cap - Wirelark");
-}
-
-TEST_F(WirelarkAppTest, CancelledOpenDialogKeepsTheDocument) {
-    auto app = MakeApp();
-    AddOnePacket(*app);
-    m_nextOpen.clear();
-    app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
-    EXPECT_EQ(app->GetDocument().GetPacketList().size(), 1u);
-    EXPECT_TRUE(m_questions.isEmpty()) << "nothing is closed before a file is chosen";
-}
-
 TEST(WirelarkAppTextTest, ErrorTextsNameTheFileAndTheCause) {
+    using enum DocumentError;
     const struct {
         bool open;
         DocumentError error;
-        int errorNumber;
-        const char* reason;
+        int number;
         const char* text;
     } cases[] = {
-        {true, DocumentError::UnexpectedFormat, 0, "bad tag", "Unexpected file format."},
-        {true, DocumentError::CannotOpen, ENOENT, "x", "/d/a.cap was not found."},
-        {true, DocumentError::CannotOpen, EACCES, "x", "Access to /d/a.cap was denied."},
-        {true, DocumentError::CannotOpen, EIO, "Input/output error",
-         "An unexpected error occurred while reading /d/a.cap.\n\nInput/output error"},
-        {true, DocumentError::CannotOpen, 0, "", "Failed to open document."},
-        {false, DocumentError::CannotSave, ENOSPC, "x", "There is not enough space on the disk."},
-        {false, DocumentError::CannotSave, EROFS, "x", "Access to /d/a.cap was denied."},
-        {false, DocumentError::CannotSave, EIO, "Input/output error",
-         "An unexpected error occurred while writing /d/a.cap.\n\nInput/output error"},
-        {false, DocumentError::CannotSave, 0, "", "Failed to save document."},
+        {true, UnexpectedFormat, 0, "Unexpected file format."},
+        {true, CannotOpen, ENOENT, "/a was not found."},
+        {true, CannotOpen, EACCES, "Access to /a was denied."},
+        {true, CannotOpen, EIO, "An unexpected error occurred while reading /a.\n\nwhy"},
+        {true, CannotOpen, 0, "Failed to open document."},
+        {false, CannotSave, ENOSPC, "There is not enough space on the disk."},
+        {false, CannotSave, EROFS, "Access to /a was denied."},
+        {false, CannotSave, EIO, "An unexpected error occurred while writing /a.\n\nwhy"},
+        {false, CannotSave, 0, "Failed to save document."},
     };
     for (const auto& c : cases) {
-        DocumentOutcome outcome;
-        outcome.error = c.error;
-        outcome.errorNumber = c.errorNumber;
-        outcome.reason = c.reason;
-        EXPECT_EQ(c.open ? CWirelarkApp::OpenErrorText("/d/a.cap", outcome)
-                         : CWirelarkApp::SaveErrorText("/d/a.cap", outcome),
+        const DocumentOutcome outcome{c.error, c.number, "why", ""};
+        EXPECT_EQ(c.open ? CWirelarkApp::OpenErrorText("/a", outcome)
+                         : CWirelarkApp::SaveErrorText("/a", outcome),
                   c.text);
     }
+}
+
+// Every way of opening reads a capture by its content and leaves it open, or, refused or
+// cancelled, leaves the previous document, title and recent files.
+TEST_F(WirelarkAppTest, CapturesOpenEveryWayOrRefusedOrCancelledLeaveThePreviousDocument) {
+    enum class Way { OpenCommand, CommandLine, Drop };
+    const auto packets = PcapPackets(5);
+    std::vector<std::uint8_t> cut = test::MakePcap(packets);
+    cut.resize(cut.size() - 10);
+    const QString previous = WriteLark("previous.cap", 2);
+    WriteLark("big.cap", 3000);
+    const struct {
+        const char* name;
+        Way way;
+        std::vector<std::uint8_t> bytes;  // none: already written
+        int rows;
+        bool bKept = false;  // the previous document stays
+        int cancelAt = 0;
+        const char* message = nullptr;  // found in the one message shown
+    } cases[] = {
+        {"micro.pcap", Way::OpenCommand, test::MakePcap(packets), 5},
+        {"capture.pcapng", Way::Drop, test::MakePcapng(packets), 5},  // dropped after previous.cap
+        {"from-the-shell.pcap", Way::CommandLine, test::MakePcapng(packets), 5},
+        {"short.pcap", Way::OpenCommand, cut, 4, false, 0, "after packet 4"},
+        {"cooked.pcap", Way::OpenCommand,
+         test::MakePcap(packets, {false, false, test::kLinkLinuxSll}), 2, true, 0, "LINUX_SLL"},
+        {"big.pcap", Way::OpenCommand, test::MakePcap(PcapPackets(3000)), 2, true, 1},
+        {"big.pcap", Way::OpenCommand, {}, 2, true, 5},
+        {"big.cap", Way::OpenCommand, {}, 2, true, 1},
+        {"big.cap", Way::OpenCommand, {}, 2, true, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " cancelled at call " + std::to_string(c.cancelAt));
+        const QString path = c.bytes.empty() ? m_files.filePath(c.name) : Write(c.name, c.bytes);
+        CRecordingMessageSink messages;
+        auto app = NewApp(messages);
+        const bool bCommandLine = c.way == Way::CommandLine;
+        ASSERT_TRUE(app->InitInstance(bCommandLine ? QStringList{path} : QStringList{}));
+        ASSERT_TRUE(bCommandLine || app->OpenDocumentFile(previous));
+        CancelAt(c.cancelAt);
+        if (c.way == Way::OpenCommand) {
+            m_nextOpen = path;
+            app->GetMainFrame()->Action(cmd::kFileOpen)->trigger();
+        } else if (c.way == Way::Drop) {
+            emit app->GetMainFrame()->FilesDropped({previous, path});
+        }
+        m_cancelAtCall = 0;
+        if (c.cancelAt != 0) {
+            EXPECT_EQ(m_progressCalls, c.cancelAt);
+            EXPECT_EQ(m_progressLabels, QStringList{QStringLiteral("Opening %1...").arg(c.name)});
+        }
+        const QString shown = c.bKept ? previous : path;
+        EXPECT_EQ(Rows(*app), c.rows);
+        EXPECT_EQ(Title(*app), shown.section('/', -1) + " - Wirelark");
+        EXPECT_EQ(app->RecentFiles()[0], shown);
+        ASSERT_EQ(messages.Texts().size(), c.message != nullptr ? 1u : 0u);
+        if (c.message != nullptr) {
+            EXPECT_NE(messages.Texts()[0].find(c.message), std::string::npos);
+        }
+    }
+}
+
+TEST_F(WirelarkAppTest, SaveAsWritesTheChosenFormatAddingItsExtensionLarkFilesOfferedFirst) {
+    const QString pcapFilter = QString::fromLatin1(kPacketCapturesSaveFilter);
+    const QString larkFilter = QString::fromLatin1(kLarkFilesFilter);
+    const struct {
+        QString typed;
+        QString filter;
+        QString written;
+        bool bPcap;
+    } cases[] = {
+        {"plain", pcapFilter, "plain.pcap", true},
+        {"plain-lark", larkFilter, "plain-lark.cap", false},
+        // A capture extension typed by the user says what the file is.
+        {"typed.pcap", larkFilter, "typed.pcap", true},
+        {"typed.cap", pcapFilter, "typed.cap", false},
+        {"other.bin", pcapFilter, "other.bin", true},
+    };
+    const QString source = WriteLark("source.cap", 4);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        auto app = MakeApp();
+        ASSERT_TRUE(app->OpenDocumentFile(source));
+        m_nextSave = m_files.filePath(c.typed);
+        m_nextFilter = c.filter;
+        ASSERT_TRUE(app->OnFileSaveAs());
+        EXPECT_EQ(m_preselected, larkFilter) << "a Lark document preselects its own format";
+        const QString written = m_files.filePath(c.written);
+        EXPECT_EQ(IsPcap(written), c.bPcap);
+        EXPECT_EQ(app->GetDocument().GetPathName(), written.toStdString());
+        EXPECT_EQ(app->GetDocument().GetSaveFormat(),
+                  c.bPcap ? CaptureFileFormat::Pcap : CaptureFileFormat::Lark);
+    }
+    EXPECT_TRUE(m_messages.Texts().empty());
+    // The dialogs offer Lark files first, then packet captures.
+    EXPECT_EQ(CWirelarkApp::FileFilter(), "Lark Files (*.cap)");
+    EXPECT_EQ(CWirelarkApp::SaveFileFilters(), "Lark Files (*.cap);;Packet captures (*.pcap)");
+    EXPECT_EQ(CWirelarkApp::OpenFileFilters(),
+              "Lark Files (*.cap);;Packet captures (*.pcap *.pcapng);;All Files (*)");
+}
+
+// A capture opened from pcapng is saved as pcap under its own name without asking for one; a
+// Save or Save As cancelled part way leaves the file as it was.
+TEST_F(WirelarkAppTest, SaveOfAnOpenedPcapngWritesPcapToItsOwnFileUnlessCancelled) {
+    const QString path = Write("own.pcapng", test::MakePcapng(PcapPackets(1500)));
+    const auto before = test::ReadWholeFile(path.toStdString());
+    auto app = MakeApp();
+    ASSERT_TRUE(app->OpenDocumentFile(path));
+    AddOnePacket(*app);
+    m_nextSave = path;
+    for (const bool bSaveAs : {false, true}) {
+        CancelAt(3);
+        EXPECT_FALSE(bSaveAs ? app->OnFileSaveAs() : app->OnFileSave()) << bSaveAs;
+        EXPECT_EQ(m_progressCalls, 3);
+        EXPECT_EQ(m_progressLabels, QStringList{"Saving own.pcapng..."});
+        EXPECT_EQ(test::ReadWholeFile(path.toStdString()), before);
+        EXPECT_TRUE(app->GetDocument().IsModified());
+    }
+    // Save As starts from the capture format and the file's own name.
+    EXPECT_EQ(m_preselected, QString::fromLatin1(kPacketCapturesSaveFilter));
+    EXPECT_EQ(m_suggested, path);
+
+    CancelAt(0);
+    m_nextSave.clear();
+    ASSERT_TRUE(app->OnFileSave());
+    EXPECT_TRUE(IsPcap(path));
+    EXPECT_FALSE(app->GetDocument().IsModified());
+    EXPECT_FALSE(QFile::exists(path + ".cap"));
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+class EndToEnd : public WirelarkAppTest {};
+
+TEST_F(EndToEnd, AClickedRowFillsTreeAndHexAndATreeLineOutlinesItsBytes) {
+    const auto tcp = CFrameBuilder().Ethernet().Ipv4().Tcp({.flags = 0x18}).Payload(6).Build();
+    auto app = MakeApp();
+    ASSERT_TRUE(app->OpenDocumentFile(Write("tcp.pcap", test::MakePcap({{1, 0, 60, tcp}}))));
+    CWirelarkView& view = *app->GetView();
+    const QModelIndex first = view.model()->index(0, 0);
+    view.selectionModel()->select(first,
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    emit view.clicked(first);
+
+    CMainFrame& frame = *app->GetMainFrame();
+    CPacketTreeCtrl& tree =
+        qobject_cast<CPacketExplorerBar*>(frame.ExplorerTabs()->widget(0))->TreeCtrl();
+    CHexCtrl& hex = qobject_cast<CPacketOutputBar*>(frame.OutputTabs()->widget(0))->HexCtrl();
+    ASSERT_NE(tree.RootNode(), nullptr);
+    EXPECT_NE(tree.TcpFlagsNode(), nullptr);
+    EXPECT_EQ(std::vector<std::uint8_t>(hex.Data().begin(), hex.Data().end()), tcp);
+    const auto lines = tree.findItems("Source Port", Qt::MatchStartsWith | Qt::MatchRecursive);
+    ASSERT_EQ(lines.size(), 1);
+    tree.setCurrentItem(lines[0]);
+    EXPECT_EQ(hex.HighlightFirst(), 34);
+    EXPECT_EQ(hex.HighlightLast(), 35);
+
+    ASSERT_TRUE(app->OnFileNew());  // the initial update empties both
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
+    EXPECT_TRUE(hex.Data().empty());
+}
+
+TEST_F(EndToEnd, StartOpensTheChosenDeviceByItsExactBytesEvenWhenTheyAreNotUtf8) {
+    // Two names that differ only in bytes that are not UTF-8, and one whose description is not.
+    const std::string names[] = {"eth0\xff", "eth0\xfe", "wlan0"};
+    m_devices.devices = {test::MakeDevice(names[0]), test::MakeDevice(names[1]),
+                         test::MakeDevice(names[2], "Caf\xe9 adapter")};
+    auto app = MakeApp();
+    CAdapterCombo* box = app->GetMainFrame()->AdapterBar()->AdapterBox();
+    QAction* start = app->GetMainFrame()->Action(cmd::kCaptureStart);
+    ASSERT_EQ(box->count(), 3);
+    for (int index : {1, 0, 2}) {
+        box->setCurrentIndex(index);
+        const std::size_t before = m_devices.Opened().size();
+        start->trigger();
+        const auto done = [&] { return m_devices.Opened().size() > before; };
+        ASSERT_TRUE(ServeUntil(done)) << "Start did nothing for entry " << index;
+        // The failed opening ends the capture, which enables Start again by itself.
+        ASSERT_TRUE(ServeUntil([&] { return start->isEnabled(); }));
+        EXPECT_EQ(m_devices.Opened().back(), names[index]);
+    }
+}
+
+TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) {
+    const std::string why = test::CTestNetwork::WhyUnavailable();
+    if (!why.empty()) {
+        GTEST_SKIP() << "live capture test skipped: " << why;
+    }
+    test::CTestNetwork network;
+    ASSERT_TRUE(network.Ok()) << network.Error();
+    test::CFrameInjector injector(network.SendingEnd());
+    ASSERT_TRUE(injector.Ok()) << injector.Error();
+
+    CPcapDeviceSource devices(network.NetClassRoot());  // libpcap's own, inside the namespace
+    auto app = MakeApp({}, &devices);
+    CMainFrame& frame = *app->GetMainFrame();
+    const CPacketListModel& rows = app->GetView()->GetModel();
+    auto cell = [&](int row, int column) { return rows.index(row, column).data().toString(); };
+    CAdapterCombo* box = frame.AdapterBar()->AdapterBox();
+    box->setCurrentIndex(box->findText(QString::fromStdString(network.CapturingEnd())));
+    ASSERT_GE(box->currentIndex(), 0) << "the veth end is offered in the adapter box";
+
+    frame.Action(cmd::kToolsTcp)->trigger();  // drop TCP
+    frame.Action(cmd::kCaptureStart)->trigger();
+    EXPECT_FALSE(frame.Action(cmd::kCaptureStart)->isEnabled());
+    EXPECT_TRUE(frame.Action(cmd::kCaptureStop)->isEnabled());
+
+    // Probe until the device is open. Probes still on their way come through later, but frames
+    // keep their order: the last rows are those of the frames sent after the probes.
+    const auto udp = [](std::uint16_t port) {
+        return CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp({.sourcePort = port}).Build();
+    };
+    bool open = false;
+    for (int i = 0; i < 250 && !open; ++i) {
+        injector.Inject(udp(40001));
+        open = ServeUntil([&] { return rows.rowCount() > 0; }, 20);
+    }
+    ASSERT_TRUE(open);
+    const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
+    for (const auto& f :
+         {arp, CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().PadTo(60).Build(),
+          CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build(), udp(53)}) {
+        ASSERT_TRUE(injector.Inject(f));
+    }
+    ASSERT_TRUE(
+        ServeUntil([&] { return cell(rows.rowCount() - 1, kColumnIpSource) == "192.168.0.1/53"; }));
+    const int n = rows.rowCount();
+    EXPECT_EQ(
+        (QStringList{cell(n - 3, kColumnType), cell(n - 2, kColumnType), cell(n - 1, kColumnType)}),
+        (QStringList{"ARP", "IPv4-ICMP", "IPv4-UDP"}));
+    EXPECT_EQ(frame.PaneText(2), "Filtered: 1");
+    EXPECT_EQ(frame.PaneText(3), QStringLiteral("Captured: %1").arg(n));
+
+    frame.Action(cmd::kCaptureStop)->trigger();
+    EXPECT_TRUE(frame.Action(cmd::kCaptureStart)->isEnabled());
+    injector.Inject(arp);
+    ServeUntil([] { return false; }, 1200);  // frames come through up to one read timeout late
+    EXPECT_EQ(rows.rowCount(), n) << "no rows after Stop";
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+TEST_F(EndToEnd, FramesCapturedWhileAFileOpensOrSavesWaitAndLandInTheDocumentAfterwards) {
+    const auto udp = CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(4).Build();
+    const QString path = Write("two.pcap", test::MakePcap({{1, 0, 46, udp}, {2, 0, 46, udp}}));
+    const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
+    const pcap_pkthdr header{{1'700'000'000, 5}, 60, 60};  // the padded ARP frame's length
+    std::thread worker;
+    std::atomic<bool> delivered{false};
+    int servedDuringFileWork = -1;
+    auto app = MakeApp();
+    CWirelarkView* view = app->GetView();
+    // At the first progress call the capture worker hands a frame over while the file is read or
+    // written, and the progress dialog lets events through, which serve the hand-over.
+    m_duringFileWork = [&] {
+        if (m_progressCalls != 1) {
+            return;
+        }
+        if (worker.joinable()) {
+            worker.join();
+        }
+        delivered = false;
+        worker = std::thread([&] {
+            view->Handover().OnCapturedPacket(header, arp);
+            delivered = true;
+        });
+        for (int i = 0; i < 5000 && !view->Handover().HasWaitingFrame(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        servedDuringFileWork = view->Handover().ServicePending();
+        QApplication::processEvents();
+    };
+    const auto joinWorker = qScopeGuard([&] {
+        view->Handover().Close();  // releases a worker still waiting
+        if (worker.joinable()) {
+            worker.join();
+        }
+    });
+
+    CancelAt(0);
+    ASSERT_TRUE(app->OpenDocumentFile(path));
+    EXPECT_EQ(servedDuringFileWork, 0) << "a frame was taken while the file opened";
+    ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
+    ASSERT_EQ(view->GetModel().rowCount(), 3);
+    EXPECT_EQ(view->GetModel().index(2, kColumnId).data().toString(), "3");
+    EXPECT_EQ(view->GetModel().index(2, kColumnType).data().toString(), "ARP");
+    EXPECT_EQ(app->GetMainFrame()->PaneText(3), "Captured: 1");
+    EXPECT_TRUE(app->GetDocument().IsModified());
+
+    CancelAt(0);
+    ASSERT_TRUE(app->OnFileSave());
+    EXPECT_EQ(servedDuringFileWork, 0) << "a frame was taken while the file was written";
+    ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
+    EXPECT_EQ(view->GetModel().rowCount(), 4);
+    EXPECT_TRUE(app->GetDocument().IsModified()) << "the frame after the save is not in the file";
+    CWirelarkDoc reread;
+    ASSERT_TRUE(reread.OpenFile(path.toStdString()).Succeeded());
+    EXPECT_EQ(reread.GetPacketList().size(), 3u);
 }
 
 }  // namespace
