@@ -13,110 +13,75 @@
 namespace wirelark {
 namespace {
 
-using test::CFakeDeviceSource;
-using test::CRecordingMessageSink;
 using test::MakeDevice;
 
-CDeviceAddress Ipv4(Ipv4Bytes address, std::optional<Ipv4Bytes> netmask,
-                    std::optional<Ipv4Bytes> broadcast) {
-    return {AF_INET, address, netmask, broadcast};
+CDeviceEntry WithAddresses(CDeviceEntry device, std::vector<CDeviceAddress> addresses) {
+    device.addresses = std::move(addresses);
+    return device;
 }
 
-CDeviceAddress Ipv6() {
-    return {AF_INET6, std::nullopt, std::nullopt, std::nullopt};
-}
-
-QStringList Row(const QTableWidget* list, int row) {
-    QStringList cells;
-    for (int column = 0; column < list->columnCount(); ++column) {
-        const QTableWidgetItem* item = list->item(row, column);
-        cells << (item != nullptr ? item->text() : QString());
-    }
-    return cells;
-}
-
-struct DialogCase {
-    const char* name;
-    std::vector<CDeviceEntry> devices;
-    std::vector<QStringList> rows;
-    std::vector<std::string> messages;
-    const char* failure = nullptr;  // the enumeration fails with this text
-};
-
-std::vector<DialogCase> Cases() {
-    CDeviceEntry twoAddresses = MakeDevice("eth0", "Intel Ethernet");
-    twoAddresses.addresses = {
-        Ipv4({192, 168, 1, 5}, Ipv4Bytes{255, 255, 255, 0}, Ipv4Bytes{192, 168, 1, 255}), Ipv6(),
-        Ipv4({10, 0, 0, 7}, Ipv4Bytes{255, 0, 0, 0}, Ipv4Bytes{10, 255, 255, 255})};
-    CDeviceEntry ipv6Only = MakeDevice("wlan0", "Wireless");
-    ipv6Only.addresses = {Ipv6(), {17, std::nullopt, std::nullopt, std::nullopt}};
-    CDeviceEntry noBroadcast = MakeDevice("tun0");  // no description: shown under its name
-    noBroadcast.addresses = {Ipv4({172, 16, 0, 1}, Ipv4Bytes{255, 255, 255, 255}, std::nullopt)};
-    CDeviceEntry nameless = MakeDevice("");
-    nameless.addresses = {Ipv4({1, 2, 3, 4}, std::nullopt, std::nullopt)};
-
-    return {
-        {"TwoIpv4AddressesGiveTwoRowsWithTheSameDescription",
-         {twoAddresses},
-         {{"Intel Ethernet", "192.168.1.5", "255.255.255.0", "192.168.1.255"},
-          {"Intel Ethernet", "10.0.0.7", "255.0.0.0", "10.255.255.255"}},
-         {}},
-        {"Ipv6OnlyAdapterHasNoRow", {ipv6Only}, {}, {}},
-        {"AddressWithoutBroadcastLeavesTheLastColumnEmpty",
-         {noBroadcast},
-         {{"tun0", "172.16.0.1", "255.255.255.255", ""}},
-         {}},
-        {"AdapterWithoutAnyNameIsReportedAndSkipped",
-         {nameless, noBroadcast},
-         {{"tun0", "172.16.0.1", "255.255.255.255", ""}},
-         {"No Description available"}},
-        {"NoAdaptersSaysSo", {}, {}, {"No Interfaces found!"}},
-        {"FailedEnumerationShowsTheLibraryText",
-         {},
-         {},
-         {"socket: Operation not permitted"},
-         "socket: Operation not permitted"},
+TEST(AdapterInfoDlgTest, RowsAndMessagesFollowTheDeviceListUnderHeadingsOneAndAHalfTimesWide) {
+    const auto ipv4 = [](Ipv4Bytes address, std::optional<Ipv4Bytes> netmask,
+                         std::optional<Ipv4Bytes> broadcast) {
+        return CDeviceAddress{AF_INET, address, netmask, broadcast};
     };
-}
-
-TEST(AdapterInfoDlgTest, RowsAndMessagesFollowTheDeviceList) {
-    for (const DialogCase& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        CFakeDeviceSource devices;
+    const CDeviceAddress ipv6{AF_INET6, std::nullopt, std::nullopt, std::nullopt};
+    const CDeviceAddress packet{17, std::nullopt, std::nullopt, std::nullopt};
+    // Two IPv4 addresses give two rows; an adapter with none has no row; one without any name is
+    // reported and skipped; one without description shows its name; no broadcast address leaves
+    // the last column empty.
+    const std::vector<CDeviceEntry> devices{
+        WithAddresses(MakeDevice("eth0", "Intel Ethernet"),
+                      {ipv4({192, 168, 1, 5}, {{255, 255, 255, 0}}, {{192, 168, 1, 255}}), ipv6,
+                       ipv4({10, 0, 0, 7}, {{255, 0, 0, 0}}, {{10, 255, 255, 255}})}),
+        WithAddresses(MakeDevice("wlan0", "Wireless"), {ipv6, packet}),
+        WithAddresses(MakeDevice(""), {ipv4({1, 2, 3, 4}, std::nullopt, std::nullopt)}),
+        WithAddresses(MakeDevice("tun0"), {ipv4({172, 16, 0, 1}, {{255, 255, 255, 255}}, {})})};
+    const struct {
+        std::vector<CDeviceEntry> devices;
+        std::vector<QStringList> rows;
+        std::vector<std::string> messages;
+        const char* failure = nullptr;  // the enumeration fails with this text
+    } cases[] = {
+        {devices,
+         {{"Intel Ethernet", "192.168.1.5", "255.255.255.0", "192.168.1.255"},
+          {"Intel Ethernet", "10.0.0.7", "255.0.0.0", "10.255.255.255"},
+          {"tun0", "172.16.0.1", "255.255.255.255", ""}},
+         {"No Description available"}},
+        {{}, {}, {"No Interfaces found!"}},
+        {{}, {}, {"socket: Operation not permitted"}, "socket: Operation not permitted"},
+    };
+    const QStringList headings{"Device Description     ", "Ip Address      ", "Net Mask        ",
+                               "Broadaddr       "};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.messages.back());
+        test::CFakeDeviceSource devices;
         devices.devices = c.devices;
         devices.fail = c.failure != nullptr;
         devices.error = c.failure != nullptr ? c.failure : "unused";
-        CRecordingMessageSink messages;
+        test::CRecordingMessageSink messages;
         CAdapterInfoDlg dialog(devices, messages);
+        EXPECT_EQ(dialog.windowTitle(), "Info");
         const QTableWidget* list = dialog.List();
+        ASSERT_EQ(list->columnCount(), 4);
+        const QFontMetrics metrics(list->horizontalHeader()->font());
         ASSERT_EQ(list->rowCount(), static_cast<int>(c.rows.size()));
-        for (int row = 0; row < list->rowCount(); ++row) {
-            EXPECT_EQ(Row(list, row), c.rows[static_cast<std::size_t>(row)]);
-            EXPECT_FALSE(list->item(row, 0)->icon().isNull());
-            EXPECT_EQ(list->item(row, 1)->textAlignment(), Qt::AlignCenter);
+        for (int column = 0; column < 4; ++column) {
+            EXPECT_EQ(list->horizontalHeaderItem(column)->text(), headings[column]);
+            EXPECT_EQ(list->columnWidth(column),
+                      metrics.horizontalAdvance(headings[column]) * 15 / 10);
+            for (int row = 0; row < list->rowCount(); ++row) {
+                const QTableWidgetItem* item = list->item(row, column);
+                EXPECT_EQ(item->text(), c.rows[row][column]) << row;
+                // The adapter picture before the description, the addresses centred.
+                EXPECT_EQ(item->icon().isNull(), column > 0) << row << " " << column;
+                EXPECT_EQ(item->textAlignment() == Qt::AlignCenter, column > 0) << row;
+            }
         }
         EXPECT_EQ(messages.Texts(), c.messages);
+        CAdapterInfoDlg again(devices, messages);
+        EXPECT_EQ(devices.calls, 2) << "every opening enumerates afresh";
     }
-}
-
-TEST(AdapterInfoDlgTest, ColumnsCarryTheirHeadingsAndOneAndAHalfTimesTheirWidth) {
-    CFakeDeviceSource devices;
-    devices.devices = {MakeDevice("lo")};
-    CRecordingMessageSink messages;
-    CAdapterInfoDlg dialog(devices, messages);
-    EXPECT_EQ(dialog.windowTitle(), "Info");
-    const QTableWidget* list = dialog.List();
-    ASSERT_EQ(list->columnCount(), 4);
-    const QStringList headings{"Device Description     ", "Ip Address      ", "Net Mask        ",
-                               "Broadaddr       "};
-    const QFontMetrics metrics(list->horizontalHeader()->font());
-    for (int column = 0; column < 4; ++column) {
-        EXPECT_EQ(list->horizontalHeaderItem(column)->text(), headings[column]);
-        EXPECT_EQ(list->columnWidth(column), metrics.horizontalAdvance(headings[column]) * 15 / 10);
-    }
-    EXPECT_EQ(devices.calls, 1);
-    CAdapterInfoDlg again(devices, messages);
-    EXPECT_EQ(devices.calls, 2) << "every opening enumerates afresh";
 }
 
 }  // namespace
