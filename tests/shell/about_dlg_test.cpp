@@ -9,10 +9,8 @@
 namespace wirelark {
 namespace {
 
-using test::CRecordingMessageSink;
-
 TEST(AboutDlgTest, LinksOpenTheirAddressesAndTurnPurple) {
-    CRecordingMessageSink messages;
+    test::CRecordingMessageSink messages;
     CAboutDlg about(messages);
     EXPECT_EQ(about.windowTitle(), "About Wirelark");
     QList<QUrl> opened;
@@ -22,21 +20,19 @@ TEST(AboutDlgTest, LinksOpenTheirAddressesAndTurnPurple) {
             return true;
         });
         EXPECT_TRUE(link->font().underline());
-        EXPECT_EQ(link->TextColor(), CHyperlinkLabel::UnvisitedColor());
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), CHyperlinkLabel::UnvisitedColor());
         EXPECT_EQ(link->toolTip(), link->Address().toString());
         link->Open();
-        EXPECT_TRUE(link->IsVisited());
-        EXPECT_EQ(link->TextColor(), CHyperlinkLabel::VisitedColor());
         EXPECT_EQ(link->palette().color(QPalette::WindowText), CHyperlinkLabel::VisitedColor());
     }
     EXPECT_EQ(opened, (QList<QUrl>{QUrl(CAboutDlg::WebAddress()), QUrl(CAboutDlg::MailAddress())}));
-    EXPECT_TRUE(messages.Texts().empty());
 
     // A link that cannot be opened says so and stays unvisited.
     CAboutDlg again(messages);
     again.WebLink()->SetOpener([](const QUrl&) { return false; });
     again.WebLink()->Open();
-    EXPECT_FALSE(again.WebLink()->IsVisited());
+    EXPECT_EQ(again.WebLink()->palette().color(QPalette::WindowText),
+              CHyperlinkLabel::UnvisitedColor());
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Unable to open hyperlink:\n\nUnknown Error (0) occurred."});
     EXPECT_EQ(messages.Icons(), std::vector<MessageIcon>{MessageIcon::Warning});
