@@ -32,21 +32,18 @@ public:
     int GetColumnCount() const override { return static_cast<int>(titles.size()); }
     std::vector<int> GetColumnOrder() const override { return order; }
     QString GetColumnTitle(int column) const override { return titles.value(Read(column)); }
-    int GetColumnWidth(int column) const override {
-        return widths.empty() ? 60 : widths.at(static_cast<std::size_t>(Read(column)));
-    }
+    int GetColumnWidth(int column) const override { return widths.value(Read(column), 60); }
     int GetRowCount() const override { return rows; }
     QString GetItemText(int row, int column) const override {
-        return texts.isEmpty() ? QStringLiteral("r%1c%2").arg(row).arg(Read(column))
-                               : texts.value(Read(column));
+        return texts.value(Read(column), QStringLiteral("r%1c%2").arg(row).arg(column));
     }
     QFont GetFont() const override { return QApplication::font(); }
 
     QStringList titles;
     std::vector<int> order;
     int rows = 0;
-    std::vector<int> widths;  // by column; all columns are 60 wide when empty
-    QStringList texts;        // every row's texts by column; they name row and column when empty
+    QList<int> widths;  // by column; columns without a width are 60 wide
+    QStringList texts;  // every row's texts by column; without one a cell names row and column
     mutable std::pair<int, int> columnsRead{INT_MAX, INT_MIN};  // lowest and highest
 
 private:
@@ -56,14 +53,11 @@ private:
     }
 };
 
-// What pdftotext reads from one page of a PDF (every page with 0); empty when it fails.
-QString PdfText(const QString& path, int page = 0, const QString& mode = "-layout") {
-    QStringList arguments{mode};
-    if (page > 0) {
-        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
-    }
+// What pdftotext reads from one page of a PDF; empty when it fails.
+QString PdfText(const QString& path, int page = 1, const QString& mode = "-layout") {
+    const QString number = QString::number(page);
     QProcess process;
-    process.start("pdftotext", arguments << path << "-");
+    process.start("pdftotext", {mode, "-f", number, "-l", number, path, "-"});
     const bool ok = process.waitForFinished(30000) && process.exitCode() == 0;
     return ok ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
 }
@@ -80,28 +74,21 @@ double GapBetween(const QString& path, const QString& first, const QString& seco
 
 class ListPrinterTest : public testing::Test {
 protected:
-    // m_printer prints m_list, columns in their own order, to m_pdf, a 300 dpi PDF.
     void SetUp() override {
         if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
             GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
         }
-        ASSERT_TRUE(m_dir.isValid());
-        m_printer.SetLeftHeader("Wirelark  Light");
-        m_printer.SetRightHeader("office.cap");
-        m_printer.SetList(&m_list);
     }
     QString PdfPath() const { return m_dir.filePath("list.pdf"); }
     std::unique_ptr<QPrinter> PdfPrinter(int dpi) const {
         auto printer = std::make_unique<QPrinter>();
-        printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(PdfPath());
         printer->setResolution(dpi);
         printer->setPageSize(QPageSize(QPageSize::A4));
         return printer;
     }
-    // The layout of one row of the list on the device; m_printer prints the list from now on.
+    // The layout of the list on the device; m_printer prints the list from now on.
     CPrintLayout Layout(CFakeList& list, QPrinter& device) {
-        list.rows = 1;
         m_printer.SetList(&list);
         m_printer.BeginPrinting(device);
         m_printer.EndPrinting();
@@ -110,24 +97,23 @@ protected:
 
     QTemporaryDir m_dir;
     CListPrinter m_printer;
-    CFakeList m_list{{"No.", "Time", "Len", "MAC Source"}, {0, 1, 2, 3}};
+    CFakeList m_list{{"No.", "Time", "Len", "MAC Source"}, {0, 1, 2, 3}};  // in their own order
     std::unique_ptr<QPrinter> m_pdf = PdfPrinter(300);
 };
 
 TEST_F(ListPrinterTest, MarginsAreDevicePixelsWhateverTheResolutionButFontsKeepTheirSize) {
     const auto fine = PdfPrinter(600);
-    const QPrinter* printers[] = {fine.get(), m_pdf.get()};
-    const CPrintLayout layouts[] = {Layout(m_list, *fine), Layout(m_list, *m_pdf)};
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(layouts[i].PrintableRect(),
-                  (PrintRect{200, 150, printers[i]->width() - 200, printers[i]->height() - 150}));
-    }
-    EXPECT_NEAR(layouts[0].RowCell(0, 0).Height(), 2 * layouts[1].RowCell(0, 0).Height(), 3);
+    const int coarseHeight = Layout(m_list, *m_pdf).HeadingCell(0).Height();
+    const CPrintLayout layout = Layout(m_list, *fine);
+    EXPECT_EQ(layout.PrintableRect(),
+              (PrintRect{200, 150, fine->width() - 200, fine->height() - 150}));
+    EXPECT_NEAR(layout.HeadingCell(0).Height(), 2 * coarseHeight, 3);  // at twice the resolution
 }
 
 TEST_F(ListPrinterTest, PdfShowsHeadersHeadingsInDisplayOrderRowsAndPageNumbers) {
     // Len dragged in front of No.; a file name with a blank beside a title with two.
     CFakeList list(m_list.titles, {2, 0, 1, 3});
+    m_printer.SetLeftHeader("Wirelark  Light");
     m_printer.SetRightHeader("office copy.cap");
     const auto printer = PdfPrinter(600);
     const int perPage = Layout(list, *printer).RowsPerPage();
@@ -159,9 +145,8 @@ TEST_F(ListPrinterTest, PdfShowsHeadersHeadingsInDisplayOrderRowsAndPageNumbers)
 }
 
 TEST_F(ListPrinterTest, EmptyListPrintsNoPageButAPageTooSmallForARowPrintsOneWithoutRows) {
-    for (const IListPrintSource* source :
-         {static_cast<IListPrintSource*>(nullptr), static_cast<IListPrintSource*>(&m_list)}) {
-        m_printer.SetList(source);
+    for (const bool hasList : {false, true}) {
+        m_printer.SetList(hasList ? &m_list : nullptr);
         EXPECT_EQ(m_printer.Print(*m_pdf), 0);
         EXPECT_FALSE(QFile::exists(PdfPath()));
     }
@@ -176,27 +161,19 @@ TEST_F(ListPrinterTest, EmptyListPrintsNoPageButAPageTooSmallForARowPrintsOneWit
 
 TEST_F(ListPrinterTest, ChosenPageRangeIsHonouredAndClampedButEveryCommandStartsOnAllPages) {
     m_list.rows = 3 * Layout(m_list, *m_pdf).RowsPerPage();
-    // The shared printer as a print dialog leaves it after printing a range.
-    auto chooseRange = [this](int from, int to) {
-        m_pdf->setPrintRange(QPrinter::PageRange);
+    // From, to, pages printed.
+    const int cases[][3] = {{2, 3, 2}, {3, 9, 1}, {4, 5, 0}, {2, 2, 1}};
+    m_pdf->setPrintRange(QPrinter::PageRange);
+    for (const auto& [from, to, printed] : cases) {
         m_pdf->setFromTo(from, to);
-    };
-    const struct {
-        int from;
-        int to;
-        int printed;
-    } cases[] = {{2, 3, 2}, {3, 9, 1}, {4, 5, 0}, {2, 2, 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.from);
-        chooseRange(c.from, c.to);
-        EXPECT_EQ(m_printer.Print(*m_pdf), c.printed);
+        EXPECT_EQ(m_printer.Print(*m_pdf), printed) << from << " to " << to;
     }
     EXPECT_TRUE(PdfText(PdfPath()).contains("Page 2 of 3"));
 
-    chooseRange(2, 2);
+    // The shared printer as a print dialog leaves it after printing page 2 alone.
     EXPECT_EQ(PrintWithoutDialog(m_printer, *m_pdf), 3);
-
-    chooseRange(2, 2);
+    m_pdf->setPrintRange(QPrinter::PageRange);
+    m_pdf->setFromTo(2, 2);
     int shown = -1;
     QTimer::singleShot(0, [&shown] {
         auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
@@ -215,7 +192,7 @@ TEST_F(ListPrinterTest, ColumnsBeyondTheOrderAreNeverRead) {
         list.titles << QStringLiteral("H%1").arg(column);
         list.order.push_back(column);
     }
-    list.widths.assign(130, 1);
+    list.widths = QList<int>(130, 1);
     list.rows = 3;
     m_printer.SetList(&list);
     // More columns than the order holds, an order shorter than the columns, and an order naming
@@ -239,10 +216,10 @@ TEST_F(ListPrinterTest, ColumnsWiderThanThePageAreScaledDownSoThatEveryColumnPri
     for (const QString& title : list.titles) {
         list.widths.push_back(QFontMetrics(list.GetFont()).horizontalAdvance(title) * 15 / 10);
     }
-    list.texts = QString(
-                     "1000000 23:59:59,999999 1514 00.1A.2B.3C.4D.5E FF.FF.FF.FF.FF.FF IPv4-TCP "
-                     "192.168.100.200/65535 192.168.100.201/65535")
-                     .split(' ');
+    const QString widest =
+        "1000000 23:59:59,999999 1514 00.1A.2B.3C.4D.5E FF.FF.FF.FF.FF.FF "
+        "IPv4-TCP 192.168.100.200/65535 192.168.100.201/65535";
+    list.texts = widest.split(' ');
     const auto printer = PdfPrinter(1200);
     const int narrowPerPage = Layout(m_list, *printer).RowsPerPage();
     const int perPage = Layout(list, *printer).RowsPerPage();
