@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <chrono>
 #include <future>
+#include <string>
 #include <utility>
 
 namespace wirelark {
@@ -15,21 +16,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct SeenBox {
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-// Closes the next modal box as soon as it is shown, remembering what it said.
-void CloseNextBox(SeenBox& seen) {
+// Closes the next modal box as soon as it is shown, remembering its caption, text and icon.
+void CloseNextBox(std::string& seen) {
     QTimer::singleShot(0, [&seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) {
             CloseNextBox(seen);  // not shown yet: look again at the next turn of the loop
             return;
         }
-        seen = {box->windowTitle(), box->text(), box->icon()};
+        seen = (box->windowTitle() + '|' + box->text() + '|' + QString::number(box->icon()))
+                   .toStdString();
         box->accept();
     });
 }
@@ -43,24 +39,21 @@ TEST(MessageBoxSink, ShowsAModalBoxWithTheCaptionTextAndIconFromAnyThread) {
     CMessageBoxSink sink;
     for (const auto& [icon, expected] : icons) {
         SCOPED_TRACE(expected);
-        SeenBox seen;
+        std::string seen;
         CloseNextBox(seen);
         // A warning comes from a worker thread: the box is shown on the GUI thread and the
         // worker waits for it to close.
         const auto policy =
             icon == MessageIcon::Warning ? std::launch::async : std::launch::deferred;
-        std::future<bool> closedBeforeReturn = std::async(policy, [&, icon = icon] {
+        std::future<bool> closed = std::async(policy, [&, icon = icon] {
             sink.ShowMessage("eth9: No such device exists", icon);
-            return !seen.text.isEmpty();
+            return !seen.empty();
         });
-        for (int i = 0; i < 500 && closedBeforeReturn.wait_for(0s) == std::future_status::timeout;
-             ++i) {
+        for (int i = 0; i < 500 && closed.wait_for(0s) == std::future_status::timeout; ++i) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         }
-        EXPECT_TRUE(closedBeforeReturn.get());
-        EXPECT_EQ(seen.caption, QStringLiteral("Wirelark  Light"));
-        EXPECT_EQ(seen.text, QStringLiteral("eth9: No such device exists"));
-        EXPECT_EQ(seen.icon, expected);
+        EXPECT_TRUE(closed.get());
+        EXPECT_EQ(seen, "Wirelark  Light|eth9: No such device exists|" + std::to_string(expected));
     }
 }
 

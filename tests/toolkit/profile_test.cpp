@@ -9,7 +9,6 @@
 namespace wirelark {
 namespace {
 
-// Colour references in the profile are checked by the views that read and write them.
 TEST(ProfileTest, MissingEntriesGiveTheDefaultAndWrittenOnesReadBack) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
