@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace wirelark {
@@ -118,13 +119,8 @@ Points ParsePoints(const char* text) {
 }
 
 TEST(HexLayoutTest, HighlightOutlines) {
-    const struct {
-        const char* name;
-        std::uint32_t topRow;
-        int first;
-        int last;
-        const char* points;
-    } cases[] = {
+    // {what, top row, first byte, last byte, the outline's points}
+    const std::tuple<const char*, std::uint32_t, int, int, const char*> cases[] = {
         {"Ethernet header: one row", 0, 0, 13, "40,18 40,5 372,5 372,18"},
         {"ends at the end of its row", 0, 0, 15, "40,18 40,5 420,5 420,18"},
         {"one byte", 0, 20, 20, "136,31 136,18 156,18 156,31"},
@@ -142,12 +138,12 @@ TEST(HexLayoutTest, HighlightOutlines) {
         {"first end unset", 0, -1, 13, ""},
         {"last end unset", 0, 0, -1, ""},
     };
-    for (const auto& c : cases) {
-        const CHexLayout layout = Layout(1514, c.topRow);
-        ASSERT_EQ(layout.TopRow(), c.topRow) << c.name;
-        const Points points = layout.HighlightOutline(c.first, c.last);
-        EXPECT_EQ(points, ParsePoints(c.points)) << c.name;
-        EXPECT_LE(points.size(), 8u) << c.name;
+    for (const auto& [name, topRow, first, last, outline] : cases) {
+        const CHexLayout layout = Layout(1514, topRow);
+        ASSERT_EQ(layout.TopRow(), topRow) << name;
+        const Points points = layout.HighlightOutline(first, last);
+        EXPECT_EQ(points, ParsePoints(outline)) << name;
+        EXPECT_LE(points.size(), 8u) << name;
     }
 }
 
