@@ -173,18 +173,15 @@ TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow
     for (std::uint8_t i = 0; i < 5; ++i) {
         Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Payload(i).Build());
     }
-    view.selectionModel()->select(view.model()->index(3, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view.selectionModel()->select(view.model()->index(1, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (const int row : {3, 1}) {
+        view.selectionModel()->select(view.model()->index(row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     EXPECT_TRUE(m_frame.shown.empty()) << "selection alone shows nothing";
     emit view.clicked(view.model()->index(3, 2));
     ASSERT_EQ(m_frame.shown.size(), 1u);
     EXPECT_EQ(m_frame.shown[0].number, 2);
-    std::vector<std::uint8_t> expected;
-    m_doc.FindPacket(2, expected);
-    EXPECT_EQ(m_frame.shown[0].data, expected);
-    EXPECT_EQ(m_frame.shown[0].data.size(), 55u);
+    EXPECT_EQ(m_frame.shown[0].data, CFrameBuilder().Ethernet().Ipv4().Tcp().Payload(1).Build());
 
     view.selectionModel()->clearSelection();
     emit view.clicked(view.model()->index(0, 0));
