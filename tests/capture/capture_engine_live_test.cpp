@@ -81,26 +81,24 @@ protected:
                 }};
     }
 
-    bool Arrived(std::uint32_t sequence) const {
-        const auto frames = m_receiver.Frames();
-        return std::any_of(frames.begin(), frames.end(),
-                           [&](const auto& frame) { return SequenceOf(frame.bytes) == sequence; });
-    }
-
     // The worker opens the device some time after Start: probe until a frame comes through.
     // Probes still in the kernel's block would come through later, on a loaded machine long
     // after: a last probe of its own is waited for, and frames keep their order, so none is
     // left behind it.
     bool WaitUntilCapturing(CFrameHandover* serve = nullptr) {
+        const auto arrived = [&](std::uint32_t id) {
+            return std::ranges::any_of(m_receiver.Frames(),
+                                       [&](const auto& f) { return SequenceOf(f.bytes) == id; });
+        };
         const std::uint32_t first = kProbe + m_probes++;
         bool capturing = false;
         for (int i = 0; i < 250 && !capturing; ++i) {
             m_injector->Inject(MakeTestFrame(first, 60));
-            capturing = WaitFor([&] { return Arrived(first); }, 20ms, serve);
+            capturing = WaitFor([&] { return arrived(first); }, 20ms, serve);
         }
         const std::uint32_t last = kProbe + m_probes++;
         return capturing && m_injector->Inject(MakeTestFrame(last, 60)) &&
-               WaitFor([&] { return Arrived(last); }, 5s, serve);
+               WaitFor([&] { return arrived(last); }, 5s, serve);
     }
 
     // Starts a capture that delivers to the receiver, through `handover` if given, and waits
