@@ -186,14 +186,23 @@ TEST(Document, AFailedSaveLeavesThePreviousFileByteIdenticalAndReportsTheReason)
     }
 }
 
-TEST(Document, OpenFillsFromTheFileOrEmptiesOnAFormatErrorAndNewDocumentEmpties) {
+TEST(Document, OpenAndNewDocumentReplaceTheContentsButARefusedFileTouchesNothing) {
     CScratchFolder folder;
     const std::string good = folder.File("good.cap");
     const std::string bad = folder.File("bad.cap");
     test::WriteWholeFile(good, {1, 2, 3});
     test::WriteWholeFile(bad, {0xBA, 2, 3});
+    const std::string fifo = folder.File("pipe.cap");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     CPayloadDoc doc;
+    doc.payload = {7};
+    doc.SetPathName("/keep.cap");
     doc.SetModifiedFlag();
+    // What is not a regular file is refused before anything is touched.
+    EXPECT_EQ(doc.OnOpenDocument(fifo).error, DocumentError::CannotOpen);
+    EXPECT_EQ(doc.deletions, 0);
+    EXPECT_EQ(doc.payload, Bytes{7});
+    EXPECT_EQ(doc.GetPathName(), "/keep.cap");
     ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
     EXPECT_EQ(doc.payload, (Bytes{1, 2, 3}));
     EXPECT_EQ(doc.GetTitle(), "good.cap");
@@ -211,6 +220,7 @@ TEST(Document, OpenFillsFromTheFileOrEmptiesOnAFormatErrorAndNewDocumentEmpties)
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(doc.payload.empty());
     EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
     EXPECT_FALSE(doc.IsModified());
 }
 
