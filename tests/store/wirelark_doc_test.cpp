@@ -309,11 +309,11 @@ TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthAndOnlyTheCapturedBytes)
 }
 
 TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
-    // Packet 1 has a 24-byte IPv4 header and 4 bytes of TCP options; packet 2 is ARP.
+    // Packet 1 has a 24-byte IPv4 header and 8 bytes of TCP options; packet 2 is ARP.
     const Bytes tcp = test::CFrameBuilder()
                           .Ethernet()
                           .Ipv4({.ihl = 6})
-                          .Tcp({.dataOffset = 6})
+                          .Tcp({.dataOffset = 7})
                           .Payload(10)
                           .Build();
     const Bytes arp = test::CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().Build();
@@ -322,11 +322,11 @@ TEST(WirelarkDocPackets, DecodingAnswersComeFromThePacketWithThatNumber) {
     ASSERT_TRUE(doc.AddPacket(2, arp, static_cast<int>(arp.size()), kText13));
     EXPECT_EQ(doc.GetIpHeaderLength(1), 24);
     EXPECT_EQ(doc.GetIpOptionsLength(1), 4);
-    EXPECT_EQ(doc.GetTcpOptionsLength(1), 4);
+    EXPECT_EQ(doc.GetTcpOptionsLength(1), 8);
     int first = -1;
     int last = -1;
     EXPECT_EQ(doc.GetPayloadRange(1, first, last), 10);
-    EXPECT_EQ(first, 14 + 24 + 24);
+    EXPECT_EQ(first, 14 + 24 + 28);
     EXPECT_EQ(last, first + 9);
     for (int number : {2, 3}) {
         EXPECT_EQ(doc.GetIpHeaderLength(number), 0) << number;
