@@ -258,15 +258,17 @@ TEST(PcapFile, ProgressCountsPacketsAndBytesAndAnInterruptedSaveLeavesThePreviou
         SCOPED_TRACE(CaptureFileFormatName(format));
         test::WriteWholeFile(path, {1, 2, 3});
         doc.SetPathName({});
-        const auto cancel = [](std::uint64_t, std::uint64_t) { return false; };
+        int calls = 0;
+        const auto cancel = [&calls](std::uint64_t, std::uint64_t) { return ++calls < 3; };
         EXPECT_EQ(doc.SaveFile(path, format, cancel).error, DocumentError::Cancelled);
+        EXPECT_EQ(calls, 3);
         EXPECT_TRUE(doc.GetPathName().empty());
         // Killing leaves nothing behind only where the new file has no name until it is whole.
         if (test::TakesUnnamedFiles(folder.Path())) {
             const pid_t child = ::fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
-                int calls = 0;
+                calls = 0;
                 doc.SaveFile(path, format, [&calls](std::uint64_t, std::uint64_t) {
                     if (++calls == 12) {
                         ::raise(SIGKILL);
