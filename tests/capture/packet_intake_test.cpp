@@ -134,6 +134,8 @@ TEST(Intake, FramesOf1514BytesFillAOneMegabyteBufferAfter661) {
     EXPECT_EQ(take(EtherFrame(0x86DD)), IntakeVerdict::BufferFull);
     EXPECT_EQ(counters.filtered, 0);
     EXPECT_EQ(counters.captured, 661);
+    counters.bufferSetting = 1;  // a larger buffer makes room again
+    EXPECT_EQ(counters.GetBufferFill(), 50u);
 }
 
 TEST(Intake, BufferFillIsAPercentageOfTheSettingPlusOneMegabytes) {
