@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/progress.h"
@@ -16,66 +16,52 @@ namespace {
 
 TEST(TimeText, BothFormattersShowTheLocalClockAndMicrosecondsPaddedToSix) {
     const char* tz = std::getenv("TZ");
-    const std::optional<std::string> savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
+    const bool bHadTz = tz != nullptr;
+    const std::string savedTz = bHadTz ? tz : "";
     setenv("TZ", "UTC", 1);
     tzset();
-    // 1700000000 is 22:13:20 UTC. The reused formatter changes seconds, goes back to an earlier
-    // one and shows fractions out of range as they are.
+    // Seconds after 1700000000, which is 22:13:20 UTC. The reused formatter changes seconds,
+    // goes back to an earlier one and shows fractions out of range as they are.
     const struct {
-        timeval time;
+        time_t seconds;
+        suseconds_t microseconds;
         const char* text;
-    } cases[] = {
-        {{1'700'000'000, 7}, "22:13:20,000007 "},
-        {{1'700'000'000, 250'000}, "22:13:20,250000 "},
-        {{1'700'000'000, 0}, "22:13:20,000000 "},
-        {{1'700'000'000, 80'008}, "22:13:20,080008 "},
-        {{1'700'000'000, 999'999}, "22:13:20,999999 "},
-        {{1'700'000'001, 123'456}, "22:13:21,123456 "},
-        {{1'700'000'001, -5}, "22:13:21,-000005 "},
-        {{1'700'000'001, 1'234'567}, "22:13:21,1234567 "},
-        {{1'700'003'600, 12}, "23:13:20,000012 "},
-        {{0, 1}, "00:00:00,000001 "},
-        {{1'700'000'000, 100}, "22:13:20,000100 "},
-    };
+    } cases[] = {{0, 7, "22:13:20,000007 "},       {0, 250'000, "22:13:20,250000 "},
+                 {0, 0, "22:13:20,000000 "},       {0, 80'008, "22:13:20,080008 "},
+                 {0, 999'999, "22:13:20,999999 "}, {1, 123'456, "22:13:21,123456 "},
+                 {1, -5, "22:13:21,-000005 "},     {1, 1'234'567, "22:13:21,1234567 "},
+                 {3600, 12, "23:13:20,000012 "},   {-1'700'000'000, 1, "00:00:00,000001 "},
+                 {0, 100, "22:13:20,000100 "}};
     CTimeTextFormatter formatter;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(FormatTimeText(c.time), c.text);
-        EXPECT_EQ(formatter.Format(c.time), c.text);
+        const timeval time{1'700'000'000 + c.seconds, c.microseconds};
+        EXPECT_EQ(FormatTimeText(time), c.text);
+        EXPECT_EQ(formatter.Format(time), c.text);
     }
-    if (savedTz) {
-        setenv("TZ", savedTz->c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
+    bHadTz ? setenv("TZ", savedTz.c_str(), 1) : unsetenv("TZ");
     tzset();
 }
 
 TEST(PcapTimeText, ParsesWhatTheIntakeWritesAndRefusesTheRest) {
-    struct CCase {
+    const struct {
         const char* text;
-        bool bValid;
-        CTimeOfDay time;
-    };
-    for (const CCase& c : {CCase{"10:00:00,007 ", true, {10, 0, 0, 7}},
-                           CCase{"23:59:59,999999 ", true, {23, 59, 59, 999'999}},
-                           CCase{"23:59:60,5 ", true, {23, 59, 60, 5}},  // a leap second
-                           CCase{"00:00:01,000", true, {0, 0, 1, 0}},
-                           CCase{"12:34:56,1234567 ", true, {12, 34, 56, 1'234'567}},
-                           CCase{"", false, {}}, CCase{"24:00:00,000 ", false, {}},
-                           CCase{"10:60:00,000 ", false, {}}, CCase{"10:00:61,000 ", false, {}},
-                           CCase{"10:00:00,", false, {}}, CCase{"10:00:00,1234567890", false, {}},
-                           CCase{"10:00:00.000 ", false, {}}, CCase{"1a:00:00,000 ", false, {}},
-                           CCase{"10:00:00,0x0 ", false, {}}, CCase{",007 ", false, {}}}) {
-        SCOPED_TRACE(c.text);
+        int hours, minutes, seconds;
+        long microseconds;
+    } cases[] = {{"10:00:00,007 ", 10, 0, 0, 7},
+                 {"23:59:59,999999 ", 23, 59, 59, 999'999},
+                 {"23:59:60,5 ", 23, 59, 60, 5},  // a leap second
+                 {"00:00:01,000", 0, 0, 1, 0},
+                 {"12:34:56,1234567 ", 12, 34, 56, 1'234'567}};
+    for (const auto& c : cases) {
         const auto time = ParseTimeText(c.text);
-        ASSERT_EQ(time.has_value(), c.bValid);
-        if (time) {
-            EXPECT_EQ(time->hours, c.time.hours);
-            EXPECT_EQ(time->minutes, c.time.minutes);
-            EXPECT_EQ(time->seconds, c.time.seconds);
-            EXPECT_EQ(time->microseconds, c.time.microseconds);
-        }
+        ASSERT_TRUE(time) << c.text;
+        EXPECT_EQ(std::tie(time->hours, time->minutes, time->seconds, time->microseconds),
+                  std::tie(c.hours, c.minutes, c.seconds, c.microseconds));
+    }
+    for (const char* text :
+         {"", "24:00:00,000 ", "10:60:00,000 ", "10:00:61,000 ", "10:00:00,", "10:00:00,1234567890",
+          "10:00:00.000 ", "1a:00:00,000 ", "10:00:00,0x0 ", ",007 "}) {
+        EXPECT_FALSE(ParseTimeText(text)) << text;
     }
 }
 
