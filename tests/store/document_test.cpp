@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/archive_reader.h"
@@ -38,24 +39,22 @@ protected:
     void Serialize(CArchiveWriter& ar) const override { ar.WriteBytes(payload); }
     bool Serialize(CArchiveReader& ar) override {
         payload.resize(static_cast<std::size_t>(ar.GetRemaining()));
-        if (!ar.ReadBytes(payload.data(), payload.size())) {
-            return false;
-        }
-        if (payload.front() == 0xBA) {
+        if (ar.ReadBytes(payload.data(), payload.size()) && payload.front() == 0xBA) {
             ar.Fail(ReadStatus::Malformed, "bad payload");
-            return false;
         }
-        return true;
+        return ar.IsOk();
     }
 };
 
 TEST(Document, PathNameSetsTheTitleAndAnEmptyPathMakesItUntitled) {
     CPayloadDoc doc;
     EXPECT_EQ(doc.GetTitle(), "Untitled");
-    for (const auto& [path, title] : {std::pair{"/home/u/captures/morning.cap", "morning.cap"},
-                                      {"relative.cap", "relative.cap"},
-                                      {"/x.cap", "x.cap"},
-                                      {"", "Untitled"}}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/home/u/captures/morning.cap", "morning.cap"},
+        {"relative.cap", "relative.cap"},
+        {"/x.cap", "x.cap"},
+        {"", "Untitled"}};
+    for (const auto& [path, title] : cases) {
         doc.SetPathName(path);
         EXPECT_EQ(doc.GetPathName(), path);
         EXPECT_EQ(doc.GetTitle(), title) << path;
@@ -110,49 +109,38 @@ TEST(Document, SaveThroughASymbolicLinkWritesItsTargetAndKeepsTheLinkAndThePermi
     }
 }
 
-// Refuses files without a name as a file system that has none does.
-class CNamedFilesOnlyDoc : public CPayloadDoc {
+// Refuses files without a name as a file system that has none does, unless `refusal` is 0.
+class CUnnamedFilesDoc : public CPayloadDoc {
 public:
-    int refusal = EOPNOTSUPP;
+    int refusal = 0;
 
 protected:
-    int OpenUnnamedFile(const std::string&) const override {
+    int OpenUnnamedFile(const std::string& folder) const override {
         errno = refusal;
-        return -1;
+        return refusal == 0 ? CPayloadDoc::OpenUnnamedFile(folder) : -1;
     }
 };
 
-TEST(Document, SaveFallsBackToANamedFileOnlyWhereTheFileSystemHasNoUnnamedOnes) {
-    for (const int refusal : {EOPNOTSUPP, EISDIR, EINVAL, EACCES}) {
-        SCOPED_TRACE(refusal);
-        CScratchFolder folder;
-        const std::string path = folder.File("keep.cap");
-        test::WriteWholeFile(path, {9, 9});
-        CNamedFilesOnlyDoc doc;
-        doc.refusal = refusal;
-        doc.payload = {1, 2, 3};
-        const DocumentOutcome outcome = doc.OnSaveDocument(path);
-        if (refusal == EACCES) {
-            EXPECT_EQ(outcome.error, DocumentError::CannotSave);
-            EXPECT_EQ(outcome.errorNumber, EACCES);
-            EXPECT_EQ(test::ReadWholeFile(path), (Bytes{9, 9}));
-        } else {
-            ASSERT_TRUE(outcome.Succeeded()) << outcome.reason;
-            EXPECT_EQ(test::ReadWholeFile(path), (Bytes{1, 2, 3}));
-        }
-        EXPECT_EQ(test::FolderEntries(folder.Path()), std::vector<std::string>{"keep.cap"});
-    }
-}
-
-// A read-only folder, and a file size limit standing in for a full disk.
-TEST(Document, AFailedSaveLeavesThePreviousFileByteIdenticalAndReportsTheReason) {
-    for (const bool bReadOnlyFolder : {true, false}) {
-        SCOPED_TRACE(bReadOnlyFolder ? "read-only folder" : "full disk");
+// A save falls back to a named file only where the file system has no unnamed ones. A failed
+// save (another refusal, a read-only folder, a file size limit standing in for a full disk)
+// leaves the previous file byte-identical and the document modified, and reports the reason.
+TEST(Document, SaveReplacesThePreviousFileWholeOrOnFailureLeavesItByteIdentical) {
+    enum class Limit { None, ReadOnlyFolder, FullDisk };
+    const struct {
+        int refusal;  // of an unnamed file; 0 makes one
+        Limit limit;
+        int errorNumber;  // 0: saved
+    } cases[] = {{EOPNOTSUPP, Limit::None, 0},       {EISDIR, Limit::None, 0},
+                 {EINVAL, Limit::None, 0},           {EACCES, Limit::None, EACCES},
+                 {0, Limit::ReadOnlyFolder, EACCES}, {0, Limit::FullDisk, EFBIG}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.refusal << " refused, limit " << int(c.limit));
         CScratchFolder folder;
         const std::string path = folder.File("keep.cap");
         const Bytes previous(4096, 0x5C);
         test::WriteWholeFile(path, previous);
-        CPayloadDoc doc;
+        CUnnamedFilesDoc doc;
+        doc.refusal = c.refusal;
         doc.payload.assign(1 << 20, 0x11);
         doc.SetPathName(path);
         doc.SetModifiedFlag();
@@ -161,27 +149,29 @@ TEST(Document, AFailedSaveLeavesThePreviousFileByteIdenticalAndReportsTheReason)
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            if (bReadOnlyFolder) {
+            if (c.limit == Limit::ReadOnlyFolder) {
                 ::chmod(folder.Path().c_str(), 0555);
                 // The superuser writes anywhere; as nobody the folder is really read-only.
                 if (::geteuid() == 0 && ::setuid(65534) != 0) {
                     ::_exit(10);
                 }
-            } else {
+            } else if (c.limit == Limit::FullDisk) {
                 ::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{8192, 8192};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             }
             const DocumentOutcome outcome = doc.OnSaveDocument(path);
-            const bool bReported = outcome.error == DocumentError::CannotSave &&
-                                   outcome.errorNumber != 0 && !outcome.reason.empty();
-            ::_exit(bReported && doc.IsModified() && doc.GetPathName() == path ? 0 : 11);
+            const bool bFailed = c.errorNumber != 0;
+            const bool bReported =
+                outcome.error == (bFailed ? DocumentError::CannotSave : DocumentError::None) &&
+                outcome.errorNumber == c.errorNumber && outcome.reason.empty() != bFailed;
+            ::_exit(bReported && doc.IsModified() == bFailed && doc.GetPathName() == path ? 0 : 11);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_EQ(test::ReadWholeFile(path), previous);
+        EXPECT_EQ(test::ReadWholeFile(path), c.errorNumber != 0 ? previous : doc.payload);
         EXPECT_EQ(test::FolderEntries(folder.Path()), std::vector<std::string>{"keep.cap"});
     }
 }
@@ -200,28 +190,22 @@ TEST(Document, OpenAndNewDocumentReplaceTheContentsButARefusedFileTouchesNothing
     doc.SetModifiedFlag();
     // What is not a regular file is refused before anything is touched.
     EXPECT_EQ(doc.OnOpenDocument(fifo).error, DocumentError::CannotOpen);
-    EXPECT_EQ(doc.deletions, 0);
-    EXPECT_EQ(doc.payload, Bytes{7});
-    EXPECT_EQ(doc.GetPathName(), "/keep.cap");
+    EXPECT_EQ(std::tuple(doc.deletions, doc.payload, doc.GetPathName()),
+              std::tuple(0, Bytes{7}, "/keep.cap"));
     ASSERT_TRUE(doc.OnOpenDocument(good).Succeeded());
-    EXPECT_EQ(doc.payload, (Bytes{1, 2, 3}));
-    EXPECT_EQ(doc.GetTitle(), "good.cap");
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(std::tuple(doc.payload, doc.GetTitle(), doc.IsModified()),
+              std::tuple(Bytes{1, 2, 3}, "good.cap", false));
 
     const DocumentOutcome outcome = doc.OnOpenDocument(bad);
-    EXPECT_EQ(outcome.error, DocumentError::UnexpectedFormat);
-    EXPECT_EQ(outcome.reason, "bad payload");
-    EXPECT_TRUE(doc.payload.empty());
-    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_EQ(std::tuple(outcome.error, outcome.reason, doc.payload, doc.GetTitle()),
+              std::tuple(DocumentError::UnexpectedFormat, "bad payload", Bytes{}, "Untitled"));
 
     doc.payload = {1, 2, 3};
     doc.SetPathName(good);
     doc.SetModifiedFlag();
     ASSERT_TRUE(doc.OnNewDocument());
-    EXPECT_TRUE(doc.payload.empty());
-    EXPECT_EQ(doc.GetPathName(), "");
-    EXPECT_EQ(doc.GetTitle(), "Untitled");
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(std::tuple(doc.payload, doc.GetPathName(), doc.GetTitle(), doc.IsModified()),
+              std::tuple(Bytes{}, "", "Untitled", false));
 }
 
 }  // namespace
