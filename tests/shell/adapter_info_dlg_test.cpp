@@ -13,37 +13,28 @@
 namespace wirelark {
 namespace {
 
-using test::MakeDevice;
-
-CDeviceEntry WithAddresses(CDeviceEntry device, std::vector<CDeviceAddress> addresses) {
-    device.addresses = std::move(addresses);
-    return device;
-}
-
 TEST(AdapterInfoDlgTest, RowsAndMessagesFollowTheDeviceListUnderHeadingsOneAndAHalfTimesWide) {
-    const auto ipv4 = [](Ipv4Bytes address, std::optional<Ipv4Bytes> netmask,
-                         std::optional<Ipv4Bytes> broadcast) {
-        return CDeviceAddress{AF_INET, address, netmask, broadcast};
+    const auto ipv4 = [](Ipv4Bytes address, std::optional<Ipv4Bytes> mask,
+                         std::optional<Ipv4Bytes> broadcast) -> CDeviceAddress {
+        return {AF_INET, address, mask, broadcast};
     };
-    const CDeviceAddress ipv6{AF_INET6, std::nullopt, std::nullopt, std::nullopt};
-    const CDeviceAddress packet{17, std::nullopt, std::nullopt, std::nullopt};
     // Two IPv4 addresses give two rows; an adapter with none has no row; one without any name is
     // reported and skipped; one without description shows its name; no broadcast address leaves
     // the last column empty.
-    const std::vector<CDeviceEntry> devices{
-        WithAddresses(MakeDevice("eth0", "Intel Ethernet"),
-                      {ipv4({192, 168, 1, 5}, {{255, 255, 255, 0}}, {{192, 168, 1, 255}}), ipv6,
-                       ipv4({10, 0, 0, 7}, {{255, 0, 0, 0}}, {{10, 255, 255, 255}})}),
-        WithAddresses(MakeDevice("wlan0", "Wireless"), {ipv6, packet}),
-        WithAddresses(MakeDevice(""), {ipv4({1, 2, 3, 4}, std::nullopt, std::nullopt)}),
-        WithAddresses(MakeDevice("tun0"), {ipv4({172, 16, 0, 1}, {{255, 255, 255, 255}}, {})})};
     const struct {
         std::vector<CDeviceEntry> devices;
         std::vector<QStringList> rows;
         std::vector<std::string> messages;
         const char* failure = nullptr;  // the enumeration fails with this text
     } cases[] = {
-        {devices,
+        {{{"eth0",
+           "Intel Ethernet",
+           {ipv4({192, 168, 1, 5}, {{255, 255, 255, 0}}, {{192, 168, 1, 255}}),
+            {AF_INET6, {}, {}, {}},
+            ipv4({10, 0, 0, 7}, {{255, 0, 0, 0}}, {{10, 255, 255, 255}})}},
+          {"wlan0", "Wireless", {{AF_INET6, {}, {}, {}}, {AF_PACKET, {}, {}, {}}}},
+          {"", std::nullopt, {ipv4({1, 2, 3, 4}, {}, {})}},
+          {"tun0", std::nullopt, {ipv4({172, 16, 0, 1}, {{255, 255, 255, 255}}, {})}}},
          {{"Intel Ethernet", "192.168.1.5", "255.255.255.0", "192.168.1.255"},
           {"Intel Ethernet", "10.0.0.7", "255.0.0.0", "10.255.255.255"},
           {"tun0", "172.16.0.1", "255.255.255.255", ""}},

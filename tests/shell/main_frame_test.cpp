@@ -34,11 +34,10 @@ namespace {
 QStringList Texts(const QWidget* menu) {
     QStringList items;
     for (QAction* action : menu->actions()) {
-        const QString shortcut = action->shortcut().toString();
+        const QString keys = action->shortcut().toString();
         if (action->isVisible()) {
-            items << (action->isSeparator()
-                          ? "-"
-                          : action->text() + (shortcut.isEmpty() ? "" : "\t") + shortcut);
+            items << (action->isSeparator() ? "-"
+                                            : action->text() + (keys.isEmpty() ? "" : "\t" + keys));
         }
     }
     return items;
@@ -59,7 +58,7 @@ protected:
     QList<QUrl> m_opened;
 };
 
-TEST_F(MainFrameTest, MenusShowTheirTextsAndShortcutsAndTheToolbarNoToolTipsOrPrompts) {
+TEST_F(MainFrameTest, MenusShowTheirTextsShortcutsAndPromptsAndTheToolbarNoToolTipsOrPrompts) {
     EXPECT_EQ(Texts(m_frame.menuBar()), (QStringList{"&File", "&View", "&Tools", "&Help"}));
     EXPECT_EQ(Texts(m_frame.FileMenu()),
               (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
@@ -76,6 +75,12 @@ TEST_F(MainFrameTest, MenusShowTheirTextsAndShortcutsAndTheToolbarNoToolTipsOrPr
     EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
     QCoreApplication::sendEvent(button, &enter);
+    EXPECT_EQ(m_frame.PaneText(0), "Ready");
+    QStatusTipEvent prompt(m_frame.Action(cmd::kFileOpen)->statusTip());  // a menu item's prompt
+    QCoreApplication::sendEvent(&m_frame, &prompt);
+    EXPECT_EQ(m_frame.PaneText(0), "Open an existing document");
+    QStatusTipEvent cleared{QString()};
+    QCoreApplication::sendEvent(&m_frame, &cleared);
     EXPECT_EQ(m_frame.PaneText(0), "Ready");
     QCoreApplication::sendEvent(m_frame.AdapterBar()->ProductButton(), &tip);
     EXPECT_EQ(QToolTip::text(), CMainFrame::ProductAddress()) << "the product button has one";
@@ -115,23 +120,13 @@ TEST_F(MainFrameTest, EachFilterCommandTogglesOnlyItsFlagAndBothMenusShowItAtOnc
     }
 }
 
-TEST_F(MainFrameTest, StatusPaneShowsReadyOrTheMenuPrompt) {
-    QStatusTipEvent prompt(m_frame.Action(cmd::kFileOpen)->statusTip());
-    QCoreApplication::sendEvent(&m_frame, &prompt);
-    EXPECT_EQ(m_frame.PaneText(0), "Open an existing document");
-    QStatusTipEvent cleared{QString()};
-    QCoreApplication::sendEvent(&m_frame, &cleared);
-    EXPECT_EQ(m_frame.PaneText(0), "Ready");
-}
-
 // The pages put into them are found there by the end-to-end tests.
 TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPlacesAndSizesAndEachBarFollowsItsToggle) {
-    EXPECT_EQ(m_frame.ExplorerBar()->windowTitle(), "Packet explorer");
-    EXPECT_EQ(m_frame.OutputBar()->windowTitle(), "Output");
+    EXPECT_EQ((QStringList{m_frame.ExplorerBar()->windowTitle(), m_frame.ExplorerTabs()->tabText(0),
+                           m_frame.OutputBar()->windowTitle(), m_frame.OutputTabs()->tabText(0)}),
+              (QStringList{"Packet explorer", "Packet Explorer", "Output", "Packet Output"}));
     EXPECT_EQ(m_frame.dockWidgetArea(m_frame.ExplorerBar()), Qt::LeftDockWidgetArea);
     EXPECT_EQ(m_frame.dockWidgetArea(m_frame.OutputBar()), Qt::BottomDockWidgetArea);
-    EXPECT_EQ(m_frame.OutputTabs()->tabText(0), "Packet Output");
-    EXPECT_EQ(m_frame.ExplorerTabs()->tabText(0), "Packet Explorer");
     m_frame.show();
     EXPECT_EQ(m_frame.ExplorerBar()->width(), CMainFrame::kExplorerWidth);
     EXPECT_EQ(m_frame.OutputBar()->height(), CMainFrame::kOutputHeight);
