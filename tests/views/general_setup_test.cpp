@@ -25,27 +25,13 @@ namespace {
 // Stands in for the packet list view: records what OK applies.
 class CRecordingTarget final : public ISetupTarget {
 public:
-    void ApplyListColors() override { calls.push_back("ApplyListColors"); }
+    void ApplyListColors() override { calls += "ApplyListColors;"; }
     void SetBufferSetting(int setting) override {
-        calls.push_back("SetBufferSetting " + std::to_string(setting));
+        calls += "SetBufferSetting " + std::to_string(setting) + ";";
     }
-    void ReloadExplorerColors() override { calls.push_back("ReloadExplorerColors"); }
+    void ReloadExplorerColors() override { calls += "ReloadExplorerColors;"; }
 
-    std::vector<std::string> calls;
-};
-
-// A colour chooser that answers with a fixed colour (invalid: cancelled) and remembers what it
-// was started with.
-struct CFakeChooser {
-    QColor answer;
-    std::vector<QColor> initials;
-
-    ColorChooser Get() {
-        return [this](const QColor& initial, QWidget*) {
-            initials.push_back(initial);
-            return answer;
-        };
-    }
+    std::string calls;
 };
 
 QStringList LabelTexts(const QWidget& page) {
@@ -61,8 +47,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
-        // Whatever a failed drive leaves open is closed, so a broken test fails instead of
-        // hanging.
+        // A sheet that a broken test leaves open is closed, so the test fails instead of hanging.
         m_watchdog.setSingleShot(true);
         QObject::connect(&m_watchdog, &QTimer::timeout, [] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -77,20 +62,28 @@ protected:
     SetupOutcome RunSetup(int bufferSetting, const std::function<void(CGeneralSetup&)>& drive) {
         QTimer::singleShot(0, [drive] {
             auto* sheet = qobject_cast<CGeneralSetup*>(QApplication::activeModalWidget());
-            if (sheet == nullptr) {
-                ADD_FAILURE() << "the setup sheet is not the modal window";
-                return;
-            }
+            ASSERT_NE(sheet, nullptr) << "the setup sheet is not the modal window";
             drive(*sheet);
         });
-        return CGeneralSetup::RunSetup(nullptr, bufferSetting, m_target, m_chooser.Get());
+        return CGeneralSetup::RunSetup(nullptr, bufferSetting, m_target, Chooser());
     }
 
-    static void Press(CGeneralSetup& sheet, QDialogButtonBox::StandardButton which) {
-        auto* buttons = sheet.findChild<QDialogButtonBox*>();
-        ASSERT_NE(buttons, nullptr);
-        ASSERT_NE(buttons->button(which), nullptr);
-        buttons->button(which)->click();
+    // A colour chooser that answers m_answer (invalid: cancelled) and records where it started.
+    ColorChooser Chooser() {
+        return [this](const QColor& initial, QWidget*) {
+            m_initials.push_back(initial);
+            return m_answer;
+        };
+    }
+
+    // Ends the sheet with one of its buttons.
+    static std::function<void(CGeneralSetup&)> Press(QDialogButtonBox::StandardButton which) {
+        return [which](CGeneralSetup& sheet) {
+            auto* buttons = sheet.findChild<QDialogButtonBox*>();
+            ASSERT_NE(buttons, nullptr);
+            ASSERT_NE(buttons->button(which), nullptr);
+            buttons->button(which)->click();
+        };
     }
 
     static int ProfileEntry(SetupColor color) {
@@ -100,94 +93,70 @@ protected:
     QTemporaryDir m_dir;
     QTimer m_watchdog;
     CRecordingTarget m_target;
-    CFakeChooser m_chooser;
+    QColor m_answer;
+    std::vector<QColor> m_initials;
 };
 
-TEST_F(GeneralSetupTest, OpensOnBufferSizeWithTheSliderAtTheViewsSetting) {
-    for (const auto& [setting, label] : {std::pair{0, "1 MB"}, {42, "43 MB"}, {99, "100 MB"}}) {
-        SCOPED_TRACE(setting);
-        RunSetup(setting, [&](CGeneralSetup& sheet) {
-            EXPECT_EQ(sheet.windowTitle(), "General Setup");
+TEST_F(GeneralSetupTest, OpensOnBufferSizeAtTheViewsSettingOnlyOkAppliesButChosenColoursStay) {
+    m_answer = QColor(Qt::red);
+    // {how the sheet ends, the setting it opens with and its label, what the target is told}
+    using Ending =
+        std::tuple<const char*, std::function<void(CGeneralSetup&)>, int, const char*, std::string>;
+    const Ending endings[] = {
+        {"OK", Press(QDialogButtonBox::Ok), 0, "1 MB",
+         "ApplyListColors;SetBufferSetting 99;ReloadExplorerColors;"},
+        {"Cancel", Press(QDialogButtonBox::Cancel), 42, "43 MB", ""},
+        {"close", [](CGeneralSetup& sheet) { sheet.close(); }, 99, "100 MB", ""},
+        {"Escape", [](CGeneralSetup& sheet) { sheet.reject(); }, 7, "8 MB", ""},
+    };
+    for (const auto& [name, end, setting, label, calls] : endings) {
+        SCOPED_TRACE(name);
+        m_target.calls.clear();
+        const SetupOutcome outcome = RunSetup(setting, [&](CGeneralSetup& sheet) {
             ASSERT_EQ(sheet.Pages().count(), 2);
-            EXPECT_EQ(sheet.Pages().tabText(0), "Buffer Size");
-            EXPECT_EQ(sheet.Pages().tabText(1), "Colors");
+            EXPECT_EQ((QStringList{sheet.windowTitle(), sheet.Pages().tabText(0),
+                                   sheet.Pages().tabText(1)}),
+                      (QStringList{"General Setup", "Buffer Size", "Colors"}));
             EXPECT_EQ(sheet.Pages().currentIndex(), 0);
             EXPECT_EQ(sheet.BufferPage().Slider().value(), setting);
             EXPECT_EQ(sheet.BufferPage().SizeLabel().text(), label);
-            const QStringList labels = LabelTexts(sheet.BufferPage());
-            EXPECT_TRUE(labels.contains("1 MB") && labels.contains("100 MB"));
-            sheet.reject();
-        });
-    }
-}
-
-TEST_F(GeneralSetupTest, OkAtTheRightEndGivesSetting99AndAppliesEverythingInOrder) {
-    const SetupOutcome outcome = RunSetup(0, [](CGeneralSetup& sheet) {
-        sheet.BufferPage().Slider().triggerAction(QAbstractSlider::SliderToMaximum);
-        // The label follows at once, and OK right after the move takes it.
-        EXPECT_EQ(sheet.BufferPage().SizeLabel().text(), "100 MB");
-        Press(sheet, QDialogButtonBox::Ok);
-    });
-    EXPECT_TRUE(outcome.accepted);
-    EXPECT_EQ(outcome.bufferSetting, 99);
-    EXPECT_EQ(m_target.calls, (std::vector<std::string>{"ApplyListColors", "SetBufferSetting 99",
-                                                        "ReloadExplorerColors"}));
-}
-
-TEST_F(GeneralSetupTest, EndingOtherwiseThanOkAppliesNothingButKeepsChosenColours) {
-    m_chooser.answer = QColor(Qt::red);
-    const std::pair<const char*, std::function<void(CGeneralSetup&)>> endings[] = {
-        {"Cancel", [](CGeneralSetup& sheet) { Press(sheet, QDialogButtonBox::Cancel); }},
-        {"close", [](CGeneralSetup& sheet) { sheet.close(); }},
-        {"Escape", [](CGeneralSetup& sheet) { sheet.reject(); }},
-    };
-    for (const auto& [name, end] : endings) {
-        SCOPED_TRACE(name);
-        const SetupOutcome outcome = RunSetup(7, [&](CGeneralSetup& sheet) {
+            EXPECT_EQ(LabelTexts(sheet.BufferPage()), (QStringList{"1 MB", "100 MB", label}));
             sheet.BufferPage().Slider().triggerAction(QAbstractSlider::SliderToMaximum);
+            // The label follows at once, and an ending right after the move takes it.
+            EXPECT_EQ(sheet.BufferPage().SizeLabel().text(), "100 MB");
             sheet.ColorPage().ChooseButton(SetupColor::ListView).click();
             end(sheet);
         });
-        EXPECT_FALSE(outcome.accepted);
-        EXPECT_EQ(outcome.bufferSetting, 7);
-        EXPECT_TRUE(m_target.calls.empty());
+        EXPECT_EQ(outcome.accepted, !calls.empty());
+        EXPECT_EQ(outcome.bufferSetting, calls.empty() ? setting : 99);
+        EXPECT_EQ(m_target.calls, calls);
         EXPECT_EQ(ProfileEntry(SetupColor::ListView), 0x000000FF);
         CProfile::WriteProfileInt("Color", "ListViewColor", 0);
     }
 }
 
-TEST_F(GeneralSetupTest, SwatchesStartFromTheProfileOrTheDefaultsAndACancelledChooserKeepsThem) {
+TEST_F(GeneralSetupTest, SwatchesStartFromTheProfileAndEachButtonStartsAtBlackAndWritesItsEntry) {
     CProfile::WriteProfileInt("Color", "ListViewTextColor", 0x00123456);
     CProfile::WriteProfileInt("Color", "WorkSpaceColor", 0x00AABBCC);
-    m_chooser.answer = QColor();
-    CSetupColorPage page(m_chooser.Get());
-    EXPECT_EQ(page.GetSwatchColor(SetupColor::ListView), QColor(Qt::white));
-    EXPECT_EQ(page.GetSwatchColor(SetupColor::ListViewText), QColor(0x56, 0x34, 0x12));
-    EXPECT_EQ(page.GetSwatchColor(SetupColor::TreeView), QColor(0xCC, 0xBB, 0xAA));
-    EXPECT_EQ(page.GetSwatchColor(SetupColor::TreeViewText), QColor(Qt::black));
-    const QStringList labels = LabelTexts(page);
-    for (const SetupColorEntry& entry : kSetupColorEntries) {
-        EXPECT_TRUE(labels.contains(entry.label)) << entry.label;
-    }
-
-    page.ChooseButton(SetupColor::TreeView).click();
-    EXPECT_EQ(m_chooser.initials.size(), 1U);
-    EXPECT_EQ(page.GetSwatchColor(SetupColor::TreeView), QColor(0xCC, 0xBB, 0xAA));
-    EXPECT_EQ(ProfileEntry(SetupColor::TreeView), 0x00AABBCC);
-}
-
-TEST_F(GeneralSetupTest, EachButtonStartsTheChooserAtBlackAndWritesOnlyItsOwnEntryAtOnce) {
-    m_chooser.answer = QColor(0x10, 0x20, 0x30);
-    CSetupColorPage page(m_chooser.Get());
+    CSetupColorPage page(Chooser());
+    // In the order of kSetupColorEntries: the swatch and the profile entry before any choice.
+    const QColor swatches[] = {Qt::white, QColor(0x56, 0x34, 0x12), QColor(0xCC, 0xBB, 0xAA),
+                               Qt::black};
+    const int entries[] = {-1, 0x00123456, 0x00AABBCC, -1};
+    EXPECT_EQ(LabelTexts(page), (QStringList{"ListView Color", "ListView Text Color",
+                                             "TreeView Color", "TreeView Text Color"}));
+    page.ChooseButton(SetupColor::TreeView).click();  // cancelled: changes nothing checked below
+    m_answer = QColor(0x10, 0x20, 0x30);
     for (std::size_t i = 0; i < kSetupColorEntries.size(); ++i) {
+        EXPECT_EQ(page.GetSwatchColor(kSetupColorEntries[i].color), swatches[i]) << i;
         page.ChooseButton(kSetupColorEntries[i].color).click();
-        EXPECT_EQ(page.GetSwatchColor(kSetupColorEntries[i].color), m_chooser.answer);
+        EXPECT_EQ(page.GetSwatchColor(kSetupColorEntries[i].color), m_answer);
         for (std::size_t j = 0; j < kSetupColorEntries.size(); ++j) {
-            EXPECT_EQ(ProfileEntry(kSetupColorEntries[j].color), j <= i ? 0x00302010 : -1)
+            EXPECT_EQ(ProfileEntry(kSetupColorEntries[j].color), j <= i ? 0x00302010 : entries[j])
                 << "after button " << i << ", entry " << j;
         }
     }
-    EXPECT_EQ(m_chooser.initials, std::vector<QColor>(kSetupColorEntries.size(), Qt::black));
+    EXPECT_EQ(m_initials, std::vector<QColor>(kSetupColorEntries.size() + 1, Qt::black));
 }
 
 }  // namespace
