@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <tuple>
 
+#include "store/time_text.h"
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
 #include "support/fake_view_frame.h"
@@ -44,10 +45,16 @@ protected:
         return *m_view;
     }
 
-    void Capture(const std::vector<std::uint8_t>& frame, long microseconds = 7) {
+    // Each frame is stamped one microsecond after the one before.
+    void Capture(const std::vector<std::uint8_t>& frame, int times = 1) {
         const auto length = static_cast<bpf_u_int32>(frame.size());
-        View().OnCapturedPacket({{3600, microseconds}, length, length}, frame);
+        for (int i = 0; i < times; ++i) {
+            View().OnCapturedPacket({{3600, ++m_microseconds}, length, length}, frame);
+        }
+        QCoreApplication::processEvents();
     }
+
+    auto Panes() const { return std::tuple(m_frame.captured, m_frame.filtered, m_frame.buffer); }
 
     QString Cell(int row, int column) {
         return View().GetModel().index(row, column).data().toString();
@@ -59,6 +66,7 @@ protected:
     test::CRecordingMessageSink m_sink;
     test::CFakeDeviceSource m_devices;
     std::unique_ptr<CWirelarkView> m_view;
+    long m_microseconds = 0;
 };
 
 TEST_F(ViewTest, FirstStartShowsEightTitledColumnsWhiteOnBlackAndFillsTheAdapterBoxOnce) {
@@ -100,10 +108,10 @@ TEST_F(ViewTest, RowsTakeTheProfilesColoursAndOnlyTheIdIsLeftAligned) {
               static_cast<int>(Qt::AlignHCenter | Qt::AlignVCenter));
 }
 
-TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
+TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanesUnderTheFlagsOfTheMoment) {
     View();
-    Capture(Arp(), 7);
-    Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Build(), 250000);
+    Capture(Arp());
+    Capture(CFrameBuilder().Ethernet().Ipv4().Tcp().Build());
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build());
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().Build());
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 2}).Payload(8).Build());  // IGMP
@@ -111,54 +119,43 @@ TEST_F(ViewTest, CapturedFramesBecomeRowsWithTheirTextsAndPanes) {
     Capture(CFrameBuilder().Ethernet({.etherType = 0x8035}).Payload(28).Build());  // RARP
 
     // The texts are the decoder's and tested there; here each row shows its own packet.
-    const QStringList types = {"ARP", "IPv4-TCP", "IPv4-UDP", "IPv4-ICMP", "IPv4"};
-    ASSERT_EQ(View().GetModel().rowCount(), 5);
-    for (int row = 0; row < 5; ++row) {
-        EXPECT_EQ(Cell(row, kColumnId), QString::number(row + 1));
-        EXPECT_EQ(Cell(row, kColumnType), types[row]);
+    QStringList rows;
+    for (int row = 0; row < View().GetModel().rowCount(); ++row) {
+        rows << Cell(row, kColumnId) + " " + Cell(row, kColumnType);
     }
+    EXPECT_EQ(rows, (QStringList{"1 ARP", "2 IPv4-TCP", "3 IPv4-UDP", "4 IPv4-ICMP", "5 IPv4"}));
     QStringList tcp;
     for (int column = 0; column < kColumnCount; ++column) {
         tcp << Cell(1, column);
     }
-    EXPECT_EQ(tcp, (QStringList{"2", tcp[1], "54", "66.77.88.99.AA.BB", "00.11.22.33.44.55",
-                                "IPv4-TCP", "192.168.0.1/51000", "10.0.0.2/80"}));
-    EXPECT_TRUE(Cell(0, 1).endsWith(",000007 ")) << Cell(0, 1).toStdString();
-    EXPECT_TRUE(tcp[1].endsWith(",250000 ")) << tcp[1].toStdString();
-    EXPECT_EQ(m_frame.captured, 5);
-    EXPECT_EQ(m_frame.filtered, 2);
-    EXPECT_EQ(m_frame.buffer, 0);
+    EXPECT_EQ(tcp, (QStringList{"2", QString::fromStdString(FormatTimeText({3600, 2})), "54",
+                                "66.77.88.99.AA.BB", "00.11.22.33.44.55", "IPv4-TCP",
+                                "192.168.0.1/51000", "10.0.0.2/80"}));
+    EXPECT_EQ(Panes(), std::tuple(5, 2, 0));
     EXPECT_TRUE(m_doc.IsModified());
     EXPECT_EQ(View().Counters().byteTotal, 60u + 54 + 42 + 42 + 42);
-}
 
-TEST_F(ViewTest, FiltersFollowTheFrameFlagsAtTheMomentOfEachFrame) {
-    View();
+    // The filters follow the frame's flags at the moment of each frame.
     const auto tcpToHttp = CFrameBuilder().Ethernet().Ipv4().Tcp({.destinationPort = 80}).Build();
     m_frame.flags.m_bHttp = 1;
     Capture(tcpToHttp);                                                        // kept: port 80
     Capture(CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Build());  // no flagged port
     m_frame.flags.m_bTcp = 1;
     Capture(tcpToHttp);  // dropped: the protocol filter comes first
-    EXPECT_EQ(View().GetModel().rowCount(), 1);
-    EXPECT_EQ(m_frame.filtered, 2);
-    EXPECT_EQ(m_frame.captured, 1);
+    EXPECT_EQ(View().GetModel().rowCount(), 6);
+    EXPECT_EQ(Panes(), std::tuple(6, 4, 0));
 }
 
 TEST_F(ViewTest, AFullBufferStopsAtFrame662AndSaysSoEachTime) {
     View();
     const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(1514).Build();
-    for (int i = 0; i < 661; ++i) {
-        Capture(frame);
-    }
+    Capture(frame, 661);
     EXPECT_TRUE(m_sink.Texts().empty());
-    EXPECT_EQ(m_frame.buffer, 100);
     Capture(frame);
     EXPECT_EQ(View().GetModel().rowCount(), 661);
     EXPECT_EQ(m_sink.Texts(), std::vector<std::string>{"Space in memory is Full!"});
     EXPECT_EQ(m_sink.Icons(), std::vector<MessageIcon>{MessageIcon::Information});
-    EXPECT_EQ(m_frame.captured, 661);
-    EXPECT_EQ(m_frame.filtered, 0);
+    EXPECT_EQ(Panes(), std::tuple(661, 0, 100));
 
     View().SetBufferSetting(1);  // a larger buffer takes frames again
     Capture(frame);
@@ -201,40 +198,32 @@ TEST_F(ViewTest, AClickShowsTheLowestSelectedRowAndTheKeyboardShowsTheCurrentRow
 TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
     CWirelarkView& view = View();
     view.show();
-    const auto captureRows = [this](int count) {
-        for (int i = 0; i < count; ++i) {
-            Capture(Arp());
-        }
-        QCoreApplication::processEvents();
-    };
     QScrollBar* bar = view.verticalScrollBar();
-    captureRows(100);
+    Capture(Arp(), 100);
     ASSERT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum()) << "an untouched list follows";
     bar->setValue(10);
-    captureRows(20);
+    Capture(Arp(), 20);
     EXPECT_EQ(bar->value(), 10) << "scrolled up, it stays";
     bar->setValue(bar->maximum());
-    captureRows(20);
+    Capture(Arp(), 20);
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(view.rowAt(view.viewport()->height() - 2), 139) << "the last row is in view";
 
     // As after opening a file of these rows: the panes start at zero and capture numbers on.
     view.OnInitialUpdate();
-    EXPECT_EQ(std::tuple(m_frame.captured, m_frame.filtered, m_frame.buffer), std::tuple(0, 0, 0));
-    captureRows(1);
+    EXPECT_EQ(Panes(), std::tuple(0, 0, 0));
+    Capture(Arp());
     EXPECT_EQ(bar->value(), 0) << "an opened file is read from its first row";
     EXPECT_EQ(Cell(140, kColumnId), "141");
     EXPECT_EQ(m_frame.captured, 1);
 }
 
 TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
-    for (const char* chosen : {"", "ETH0"}) {
-        m_frame.selectedAdapter = chosen;
-        View().OnCaptureStart();
-        EXPECT_TRUE(View().IsStartEnabled()) << chosen;
-        EXPECT_FALSE(View().IsStopEnabled()) << chosen;
-    }
+    m_frame.selectedAdapter = "ETH0";  // names match exactly
+    View().OnCaptureStart();
+    EXPECT_TRUE(View().IsStartEnabled());
+    EXPECT_FALSE(View().IsStopEnabled());
     EXPECT_TRUE(m_sink.Texts().empty());
 }
 
