@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/byte_arena.h"
@@ -22,10 +23,6 @@ Bytes Frame(std::size_t size) {
     return frame;
 }
 
-Bytes Stored(const CPacketObj& packet) {
-    return Bytes(packet.GetBytes().begin(), packet.GetBytes().end());
-}
-
 TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGivenAndGetDataAppendsThem) {
     const struct {
         std::size_t given;
@@ -39,11 +36,10 @@ TEST(PacketObj, SetPacketKeepsTheFirstLengthBytesButNeverMoreThanGivenAndGetData
             CPacketObj packet;
             packet.SetPacket(42, Frame(c.given), c.length, "12:00:00,001 ",
                              bArena ? &arena : nullptr);
-            EXPECT_EQ(packet.GetNumber(), 42);
-            EXPECT_EQ(packet.GetLength(), c.length);
-            EXPECT_EQ(packet.GetTimeText(), "12:00:00,001 ");
             const Bytes want = Frame(c.kept);
-            EXPECT_EQ(Stored(packet), want);
+            EXPECT_EQ(std::tuple(packet.GetNumber(), packet.GetLength(), packet.GetTimeText(),
+                                 Bytes(packet.GetBytes().begin(), packet.GetBytes().end())),
+                      std::tuple(42, c.length, "12:00:00,001 ", want));
             // One element per byte, after what the array held.
             std::vector<std::uint16_t> data{0xABCD}, wantData{0xABCD};
             wantData.insert(wantData.end(), want.begin(), want.end());
@@ -62,10 +58,10 @@ TEST(PacketObj, SettingAgainReplacesEverythingAndATextMadeFromTheTimeFollowsIt) 
     EXPECT_EQ(packet.GetTimeText(), FormatTimeText(timeval{3600, 999'999}));
     packet.SetTimestamp({3601, 7'000});
     CPacketObj moved(std::move(packet));
-    EXPECT_EQ(moved.GetNumber(), 2);
-    EXPECT_EQ(moved.GetTimeText(), FormatTimeText(timeval{3601, 7}));
-    EXPECT_EQ(moved.GetTimestamp(), (CPacketTime{3601, 7'000}));
-    EXPECT_EQ(Stored(moved), (Bytes{7, 8}));
+    EXPECT_EQ(
+        std::tuple(moved.GetNumber(), moved.GetTimeText(), moved.GetTimestamp(),
+                   Bytes(moved.GetBytes().begin(), moved.GetBytes().end())),
+        std::tuple(2, FormatTimeText(timeval{3601, 7}), CPacketTime{3601, 7'000}, Bytes{7, 8}));
     EXPECT_TRUE(packet.GetBytes().empty());  // NOLINT(bugprone-use-after-move)
 }
 

@@ -35,48 +35,43 @@ TEST(PageWarmer, BytesWrittenWhileTheRangeIsWarmedStayAsWritten) {
     }
 }
 
-// Fresh anonymous memory, whose resident pages can be counted, unmapped at the end.
-struct CUnmap {
+// Fresh anonymous memory, unmapped at the end, whose resident pages can be counted.
+struct CFreshMemory {
     std::size_t size;
-    void operator()(std::uint8_t* p) const { ::munmap(p, size); }
-};
-std::unique_ptr<std::uint8_t, CUnmap> MapFresh(std::size_t size) {
     void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return {p == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(p), CUnmap{size}};
-}
+    ~CFreshMemory() { ::munmap(p, size); }
 
-std::size_t ResidentBytes(const std::unique_ptr<std::uint8_t, CUnmap>& range) {
-    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> pages((range.get_deleter().size + page - 1) / page);
-    if (::mincore(range.get(), range.get_deleter().size, pages.data()) != 0) {
-        return 0;
+    std::size_t ResidentBytes() const {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        std::vector<unsigned char> pages((size + page - 1) / page);  // all 0 if mincore fails
+        ::mincore(p, size, pages.data());
+        return page * static_cast<std::size_t>(std::ranges::count_if(
+                          pages, [](unsigned char flags) { return flags & 1; }));
     }
-    return page * static_cast<std::size_t>(
-                      std::ranges::count_if(pages, [](unsigned char flags) { return flags & 1; }));
-}
+};
 
 TEST(PageWarmer, StaysABoundedWayAheadOfTheLoadAndFollowsIt) {
-    const auto probe = MapFresh(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
-    ASSERT_NE(probe, nullptr);
-    if (::madvise(probe.get(), probe.get_deleter().size, MADV_POPULATE_WRITE) != 0) {
+    const CFreshMemory probe{static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))};
+    ASSERT_NE(probe.p, MAP_FAILED);
+    if (::madvise(probe.p, probe.size, MADV_POPULATE_WRITE) != 0) {
         GTEST_SKIP() << "this kernel cannot populate pages ahead of use";
     }
     constexpr std::size_t kSize = 8 * CPageWarmer::kLead;
     constexpr std::size_t kSlack = std::size_t{4} << 20;  // steps and huge pages at the edges
-    const auto range = MapFresh(kSize);
-    ASSERT_NE(range, nullptr);
-    CPageWarmer warmer({range.get(), kSize});
+    const CFreshMemory range{kSize};
+    ASSERT_NE(range.p, MAP_FAILED);
+    CPageWarmer warmer({static_cast<std::uint8_t*>(range.p), kSize});
     // It warms the lead and no more until the load says how far it got, then follows.
     for (const std::size_t filled : {std::size_t{0}, kSize / 2}) {
         SCOPED_TRACE(filled);
         warmer.Advance(filled);
         const std::size_t want = filled + CPageWarmer::kLead;
-        for (int i = 0; i < 500 && ResidentBytes(range) < want; ++i) {
+        for (int i = 0; i < 500 && range.ResidentBytes() < want; ++i) {
             std::this_thread::sleep_for(10ms);
         }
         std::this_thread::sleep_for(100ms);  // time to overshoot, were it to
-        EXPECT_GE(ResidentBytes(range), want);
-        EXPECT_LE(ResidentBytes(range), want + kSlack);
+        EXPECT_GE(range.ResidentBytes(), want);
+        EXPECT_LE(range.ResidentBytes(), want + kSlack);
     }
     warmer.Stop();
 }
