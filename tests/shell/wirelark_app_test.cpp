@@ -27,6 +27,7 @@
 #include "support/capture_fakes.h"
 #include "support/frame_builder.h"
 #include "support/pcap_files.h"
+#include "support/sample_frames.h"
 #include "support/store_files.h"
 #include "support/test_network.h"
 #include "views/hex_ctrl.h"
@@ -74,11 +75,10 @@ TEST(CommandLineInfoTest, RequestsAreExactWordsAndEverythingElseIsAFile) {
 }
 
 // `count` 60-byte frames for pcap and pcapng files.
-std::vector<test::CPcapPacket> PcapPackets(int count) {
+std::vector<test::CPcapPacket> PcapPackets(std::uint32_t count) {
     std::vector<test::CPcapPacket> packets;
-    for (int i = 0; i < count; ++i) {
-        const std::vector<std::uint8_t> bytes(60, static_cast<std::uint8_t>(i));
-        packets.push_back({1700000000u + static_cast<std::uint32_t>(i), 1000u, 60u, bytes});
+    for (std::uint32_t i = 0; i < count; ++i) {
+        packets.push_back({1700000000u + i, 1000u, 60u, std::vector<std::uint8_t>(60, i & 0xFF)});
     }
     return packets;
 }
@@ -253,10 +253,9 @@ TEST_F(WirelarkAppTest, RecentFileListKeepsFourNewestFirstSurvivesARestartAndDro
     }
     {
         auto app = MakeApp();
-        for (const QString& path : paths) {
+        for (const QString& path : paths + QStringList{paths[2]}) {  // the third moves to the front
             ASSERT_TRUE(app->OpenDocumentFile(path));
         }
-        ASSERT_TRUE(app->OpenDocumentFile(paths[2]));  // moves to the front, once
     }
     auto restarted = MakeApp();
     EXPECT_EQ(restarted->RecentFiles().Files(),
@@ -450,10 +449,8 @@ TEST_F(EndToEnd, AClickedRowFillsTreeAndHexAndATreeLineOutlinesItsBytes) {
     auto app = MakeApp();
     ASSERT_TRUE(app->OpenDocumentFile(Write("tcp.pcap", test::MakePcap({{1, 0, 60, tcp}}))));
     CWirelarkView& view = *app->GetView();
-    const QModelIndex first = view.model()->index(0, 0);
-    view.selectionModel()->select(first,
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    emit view.clicked(first);
+    view.selectRow(0);
+    emit view.clicked(view.model()->index(0, 0));
 
     CMainFrame& frame = *app->GetMainFrame();
     CPacketTreeCtrl& tree =
@@ -516,18 +513,12 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
 
     // Probe until the device is open. Probes still on their way come through later, but frames
     // keep their order: the last rows are those of the frames sent after the probes.
-    const auto udp = [](std::uint16_t port) {
-        return CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp({.sourcePort = port}).Build();
-    };
     for (int i = 0; i < 250 && rows.rowCount() == 0; ++i) {
-        injector.Inject(udp(40001));
+        injector.Inject(test::UdpFrame(40001, 9));
         ServeUntil([&] { return rows.rowCount() > 0; }, 20);
     }
     ASSERT_GT(rows.rowCount(), 0) << "the device never opened";
-    const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
-    for (const auto& f :
-         {arp, CFrameBuilder().Ethernet().Ipv4({.protocol = 1}).Icmp().PadTo(60).Build(),
-          CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build(), udp(53)}) {
+    for (const auto& f : {test::kArp, test::kIcmp, test::TcpFrame(80, 9), test::UdpFrame(53, 9)}) {
         ASSERT_TRUE(injector.Inject(f));
     }
     ASSERT_TRUE(
@@ -540,7 +531,7 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
 
     frame.Action(cmd::kCaptureStop)->trigger();
     EXPECT_TRUE(frame.Action(cmd::kCaptureStart)->isEnabled());
-    injector.Inject(arp);
+    injector.Inject(test::kArp);
     ServeUntil([] { return false; }, 1200);  // frames come through up to one read timeout late
     EXPECT_EQ(rows.rowCount(), n) << "no rows after Stop";
     EXPECT_TRUE(m_messages.Texts().empty());
