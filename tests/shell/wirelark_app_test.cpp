@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QPrinterInfo>
 #include <QScopeGuard>
@@ -98,8 +99,7 @@ protected:
         m_devices.devices = {test::MakeDevice("eth0"), test::MakeDevice("wlan0", "Wireless LAN")};
     }
 
-    // An app not yet started, its dialogs, questions and progress answered from the fixture;
-    // `devices` null for the made-up ones.
+    // An app not yet started whose dialogs, questions and progress the fixture answers.
     std::unique_ptr<CWirelarkApp> NewApp(CRecordingMessageSink& messages,
                                          IDeviceSource* devices = nullptr) {
         CWirelarkApp::Seams seams;
@@ -197,8 +197,7 @@ TEST_F(WirelarkAppTest, StartsUntitledFittingTheScreenAndTheNextStartRestoresThe
         EXPECT_EQ(frame.PaneText(1), "Buffer: 0 %");
         EXPECT_TRUE(m_messages.Texts().empty());
     }
-    QSettings profile(QSettings::IniFormat, QSettings::UserScope, "Wirelark", "Wirelark  Light");
-    EXPECT_TRUE(profile.allKeys().isEmpty()) << "start writes nothing";
+    EXPECT_TRUE(QDir(m_profile.path()).isEmpty()) << "start writes nothing";
     {
         auto app = MakeApp();
         CMainFrame& frame = *app->GetMainFrame();
@@ -213,16 +212,15 @@ TEST_F(WirelarkAppTest, StartsUntitledFittingTheScreenAndTheNextStartRestoresThe
     EXPECT_EQ(frame.dockWidgetArea(frame.ExplorerBar()), Qt::LeftDockWidgetArea);
 }
 
-// A failed or cancelled open starts the program with nothing open; a print ends it.
+// A failed or cancelled open starts the program with nothing open; a print ends it once the file
+// is open, the window never shown.
 TEST_F(WirelarkAppTest, CommandLineFailuresAreReportedAndOnlyAFailedPrintEndsTheRun) {
     const QString printed = WriteLark("print.cap", 1);
     const QString garbage = Write("garbage.cap", std::vector<std::uint8_t>(40, 'x'));
-    const QString big = Write("big.pcap", test::MakePcap(PcapPackets(3000)));
     const bool bPrinters = !QPrinterInfo::availablePrinters().isEmpty();
-    // A print ends with failure after opening the file, the window never shown.
     const std::tuple<bool, int, QStringList, std::vector<std::string>> cases[] = {
         {false, 0, {garbage}, {"Unexpected file format."}},
-        {false, 2, {big}, {}},
+        {false, 2, {Write("big.pcap", test::MakePcap(PcapPackets(3000)))}, {}},
         {true, 0, {"/p", printed}, {"No printer is installed."}},
         {true, 0, {"-pt", printed, "Test Laser"}, {"The printer Test Laser is not installed."}},
     };
@@ -329,8 +327,7 @@ TEST(WirelarkAppTextTest, ErrorTextsNameTheFileAndTheCause) {
 }
 
 // Every way of opening reads a capture by its content and leaves it open, or, refused or
-// cancelled, leaves the previous document (bKept), title and recent files. Files without bytes
-// are written beforehand; the one message shown, if any, contains `message`.
+// cancelled, leaves the previous document (bKept), title and recent files, saying `message`.
 TEST_F(WirelarkAppTest, CapturesOpenEveryWayOrRefusedOrCancelledLeaveThePreviousDocument) {
     enum class Way { OpenCommand, CommandLine, Drop };
     const auto packets = PcapPackets(5);
@@ -406,7 +403,6 @@ TEST_F(WirelarkAppTest, SaveAsWritesTheChosenFormatAddingItsExtensionLarkFilesOf
                   bPcap ? CaptureFileFormat::Pcap : CaptureFileFormat::Lark);
     }
     EXPECT_TRUE(m_messages.Texts().empty());
-    // The dialogs offer Lark files first, then packet captures.
     EXPECT_EQ(CWirelarkApp::SaveFileFilters(), "Lark Files (*.cap);;Packet captures (*.pcap)");
     EXPECT_EQ(CWirelarkApp::OpenFileFilters(),
               "Lark Files (*.cap);;Packet captures (*.pcap *.pcapng);;All Files (*)");
