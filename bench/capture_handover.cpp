@@ -38,12 +38,17 @@ struct Counter {
     }
 };
 
-class CountingReceiver final : public wirelark::IPacketReceiver {
+class CountingReceiver final : public wirelark::IPacketReceiver, public wirelark::IFrameConsumer {
 public:
     explicit CountingReceiver(Counter& counter) : m_counter(counter) {}
     void OnCapturedPacket(const pcap_pkthdr&, std::span<const std::uint8_t>) override {
         m_counter.Count();
     }
+    bool TakeFrame(const pcap_pkthdr&, std::span<const std::uint8_t>) override {
+        m_counter.Count();
+        return true;
+    }
+    void FramesTaken() override {}
     void OnCaptureFailed(const std::string& message) override {
         std::fprintf(stderr, "capture failed: %s\n", message.c_str());
     }
@@ -119,8 +124,7 @@ Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint3
                 wakeUp.wait_for(lock, 100ms, [&] { return woken; });
                 woken = false;
                 lock.unlock();
-                handover.ServicePending(std::chrono::microseconds(300),
-                                        std::chrono::milliseconds(10));
+                handover.ServicePending();
             }
         });
     }

@@ -1,4 +1,4 @@
-// The capture engine: adapter list, one worker per capture, and the synchronous hand-over.
+// The capture engine: adapter list and one worker per capture.
 #include "capture/capture_engine.h"
 
 #include <sys/resource.h>
@@ -65,24 +65,35 @@ public:
     ~CCaptureSession() { Join(); }
 
     void Start() {
-        m_thread = std::thread([this] { Run(); });
+        m_thread = std::thread([this] {
+            m_worker.store(std::this_thread::get_id());
+            Run();
+        });
     }
 
-    // Sets this capture's stop signal and wakes a read that waits for packets.
+    // Sets this capture's stop signal and wakes a read that waits for packets. Set under the
+    // delivery lock: no frame of this capture is delivered once the caller has seen it set.
     void RequestStop() {
+        if (OnWorker()) {
+            m_stop.store(true);  // from inside a delivery: it holds the lock already
+        } else {
+            std::lock_guard delivery(m_deliveryLock);
+            m_stop.store(true);
+        }
         std::lock_guard lock(m_mutex);
-        m_stop.store(true);
         if (m_handle != nullptr) {
             pcap_breakloop(m_handle);
         }
     }
 
-    // Waits until the worker has ended or holds a frame for the hand-over (in it, or waiting for
-    // its turn), which the caller's thread may be the one to serve; true if it has ended.
-    bool WaitForEndOrHandover(std::chrono::milliseconds timeout) {
+    // Waits until the worker has ended; true if it has. It never waits for the caller's thread;
+    // called from inside a delivery, on the worker itself, it returns at once.
+    bool WaitForEnd(std::chrono::milliseconds timeout) {
+        if (OnWorker()) {
+            return false;
+        }
         std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, timeout, [this] { return m_finished || m_inHandover; });
-        return m_finished;
+        return m_changed.wait_for(lock, timeout, [this] { return m_finished; });
     }
 
     bool IsRunning() const { return m_running.load(); }
@@ -113,13 +124,9 @@ private:
         return text.find(m_device) == std::string::npos ? m_device + ": " + text : text;
     }
     void Deliver(const pcap_pkthdr& header, const u_char* data);
-    void SetHandover(bool inHandover) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_inHandover = inHandover;
-        }
-        m_changed.notify_all();
-    }
+    // Waits while the receiver has no room for another frame; false when stopped meanwhile.
+    bool WaitForRoom();
+    bool OnWorker() const { return m_worker.load() == std::this_thread::get_id(); }
 
     const std::string m_device;
     IDeviceSource& m_devices;
@@ -131,9 +138,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     pcap_t* m_handle = nullptr;  // guarded by m_mutex: RequestStop may break a read on it
-    bool m_inHandover = false;   // guarded by m_mutex
     bool m_finished = false;     // guarded by m_mutex
     CCaptureStatistics m_statistics;
+    std::atomic<std::thread::id> m_worker{};
     std::thread m_thread;
 };
 
@@ -161,18 +168,27 @@ pcap_t* CCaptureSession::Open(std::string& error) const {
 }
 
 void CCaptureSession::Deliver(const pcap_pkthdr& header, const u_char* data) {
+    // One worker delivers at a time, and none once its stop has been requested.
+    std::lock_guard delivery(m_deliveryLock);
     IPacketReceiver* target = m_target.load();
-    if (target == nullptr) {
+    if (target == nullptr || m_stop.load()) {
         return;
     }
-    // Counted as in the hand-over while it waits for its turn too: the older worker ahead of
-    // it may be waiting for the very thread that would otherwise wait for this one to end.
-    SetHandover(true);
-    {
-        std::lock_guard delivery(m_deliveryLock);
-        target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
+    target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
+}
+
+bool CCaptureSession::WaitForRoom() {
+    // Short waits, so that a stop is seen soon; the kernel's buffer holds frames meanwhile.
+    constexpr std::chrono::milliseconds kRoomWait{20};
+    for (;;) {
+        if (m_stop.load()) {
+            return false;
+        }
+        IPacketReceiver* target = m_target.load();
+        if (target == nullptr || target->WaitForRoom(kRoomWait)) {
+            return true;
+        }
     }
-    SetHandover(false);
 }
 
 void CCaptureSession::Run() {
@@ -188,7 +204,7 @@ void CCaptureSession::Run() {
             std::lock_guard lock(m_mutex);
             m_handle = handle;
         }
-        while (!m_stop.load()) {
+        while (WaitForRoom()) {
             pcap_pkthdr* header = nullptr;
             const u_char* data = nullptr;
             const int result = pcap_next_ex(handle, &header, &data);
@@ -315,10 +331,7 @@ int CCaptureEngine::StopCapture() {
     if (m_current) {
         m_current->RequestStop();
         if (m_current->IsRunning()) {
-            // A worker inside a hand-over waits for this very thread (the stop came from the
-            // intake, or the frame is queued behind us): waiting would only freeze the window.
-            // Its frame is handled afterwards as an ordinary one, then the worker ends.
-            m_current->WaitForEndOrHandover(std::chrono::milliseconds(kStopWaitMs));
+            m_current->WaitForEnd(std::chrono::milliseconds(kStopWaitMs));
         }
         m_current->ClearRunning();
     }

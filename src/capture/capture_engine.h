@@ -1,5 +1,5 @@
-// Runs one live capture at a time on a worker thread and hands each frame synchronously to the
-// receiver; also owns the adapter list that the adapter box shows and Start looks names up in.
+// Runs one live capture at a time on a worker thread and hands each frame to the receiver;
+// also owns the adapter list that the adapter box shows and Start looks names up in.
 #pragma once
 
 #include <atomic>

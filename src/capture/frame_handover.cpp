@@ -1,144 +1,146 @@
-// The synchronous hand-over between the capture worker and the consumer's thread.
+// The batched hand-over between the capture worker and the consumer's thread.
 #include "capture/frame_handover.h"
 
-#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace wirelark {
 namespace {
 
-// How long either side spins before it sleeps: waking a sleeping thread costs tens of
-// microseconds on a busy machine, more than handling a frame does.
-constexpr std::chrono::microseconds kSpinLimit{50};
+constexpr std::size_t kRecordAlignment = alignof(pcap_pkthdr);
 
-template <typename Predicate>
-bool SpinUntil(Predicate done, std::chrono::microseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    do {
-        for (int i = 0; i < 32; ++i) {
-            if (done()) {
-                return true;
-            }
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        }
-    } while (std::chrono::steady_clock::now() < end);
-    return done();
+std::size_t PaddedSize(std::size_t bytes) {
+    return (bytes + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
 }
 
 }  // namespace
 
-CFrameHandover::CFrameHandover(IPacketReceiver& consumer, std::function<void()> wake)
-    : m_consumer(consumer), m_wake(std::move(wake)) {}
+CFrameHandover::CFrameHandover(IFrameConsumer& consumer, std::function<void()> wake,
+                               std::size_t capacity)
+    : m_consumer(consumer), m_wake(std::move(wake)), m_capacity(capacity) {}
 
 CFrameHandover::~CFrameHandover() {
     Close();
 }
 
-void CFrameHandover::OnCapturedPacket(const pcap_pkthdr& header,
-                                      std::span<const std::uint8_t> data) {
-    std::lock_guard producer(m_producers);
-    std::uint64_t ticket = 0;
-    bool lingering = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_bClosed) {
-            return;
-        }
-        m_pHeader = &header;
-        m_data = data;
-        ticket = ++m_posted;
-        lingering = m_bLingering;
+void CFrameHandover::WakeLocked(std::unique_lock<std::mutex>& lock) {
+    if (m_bWakePosted) {
+        return;
     }
-    if (lingering) {
-        m_arrived.notify_one();
-    } else {
-        m_wake();
-    }
-    const auto handled = [&] { return m_done.load() >= ticket || m_bClosed.load(); };
-    if (!SpinUntil(handled, kSpinLimit)) {
-        std::unique_lock lock(m_mutex);
-        m_handled.wait(lock, handled);
-    }
-}
-
-void CFrameHandover::OnCaptureFailed(const std::string& message) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_bClosed) {
-            return;
-        }
-        m_failures.push_back(message);
-    }
+    m_bWakePosted = true;
+    lock.unlock();
     m_wake();
 }
 
-int CFrameHandover::ServicePending(std::chrono::microseconds linger,
-                                   std::chrono::microseconds budget) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto next = [this] { return m_bClosed.load() || m_posted.load() > m_done.load(); };
+void CFrameHandover::RewakeLocked(std::unique_lock<std::mutex>& lock) {
+    m_bWakePosted = false;
+    if (!m_queue.empty() || !m_failures.empty()) {
+        WakeLocked(lock);
+    }
+}
+
+void CFrameHandover::OnCapturedPacket(const pcap_pkthdr& header,
+                                      std::span<const std::uint8_t> data) {
+    std::unique_lock lock(m_mutex);
+    if (m_bClosed) {
+        return;
+    }
+    const std::size_t at = m_queue.size();
+    m_queue.resize(at + sizeof(pcap_pkthdr) + PaddedSize(data.size()));
+    pcap_pkthdr copy = header;
+    copy.caplen = static_cast<bpf_u_int32>(data.size());
+    std::memcpy(m_queue.data() + at, &copy, sizeof copy);
+    if (!data.empty()) {
+        std::memcpy(m_queue.data() + at + sizeof copy, data.data(), data.size());
+    }
+    WakeLocked(lock);
+}
+
+void CFrameHandover::OnCaptureFailed(const std::string& message) {
+    std::unique_lock lock(m_mutex);
+    if (m_bClosed) {
+        return;
+    }
+    m_failures.push_back(message);
+    WakeLocked(lock);
+}
+
+bool CFrameHandover::WaitForRoom(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    // Closed counts as room: the frame read next is then refused at once.
+    return m_room.wait_for(lock, timeout,
+                           [this] { return m_bClosed || m_queue.size() < m_capacity; });
+}
+
+int CFrameHandover::ServicePending() {
+    if (m_bInPass) {
+        m_bTurnedAway = true;
+        return 0;
+    }
+    std::vector<std::uint8_t> batch;
+    std::vector<std::string> failures;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_nHolds > 0) {
+            return 0;  // the wake stays counted as posted; the last release posts another
+        }
+        m_bWakePosted = false;
+        batch.swap(m_queue);
+        m_queue.swap(m_spare);
+        failures.swap(m_failures);
+    }
+    m_room.notify_all();
+
+    m_bInPass = true;
     int handled = 0;
-    for (;;) {
-        const pcap_pkthdr* header = nullptr;
-        std::span<const std::uint8_t> data;
-        std::uint64_t ticket = 0;
-        std::vector<std::string> failures;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_nHolds > 0) {
-                return handled;
-            }
-            failures.swap(m_failures);
-            if (m_pHeader != nullptr && m_done < m_posted) {
-                // Taken now, so a nested call from a modal loop inside the consumer skips it.
-                header = std::exchange(m_pHeader, nullptr);
-                data = m_data;
-                ticket = m_posted;
-            }
-        }
-        bool lingering = false;
-        if (header != nullptr) {
-            m_consumer.OnCapturedPacket(*header, data);
-            lingering = linger.count() > 0 && std::chrono::steady_clock::now() - start < budget;
-            {
-                std::lock_guard lock(m_mutex);
-                m_done = ticket;
-                // Set with the release, so that the worker's very next frame signals m_arrived
-                // instead of posting another wake.
-                m_bLingering = lingering;
-            }
-            m_handled.notify_all();
-            ++handled;
-        }
-        for (const std::string& failure : failures) {
-            m_consumer.OnCaptureFailed(failure);
-            ++handled;
-        }
-        if (!lingering) {
-            return handled;
-        }
-        bool arrived = SpinUntil(next, std::min(linger, kSpinLimit));
-        std::unique_lock lock(m_mutex);
-        if (!arrived) {
-            arrived = m_arrived.wait_for(lock, linger, next);
-        }
-        m_bLingering = false;
-        if (!arrived || m_bClosed.load()) {
-            return handled;
+    for (std::size_t at = 0; at < batch.size();) {
+        pcap_pkthdr header{};
+        std::memcpy(&header, batch.data() + at, sizeof header);
+        const std::span<const std::uint8_t> data(batch.data() + at + sizeof header, header.caplen);
+        at += sizeof header + PaddedSize(header.caplen);
+        ++handled;
+        if (!m_consumer.TakeFrame(header, data)) {
+            DiscardPending();
+            break;
         }
     }
+    if (handled > 0) {
+        m_consumer.FramesTaken();
+    }
+    m_bInPass = false;
+    for (const std::string& failure : failures) {
+        m_consumer.OnCaptureFailed(failure);
+        ++handled;
+    }
+
+    batch.clear();
+    std::unique_lock lock(m_mutex);
+    if (m_spare.capacity() < batch.capacity()) {
+        m_spare.swap(batch);
+    }
+    // The wake a nested call was turned away from is spent: what came since needs another.
+    if (std::exchange(m_bTurnedAway, false)) {
+        RewakeLocked(lock);
+    }
+    return handled;
+}
+
+void CFrameHandover::DiscardPending() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.clear();
+    }
+    m_room.notify_all();
 }
 
 void CFrameHandover::Close() {
     {
         std::lock_guard lock(m_mutex);
         m_bClosed = true;
-        m_pHeader = nullptr;
+        m_queue.clear();
         m_failures.clear();
     }
-    m_handled.notify_all();
-    m_arrived.notify_all();
+    m_room.notify_all();
 }
 
 void CFrameHandover::Hold() {
@@ -147,22 +149,15 @@ void CFrameHandover::Hold() {
 }
 
 void CFrameHandover::Release() {
-    bool waiting = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_nHolds > 0 && --m_nHolds == 0) {
-            // The wake that announced a waiting frame was spent on a held call.
-            waiting = m_pHeader != nullptr || !m_failures.empty();
-        }
-    }
-    if (waiting) {
-        m_wake();
+    std::unique_lock lock(m_mutex);
+    if (m_nHolds > 0 && --m_nHolds == 0) {
+        RewakeLocked(lock);  // the wake that announced them was spent on a held call
     }
 }
 
 bool CFrameHandover::HasWaitingFrame() const {
     std::lock_guard lock(m_mutex);
-    return m_pHeader != nullptr;
+    return !m_queue.empty();
 }
 
 }  // namespace wirelark

@@ -493,8 +493,8 @@ void CMainFrame::OnHighlightRange(int first, int last) {
 }
 
 void CMainFrame::SetPane(int pane, const QString& text) {
+    // Painted with the window: a capture sets the panes many times between two frames on screen.
     m_panes[pane]->setText(text);
-    m_panes[pane]->repaint();
 }
 
 void CMainFrame::SetBufferPane(int percent) {

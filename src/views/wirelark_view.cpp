@@ -24,13 +24,15 @@ CWirelarkView::CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink&
       m_model(doc),
       m_handover(*this,
                  [this] {
-                     // Runs on the worker: one queued call per frame, which the GUI thread
-                     // serves between its other work and inside modal loops.
-                     QMetaObject::invokeMethod(this, &CWirelarkView::ServiceHandover,
-                                               Qt::QueuedConnection);
+                     // Runs on the worker, once for all frames queued until the GUI thread
+                     // takes them between its other work.
+                     QMetaObject::invokeMethod(
+                         this, [this] { m_handover.ServicePending(); }, Qt::QueuedConnection);
                  }),
       m_engine(messages, devices) {
     setModel(&m_model);
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &CWirelarkView::ShowTakenFrames);
     connect(this, &QTableView::clicked, this, &CWirelarkView::OnRowClicked);
     // Keyboard moves show their row too; a click then applies its own rule after this.
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -56,13 +58,6 @@ CWirelarkView::~CWirelarkView() {
     m_handover.Close();
 }
 
-void CWirelarkView::ServiceHandover() {
-    // Frames that follow each other closely are taken in one go, for at most 10 ms, so that a
-    // busy capture costs one trip through the event loop per batch and still lets the window
-    // repaint and answer the user in between.
-    m_handover.ServicePending(std::chrono::microseconds(300), std::chrono::milliseconds(10));
-}
-
 void CWirelarkView::OnInitialUpdate() {
     m_frame.ClearPacketTree();
     m_frame.ClearOutput();
@@ -71,9 +66,8 @@ void CWirelarkView::OnInitialUpdate() {
     }
     RefillRows();
     m_counters.Reset();
-    m_frame.SetFilteredPane(0);
-    m_frame.SetCapturedPane(m_counters.captured);
-    m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
+    m_showTimer.stop();
+    ShowCounts();
     m_listPrinter.SetList(&m_printSource);
     m_listPrinter.SetLeftHeader(CMessageBoxSink::Caption());
     m_listPrinter.SetRightHeader(QString::fromStdString(m_doc.GetTitle()));
@@ -144,37 +138,69 @@ void CWirelarkView::OnCaptureStop() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_engine.StopCapture();
     QApplication::restoreOverrideCursor();
+    // Every frame read before the stop is queued by now, and none after it: taken and shown at
+    // once, the rows and counts are final while no capture runs.
+    m_handover.ServicePending();
+    ShowTakenFrames();
     emit CaptureStateChanged();
+}
+
+bool CWirelarkView::TakeFrame(const pcap_pkthdr& header, std::span<const std::uint8_t> frame) {
+    const int number = static_cast<int>(m_doc.GetPacketList().size()) + 1;
+    // The time text is the one FormatTimeText makes of the capture time; the record makes it
+    // again when the row is shown, so it is not kept as well.
+    const auto store = [&] { return m_doc.AddPacket(number, header, frame); };
+    if (TakeCapturedFrame(m_counters, m_frame.GetFilterFlags(), header.len, frame, store) !=
+        IntakeVerdict::BufferFull) {
+        return true;  // rows and counts are shown once the pass is done
+    }
+    // Nothing after this frame is stored: the capture stops here, and what was read behind it
+    // is dropped before the message lets any event through.
+    m_engine.StopCapture();
+    m_handover.DiscardPending();
+    ShowTakenFrames();
+    emit CaptureStateChanged();
+    m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
+    return false;
+}
+
+void CWirelarkView::FramesTaken() {
+    // Painting the list and the panes after every pass would cost the window far more than
+    // taking the frames does; a few times a second keeps both the eye and the CPU content.
+    constexpr qint64 kShowIntervalMs = 40;
+    if (m_showTimer.isActive()) {
+        return;
+    }
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : kShowIntervalMs;
+    if (since >= kShowIntervalMs) {
+        ShowTakenFrames();
+    } else {
+        m_showTimer.start(static_cast<int>(kShowIntervalMs - since));
+    }
+}
+
+void CWirelarkView::ShowTakenFrames() {
+    m_showTimer.stop();
+    m_sinceShown.start();
+    m_model.PacketsAppended();
+    ShowCounts();
 }
 
 void CWirelarkView::OnCapturedPacket(const pcap_pkthdr& header,
                                      std::span<const std::uint8_t> frame) {
-    const int number = m_model.rowCount() + 1;
-    // The time text is the one FormatTimeText makes of the capture time; the record makes it
-    // again when the row is shown, so it is not kept as well.
-    const auto store = [&] { return m_doc.AddPacket(number, header, frame); };
-    switch (TakeCapturedFrame(m_counters, m_frame.GetFilterFlags(), header.len, frame, store)) {
-        case IntakeVerdict::BufferFull:
-            m_engine.StopCapture();
-            emit CaptureStateChanged();
-            m_frame.SetFilteredPane(m_counters.filtered);
-            m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
-            return;
-        case IntakeVerdict::FilteredByProtocol:
-        case IntakeVerdict::FilteredByPort:
-            m_frame.SetFilteredPane(m_counters.filtered);
-            return;
-        case IntakeVerdict::NotStored:
-            return;  // no row, so nothing counted
-        case IntakeVerdict::Accepted:
-            break;
+    if (TakeFrame(header, frame)) {
+        ShowTakenFrames();
     }
-    m_model.PacketsAppended();
+}
+
+void CWirelarkView::ShowCounts() {
+    m_frame.SetFilteredPane(m_counters.filtered);
     m_frame.SetCapturedPane(m_counters.captured);
     m_frame.SetBufferPane(static_cast<int>(m_counters.GetBufferFill()));
 }
 
 void CWirelarkView::OnCaptureFailed(const std::string& message) {
+    ShowTakenFrames();           // the capture has ended: its counts are final
     emit CaptureStateChanged();  // Start is available again before the message is read
     m_messages.ShowMessage(message, MessageIcon::Warning);
 }

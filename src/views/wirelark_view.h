@@ -3,7 +3,9 @@
 // document's packets as rows.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTableView>
+#include <QTimer>
 #include <cstdint>
 
 #include "capture/capture_engine.h"
@@ -21,7 +23,7 @@ namespace wirelark {
 class CWirelarkDoc;
 class IViewFrame;
 
-class CWirelarkView final : public QTableView, public IPacketReceiver, public ISetupTarget {
+class CWirelarkView final : public QTableView, public IFrameConsumer, public ISetupTarget {
     Q_OBJECT
 
 public:
@@ -39,10 +41,14 @@ public:
     bool IsStartEnabled() const { return m_engine.IsCapturing() == 0; }
     bool IsStopEnabled() const { return m_engine.IsCapturing() == 1; }
 
-    // The intake, on the GUI thread: the hand-over calls it for every captured frame.
-    void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> frame) override;
+    // The intake, on the GUI thread: the hand-over passes each captured frame to TakeFrame, and
+    // calls FramesTaken once a pass, which shows the new rows and counts.
+    bool TakeFrame(const pcap_pkthdr& header, std::span<const std::uint8_t> frame) override;
+    void FramesTaken() override;
     void OnCaptureFailed(const std::string& message) override;
-    // Where the capture worker delivers: hands each frame over to this thread and waits.
+    // One frame as a pass of its own.
+    void OnCapturedPacket(const pcap_pkthdr& header, std::span<const std::uint8_t> frame);
+    // Where the capture worker delivers: queues frames for this thread.
     CFrameHandover& Handover() { return m_handover; }
 
     void AddCapturedBytes(std::uint32_t length) { m_counters.AddCapturedBytes(length); }
@@ -81,7 +87,9 @@ private:
     void OneTimeSetup();
     void OnRowClicked();
     void ShowPacketNumber(int number);
-    void ServiceHandover();
+    // Shows the rows and counts of every frame taken so far, at once.
+    void ShowTakenFrames();
+    void ShowCounts();
 
     CWirelarkDoc& m_doc;
     IViewFrame& m_frame;
@@ -90,6 +98,9 @@ private:
     CIntakeCounters m_counters;
     bool m_bListInitialised = false;
     bool m_bFollowNewRows = true;
+    // While frames stream in, rows and counts are shown at most once an interval.
+    QTimer m_showTimer;
+    QElapsedTimer m_sinceShown;
     CTableViewPrintSource m_printSource{*this};
     CListPrinter m_listPrinter;
     // Declared before the engine, so that the engine (and its worker) is gone first.

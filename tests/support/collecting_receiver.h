@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/frame_handover.h"
 #include "capture/packet_receiver.h"
 
 namespace wirelark::test {
@@ -20,7 +21,7 @@ struct CReceivedFrame {
     std::uint32_t capturedLength = 0;
 };
 
-class CCollectingReceiver : public IPacketReceiver {
+class CCollectingReceiver : public IPacketReceiver, public IFrameConsumer {
 public:
     // Runs inside the hand-over, before the frame is counted (to stop the capture from there).
     std::function<void(const CReceivedFrame&)> onFrame;
@@ -36,6 +37,15 @@ public:
         }
         m_changed.notify_all();
     }
+    // As the consumer of a hand-over: every frame is taken until `takes` says no.
+    std::function<bool(const CReceivedFrame&)> takes;
+    bool TakeFrame(const pcap_pkthdr& header, std::span<const std::uint8_t> data) override {
+        OnCapturedPacket(header, data);
+        return !takes || takes(Frames().back());
+    }
+    void FramesTaken() override { ++passes; }
+    int passes = 0;
+
     void OnCaptureFailed(const std::string& message) override {
         {
             std::lock_guard lock(m_mutex);
