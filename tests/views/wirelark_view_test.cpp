@@ -151,7 +151,13 @@ TEST_F(ViewTest, AFullBufferStopsAtFrame662AndSaysSoEachTime) {
     const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(1514).Build();
     Capture(frame, 661);
     EXPECT_TRUE(m_sink.Texts().empty());
-    Capture(frame);
+    // Captured frames come in a pass: the one that finds the buffer full ends it, and those
+    // queued behind it are dropped unseen.
+    for (int i = 0; i < 3; ++i) {
+        View().Handover().OnCapturedPacket({{3600, 0}, 1514, 1514}, frame);
+    }
+    EXPECT_EQ(View().Handover().ServicePending(), 1);
+    EXPECT_FALSE(View().Handover().HasWaitingFrame());
     EXPECT_EQ(View().GetModel().rowCount(), 661);
     EXPECT_EQ(m_sink.Texts(), std::vector<std::string>{"Space in memory is Full!"});
     EXPECT_EQ(m_sink.Icons(), std::vector<MessageIcon>{MessageIcon::Information});
