@@ -62,11 +62,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_failures;
     }
-    // True once at least `count` frames have arrived, false after `timeout` without.
-    bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [&] { return m_frames.size() >= count; });
-    }
     bool WaitForFailure(std::chrono::milliseconds timeout) {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return !m_failures.empty(); });
