@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -257,6 +258,14 @@ Step InProgram(Program& program, test::CFrameInjector& injector,
     const double cpuBefore = ThreadCpuSeconds();
     const auto start = Clock::now();
     PacedSender sender(injector, frame, count, rate);
+    // WIRELARK_BENCH_SHOTS names a folder for a picture of the screen half-way through each step.
+    const QString shots = qEnvironmentVariable("WIRELARK_BENCH_SHOTS");
+    if (!shots.isEmpty()) {
+        QTimer::singleShot(std::min(500, 500 * count / rate), [=] {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(
+                QStringLiteral("%1/%2-%3.png").arg(shots).arg(frame.size()).arg(rate));
+        });
+    }
     step.stallMs = ServeWatchingStalls([&] { return program.Rows() >= count; },
                                        std::chrono::milliseconds(1000LL * count / rate + 2500));
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
