@@ -259,6 +259,7 @@ Step InProgram(Program& program, test::CFrameInjector& injector,
     const auto start = Clock::now();
     PacedSender sender(injector, frame, count, rate);
     // WIRELARK_BENCH_SHOTS names a folder for a picture of the screen half-way through each step.
+    // Taking it holds the GUI thread for tens of milliseconds, which the stall figures then show.
     const QString shots = qEnvironmentVariable("WIRELARK_BENCH_SHOTS");
     if (!shots.isEmpty()) {
         QTimer::singleShot(std::min(500, 500 * count / rate), [=] {
