@@ -53,8 +53,6 @@ public:
     // how many. A call from inside the consumer (a modal box's own event loop) hands nothing
     // over, so the order holds; what waits is served by a pass that follows.
     int ServicePending();
-    // Consumer side: drops every queued frame (those after the one a capture stopped at).
-    void DiscardPending();
     // Consumer side: drops what is queued and refuses any further frame, so that the engine can
     // be destroyed without this thread.
     void Close();
@@ -68,6 +66,8 @@ public:
     bool HasWaitingFrame() const;
 
 private:
+    // Drops every queued frame (those after the one a capture stopped at).
+    void DiscardPending();
     // Posts a wake unless one is on its way, unlocking to call it.
     void WakeLocked(std::unique_lock<std::mutex>& lock);
     // After a wake was spent without a pass: a new one for whatever waits.

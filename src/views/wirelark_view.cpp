@@ -154,10 +154,9 @@ bool CWirelarkView::TakeFrame(const pcap_pkthdr& header, std::span<const std::ui
         IntakeVerdict::BufferFull) {
         return true;  // rows and counts are shown once the pass is done
     }
-    // Nothing after this frame is stored: the capture stops here, and what was read behind it
-    // is dropped before the message lets any event through.
+    // Nothing after this frame is stored: the capture stops here, and the hand-over drops what
+    // was read behind it when this returns (a nested pass in the message's loop takes nothing).
     m_engine.StopCapture();
-    m_handover.DiscardPending();
     ShowTakenFrames();
     emit CaptureStateChanged();
     m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
