@@ -21,7 +21,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +35,7 @@
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
 #include "support/fake_view_frame.h"
+#include "support/pcap_files.h"
 #include "support/resident_memory.h"
 #include "support/test_network.h"
 #include "views/wirelark_view.h"
@@ -47,6 +50,22 @@ constexpr double kBufferBytes = 100e6;  // the largest buffer setting
 constexpr int kLadder[] = {10000,  25000,  50000,  75000,  100000, 125000, 150000,
                            175000, 200000, 250000, 300000, 400000, 500000, 750000};
 
+// The last four bytes of each frame the bench sends number it, so that the stored packets show
+// whether one was lost or stored twice.
+void Stamp(std::vector<std::uint8_t>& frame, std::uint32_t sequence) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        frame[frame.size() - 1 - i] = static_cast<std::uint8_t>(sequence >> (8 * i));
+    }
+}
+
+std::uint32_t StampOf(std::span<const std::uint8_t> frame) {
+    std::uint32_t sequence = 0;
+    for (std::size_t i = frame.size() - 4; i < frame.size(); ++i) {
+        sequence = sequence << 8 | frame[i];
+    }
+    return sequence;
+}
+
 std::vector<std::uint8_t> TcpFrame(std::size_t size, std::uint32_t sequence) {
     std::vector<std::uint8_t> frame(size, 0);
     const std::uint8_t head[] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99,
@@ -54,7 +73,7 @@ std::vector<std::uint8_t> TcpFrame(std::size_t size, std::uint32_t sequence) {
                                  0x40, 0x00, 0x40, 0x06, 0xB8, 0x61, 192,  168,  0,    1,
                                  10,   0,    0,    2,    0xC7, 0x38, 0x00, 0x50};
     std::copy(std::begin(head), std::end(head), frame.begin());
-    frame[size - 1] = static_cast<std::uint8_t>(sequence);
+    Stamp(frame, sequence);
     return frame;
 }
 
@@ -94,14 +113,16 @@ double ServeWatchingStalls(Predicate done, std::chrono::milliseconds limit) {
     return static_cast<double>(longestNs) / 1e6;
 }
 
-// Sends `count` frames at `rate` per second from a thread of its own; the rate it reached.
+// Sends `count` frames at `rate` per second from a thread of its own, numbered from 1; the rate
+// it reached.
 class PacedSender {
 public:
     PacedSender(test::CFrameInjector& injector, const std::vector<std::uint8_t>& frame, int count,
                 int rate)
-        : m_thread([&injector, frame, count, rate, this] {
+        : m_thread([&injector, bytes = frame, count, rate, this]() mutable {
               const auto begin = Clock::now();
               for (int i = 0; i < count; ++i) {
+                  Stamp(bytes, static_cast<std::uint32_t>(i + 1));
                   const auto due = begin + std::chrono::nanoseconds(1'000'000'000LL * i / rate);
                   // Sleeps while well ahead, so that the other threads keep the CPU it spares.
                   if (due - Clock::now() > 200us) {
@@ -109,7 +130,7 @@ public:
                   }
                   while (Clock::now() < due) {
                   }
-                  injector.Inject(frame);
+                  injector.Inject(bytes);
               }
               const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
               m_reached = seconds > 0 ? count / seconds : 0;
@@ -199,6 +220,7 @@ public:
         box->setCurrentIndex(index);
         View().SetBufferSetting(kMaxBufferSetting);
     }
+    CWirelarkApp& App() { return *m_app; }
     CWirelarkView& View() { return *m_app->GetView(); }
     int Rows() { return View().GetModel().rowCount(); }
     void Trigger(int id) { m_app->GetMainFrame()->Action(id)->trigger(); }
@@ -225,6 +247,13 @@ public:
     std::uint64_t Stop() {
         Trigger(cmd::kCaptureStop);
         return View().GetCaptureEngine().GetLastStatistics().dropped;
+    }
+    // File Exit, and the program's end as main() sees it; false if the window stayed open.
+    bool Exit() {
+        Trigger(cmd::kAppExit);
+        const bool closed = !m_app->GetMainFrame()->isVisible();
+        m_app.reset();
+        return closed;
     }
     const test::CRecordingMessageSink& Messages() const { return m_messages; }
 
@@ -280,7 +309,129 @@ Step InProgram(Program& program, test::CFrameInjector& injector,
     return step;
 }
 
-void LiveRates(std::size_t size) {
+// The numbers of the bench's frames as they were stored, across documents, and where a Stop and
+// Start may rightly leave a gap.
+class Ledger {
+public:
+    // Notes the packets stored since the last call; those of an opened file are not numbered.
+    void Take(const CWirelarkDoc& doc, std::size_t size) {
+        const int count = static_cast<int>(doc.GetPacketList().size());
+        for (; m_taken < count; ++m_taken) {
+            const auto bytes = doc.FindPacketBytes(m_taken + 1);
+            if (bytes.size() == size) {
+                m_seen.push_back(StampOf(bytes));
+            }
+        }
+    }
+    void DocumentReplaced() { m_taken = 0; }
+    void CaptureRestarted() { m_restarts.push_back(m_seen.size()); }
+    std::size_t Stored() const { return m_seen.size(); }
+    // Frames missing between two stored ones of the same capture.
+    std::uint64_t Lost() const {
+        std::uint64_t lost = 0;
+        for (std::size_t i = 1; i < m_seen.size(); ++i) {
+            if (m_seen[i] > m_seen[i - 1] + 1 &&
+                std::find(m_restarts.begin(), m_restarts.end(), i) == m_restarts.end()) {
+                lost += m_seen[i] - m_seen[i - 1] - 1;
+            }
+        }
+        return lost;
+    }
+    // Frames stored again, or out of order.
+    std::uint64_t Repeated() const {
+        std::uint64_t repeated = 0;
+        for (std::size_t i = 1; i < m_seen.size(); ++i) {
+            repeated += m_seen[i] <= m_seen[i - 1] ? 1 : 0;
+        }
+        return repeated;
+    }
+
+private:
+    std::vector<std::uint32_t> m_seen;
+    std::vector<std::size_t> m_restarts;
+    int m_taken = 0;  // packets of the current document already noted
+};
+
+// New, Open, Stop, Start and at last Exit, while frames come at `rate` a second: how long each
+// holds the window, and whether an accepted frame was lost or stored twice.
+void CommandsAtFullRate(Program& program, test::CFrameInjector& injector, int rate) {
+    constexpr std::size_t kSize = 60;
+    QTemporaryDir folder;
+    const std::string file = folder.filePath(QStringLiteral("three.pcap")).toStdString();
+    const auto arp = TcpFrame(42, 0);  // shorter than the bench's frames, so not counted
+    test::WriteWithLibpcapDumper(file, {{1, 0, 42, arp}, {2, 0, 42, arp}, {3, 0, 42, arp}});
+    if (!program.Start(injector)) {
+        std::fprintf(stderr, "the capture did not start\n");
+        return;
+    }
+    Ledger ledger;
+    std::uint64_t drops = 0;
+    bool exited = false;
+    CWirelarkDoc& doc = program.App().GetDocument();
+    const auto replace = [&](auto command) {
+        ledger.Take(doc, kSize);
+        command();
+        ledger.DocumentReplaced();
+    };
+    const auto stop = [&] {
+        drops += program.Stop();
+        ledger.Take(doc, kSize);
+        ledger.CaptureRestarted();
+    };
+    const auto start = [&] { program.Trigger(cmd::kCaptureStart); };
+    struct Command {
+        int atMs;
+        const char* name;
+        std::function<void()> run;
+        double heldMs = 0;
+    };
+    std::vector<Command> commands = {
+        {500, "New", [&] { replace([&] { program.App().OnFileNew(); }); }},
+        {1000, "Open",
+         [&] { replace([&] { program.App().OpenDocumentFile(folder.filePath("three.pcap")); }); }},
+        {1500, "Stop", stop},
+        {2000, "Start", start},
+        {2500, "New", [&] { replace([&] { program.App().OnFileNew(); }); }},
+        {3000, "Stop+Start",
+         [&] {
+             stop();
+             start();
+         }},
+        {3500, "Open",
+         [&] { replace([&] { program.App().OpenDocumentFile(folder.filePath("three.pcap")); }); }},
+        {4000, "Exit",
+         [&] {
+             ledger.Take(doc, kSize);
+             exited = program.Exit();
+         }},
+    };
+    PacedSender sender(injector, TcpFrame(kSize, 0), rate * 5, rate);
+    for (Command& command : commands) {
+        QTimer::singleShot(command.atMs, [&command] {
+            QElapsedTimer held;
+            held.start();
+            command.run();
+            command.heldMs = static_cast<double>(held.nsecsElapsed()) / 1e6;
+        });
+    }
+    const double stallMs = ServeWatchingStalls([&] { return commands.back().heldMs > 0; }, 6000ms);
+    sender.Join();
+
+    std::printf("commands while %d frames/s of %zu bytes come in:\n ", rate, kSize);
+    for (const Command& command : commands) {
+        std::printf(" %s %.1f ms%s", command.name, command.heldMs,
+                    &command == &commands.back() ? "\n" : ",");
+    }
+    std::printf(
+        "  stored %zu, lost %llu, stored twice or out of order %llu, kernel drops at the Stops "
+        "%llu, "
+        "window %s at Exit, longest GUI stall %.0f ms\n",
+        ledger.Stored(), static_cast<unsigned long long>(ledger.Lost()),
+        static_cast<unsigned long long>(ledger.Repeated()), static_cast<unsigned long long>(drops),
+        exited ? "closed" : "STILL OPEN", stallMs);
+}
+
+void LiveRates(std::size_t size, bool bThenCommands) {
     test::CTestNetwork network;
     if (!network.Ok()) {
         std::printf("live capture: %s\n", network.Error().c_str());
@@ -333,6 +484,9 @@ void LiveRates(std::size_t size) {
         "stall %.0f ms\n",
         size, bareBest, programBestRate,
         bareBest > 0 ? static_cast<double>(programBestRate) / bareBest : 0.0, programBest.stallMs);
+    if (bThenCommands && programBestRate > 0) {
+        CommandsAtFullRate(program, injector, programBestRate);
+    }
 }
 
 struct Fixture {
@@ -430,8 +584,8 @@ int main(int argc, char** argv) {
     if (!why.empty()) {
         std::printf("live capture: skipped, %s\n", why.c_str());
     } else {
-        LiveRates(60);
-        LiveRates(1514);
+        LiveRates(60, true);
+        LiveRates(1514, false);
     }
     MillionPackets({60});
     MillionPackets({60, 590, 1514});
