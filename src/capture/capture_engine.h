@@ -29,7 +29,9 @@ public:
     static constexpr int kSnapLength = 65536;
     static constexpr int kReadTimeoutMs = 1000;
     static constexpr int kStopWaitMs = 3000;
-    static constexpr int kKernelBufferBytes = 16 * 1024 * 1024;
+    // With the hand-over's queue, enough for the window to pause 50 ms while a flood of full-size
+    // frames comes at 600 MB/s, without a drop.
+    static constexpr int kKernelBufferBytes = 32 * 1024 * 1024;
 
     explicit CCaptureEngine(IMessageSink& messages, IDeviceSource& devices = DefaultDeviceSource());
     virtual ~CCaptureEngine();

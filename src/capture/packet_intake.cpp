@@ -85,12 +85,24 @@ int IsFilteredByPort(const CFilterFlags& flags, std::span<const std::uint8_t> fr
     return 1;
 }
 
-std::uint32_t GetBufferFill(std::uint32_t byteTotal, int bufferSetting) {
+namespace {
+
+std::uint64_t BufferLimit(int bufferSetting) {
     // A setting below 0 would make the limit 0 and the division fault.
     const std::int64_t setting = std::clamp(bufferSetting, 0, kMaxBufferSetting);
-    const std::uint64_t limit = static_cast<std::uint64_t>((setting + 1) * kBytesPerMegabyte);
-    const std::uint64_t fill = std::uint64_t{byteTotal} * 100 / limit;
+    return static_cast<std::uint64_t>((setting + 1) * kBytesPerMegabyte);
+}
+
+}  // namespace
+
+std::uint32_t GetBufferFill(std::uint32_t byteTotal, int bufferSetting) {
+    const std::uint64_t fill = std::uint64_t{byteTotal} * 100 / BufferLimit(bufferSetting);
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(fill, 100));
+}
+
+std::uint64_t CIntakeCounters::GetRoomBytes() const {
+    const std::uint64_t limit = BufferLimit(bufferSetting);
+    return limit > byteTotal ? limit - byteTotal : 0;
 }
 
 void CIntakeCounters::AddCapturedBytes(std::uint32_t length) {

@@ -65,6 +65,8 @@ struct CIntakeCounters {
     std::uint32_t GetBufferFill() const {
         return wirelark::GetBufferFill(byteTotal, bufferSetting);
     }
+    // Wire bytes the buffer has room for, short of full.
+    std::uint64_t GetRoomBytes() const;
     // After a new or opened document; the buffer setting stays.
     void Reset();
 };

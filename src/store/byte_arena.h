@@ -34,6 +34,8 @@ public:
     // fresh.
     void ReleaseUnused() noexcept;
     void Clear() noexcept;
+    // What is left of the current block, where the next small allocation comes from.
+    std::span<const std::uint8_t> GetUnused() const noexcept { return {m_pFree, m_freeSize}; }
     // Bytes held from the system, used or not.
     std::size_t GetReservedBytes() const noexcept { return m_reserved; }
 

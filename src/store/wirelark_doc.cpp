@@ -104,9 +104,43 @@ bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
 }
 
 void CWirelarkDoc::DeleteAllPackets() noexcept {
+    // The warmer's block goes with the arena.
+    m_captureWarmer.reset();
+    m_captureBlock = {};
+    m_packets.SetHugePages(false);
     m_packets.clear();
     m_index.Clear();
     m_arena.Clear();
+}
+
+void CWirelarkDoc::PrepareForCapture(std::size_t bytes) noexcept {
+    CaptureEnded();
+    m_captureBlock = m_arena.Reserve(bytes);
+    try {
+        m_captureWarmer.emplace(m_captureBlock);
+    } catch (const std::bad_alloc&) {
+        // Without a warmer the block still saves most page faults.
+    }
+    m_packets.SetHugePages(true);
+}
+
+void CWirelarkDoc::CaptureAdvanced() noexcept {
+    if (m_captureWarmer) {
+        const std::uint8_t* pFree = m_arena.GetUnused().data();
+        const bool bInBlock = pFree >= m_captureBlock.data() &&
+                              pFree <= m_captureBlock.data() + m_captureBlock.size();
+        m_captureWarmer->Advance(bInBlock ? static_cast<std::size_t>(pFree - m_captureBlock.data())
+                                          : m_captureBlock.size());
+    }
+}
+
+void CWirelarkDoc::CaptureEnded() noexcept {
+    m_captureWarmer.reset();
+    if (!m_captureBlock.empty()) {
+        m_captureBlock = {};
+        m_arena.ReleaseUnused();
+    }
+    m_packets.SetHugePages(false);
 }
 
 bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint8_t>& out) const {

@@ -18,6 +18,7 @@
 #include "store/packet_list.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
+#include "store/page_warmer.h"
 
 namespace wirelark {
 
@@ -37,6 +38,14 @@ public:
     bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame,
                    std::string_view timeText);
     void DeleteAllPackets() noexcept;
+    // Readies the store for a capture that may add up to `bytes` of frame bytes: one block asked
+    // to be backed by huge pages and made resident ahead of the frames on a second thread, so
+    // that the intake does not wait for the system to clear fresh pages. Only a hint.
+    void PrepareForCapture(std::size_t bytes) noexcept;
+    // Lets that thread keep ahead of the frames stored since; after each pass of the intake.
+    void CaptureAdvanced() noexcept;
+    // Gives back the pages of the block that the capture did not reach.
+    void CaptureEnded() noexcept;
     // Appends the frame bytes of the first record in list order with this number to `out`;
     // false, with `out` untouched, when no record has it.
     bool FindPacket(int number, std::vector<std::uint8_t>& out) const;
@@ -118,7 +127,9 @@ private:
     CPacketList m_packets;
     CPacketNumberIndex m_index;
     CaptureFileFormat m_fileFormat = CaptureFileFormat::Lark;
-    std::optional<std::time_t> m_timeTextDate;  // last change of the Lark file read
+    std::optional<std::time_t> m_timeTextDate;   // last change of the Lark file read
+    std::span<std::uint8_t> m_captureBlock;      // reserved for the running capture
+    std::optional<CPageWarmer> m_captureWarmer;  // last, so that its thread ends first
 };
 
 }  // namespace wirelark

@@ -68,6 +68,9 @@ void CWirelarkView::OnInitialUpdate() {
     m_counters.Reset();
     m_showTimer.stop();
     ShowCounts();
+    if (m_engine.IsCapturing() != 0) {
+        PrepareStoreForCapture();  // a capture goes on into the new document
+    }
     m_listPrinter.SetList(&m_printSource);
     m_listPrinter.SetLeftHeader(CMessageBoxSink::Caption());
     m_listPrinter.SetRightHeader(QString::fromStdString(m_doc.GetTitle()));
@@ -131,7 +134,17 @@ void CWirelarkView::OnCaptureStart() {
         return;
     }
     m_engine.StartCapture(name);
+    if (m_engine.IsCapturing() != 0) {
+        PrepareStoreForCapture();
+    }
     emit CaptureStateChanged();
+}
+
+void CWirelarkView::PrepareStoreForCapture() {
+    // The frames take no more than their wire lengths, which the buffer counts, and the last
+    // one may pass the limit by a frame.
+    m_doc.PrepareForCapture(
+        static_cast<std::size_t>(m_counters.GetRoomBytes() + CCaptureEngine::kSnapLength));
 }
 
 void CWirelarkView::OnCaptureStop() {
@@ -141,6 +154,7 @@ void CWirelarkView::OnCaptureStop() {
     // Every frame read before the stop is queued by now, and none after it: taken and shown at
     // once, the rows and counts are final while no capture runs.
     m_handover.ServicePending();
+    m_doc.CaptureEnded();
     ShowTakenFrames();
     emit CaptureStateChanged();
 }
@@ -157,6 +171,7 @@ bool CWirelarkView::TakeFrame(const pcap_pkthdr& header, std::span<const std::ui
     // Nothing after this frame is stored: the capture stops here, and the hand-over drops what
     // was read behind it when this returns (a nested pass in the message's loop takes nothing).
     m_engine.StopCapture();
+    m_doc.CaptureEnded();
     ShowTakenFrames();
     emit CaptureStateChanged();
     m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
@@ -164,6 +179,7 @@ bool CWirelarkView::TakeFrame(const pcap_pkthdr& header, std::span<const std::ui
 }
 
 void CWirelarkView::FramesTaken() {
+    m_doc.CaptureAdvanced();
     // Painting the list and the panes after every pass would cost the window far more than
     // taking the frames does; a few times a second keeps both the eye and the CPU content.
     constexpr qint64 kShowIntervalMs = 40;
@@ -199,6 +215,7 @@ void CWirelarkView::ShowCounts() {
 }
 
 void CWirelarkView::OnCaptureFailed(const std::string& message) {
+    m_doc.CaptureEnded();
     ShowTakenFrames();           // the capture has ended: its counts are final
     emit CaptureStateChanged();  // Start is available again before the message is read
     m_messages.ShowMessage(message, MessageIcon::Warning);

@@ -90,6 +90,8 @@ private:
     // Shows the rows and counts of every frame taken so far, at once.
     void ShowTakenFrames();
     void ShowCounts();
+    // Readies the document for the frames the buffer still has room for.
+    void PrepareStoreForCapture();
 
     CWirelarkDoc& m_doc;
     IViewFrame& m_frame;

@@ -232,6 +232,40 @@ TEST(WirelarkDocPackets, AddPacketSetsTheModifiedFlagAndANewDocumentClearsItAndT
     EXPECT_TRUE(std::ranges::equal(doc.FindPacketBytes(1), Bytes{0x99}));
 }
 
+// The room made ready for a capture, its pages made resident ahead and what is left given back
+// at the end, never touches the frames stored, also across a new document mid-capture.
+TEST(WirelarkDocPackets, FramesStoredDuringACaptureStayAsTheyCame) {
+    const auto frame = [](int number) {
+        Bytes bytes(1514);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<std::uint8_t>(number * 31 + static_cast<int>(i));
+        }
+        return bytes;
+    };
+    const auto store = [&](CWirelarkDoc& doc, int from, int to) {
+        for (int number = from; number <= to; ++number) {
+            const Bytes bytes = frame(number);
+            const pcap_pkthdr header{{1'700'000'000, 0}, 1514, 1514};
+            ASSERT_TRUE(doc.AddPacket(number, header, bytes));
+            if (number % 100 == 0) {
+                doc.CaptureAdvanced();
+            }
+        }
+    };
+    CWirelarkDoc doc;
+    doc.PrepareForCapture(std::size_t{16} << 20);
+    store(doc, 1, 500);
+    ASSERT_TRUE(doc.OnNewDocument());
+    doc.PrepareForCapture(std::size_t{16} << 20);
+    store(doc, 1, 4000);  // a little under 6 MB, ending part-way into a page
+    doc.CaptureEnded();
+    store(doc, 4001, 4100);
+    ASSERT_EQ(doc.GetPacketList().size(), 4100u);
+    for (int number = 1; number <= 4100; ++number) {
+        ASSERT_TRUE(std::ranges::equal(doc.FindPacketBytes(number), frame(number))) << number;
+    }
+}
+
 // A text of the caller's that the capture time would not make is kept; otherwise the text is the
 // one the time makes, also for a fraction the time cannot hold, whose timestamp is clamped.
 TEST(WirelarkDocPackets, CapturedFrameKeepsItsWireLengthOnlyTheCapturedBytesAndItsTime) {
