@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include "capture/capture_filter.h"
+
 namespace wirelark {
 namespace {
 
@@ -55,9 +57,10 @@ std::string PermissionAdvice() {
 // finished or stopped session until its worker has been joined, so no thread outlives it.
 class CCaptureSession {
 public:
-    CCaptureSession(std::string device, IDeviceSource& devices,
+    CCaptureSession(std::string device, std::string filter, IDeviceSource& devices,
                     std::atomic<IPacketReceiver*>& target, std::mutex& deliveryLock)
         : m_device(std::move(device)),
+          m_filter(std::move(filter)),
           m_devices(devices),
           m_target(target),
           m_deliveryLock(deliveryLock) {}
@@ -129,6 +132,7 @@ private:
     bool OnWorker() const { return m_worker.load() == std::this_thread::get_id(); }
 
     const std::string m_device;
+    const std::string m_filter;
     IDeviceSource& m_devices;
     std::atomic<IPacketReceiver*>& m_target;
     std::mutex& m_deliveryLock;
@@ -161,6 +165,13 @@ pcap_t* CCaptureSession::Open(std::string& error) const {
     // as garbage.
     if (pcap_datalink(handle) != DLT_EN10MB) {
         error = m_device + ": not an Ethernet adapter";
+        pcap_close(handle);
+        return nullptr;
+    }
+    // Installed before the first read, so that no frame the filter rejects is delivered.
+    const std::string filterError = InstallCaptureFilter(handle, m_filter);
+    if (!filterError.empty()) {
+        error = CaptureFilterMessage(m_filter, filterError);
         pcap_close(handle);
         return nullptr;
     }
@@ -316,8 +327,8 @@ int CCaptureEngine::StartCapture(std::string adapterName) {
         m_retired.push_back(std::move(m_current));
     }
     RetireFinishedSessions();
-    auto session =
-        std::make_unique<CCaptureSession>(m_strAdapterName, m_devices, m_pTarget, m_deliveryLock);
+    auto session = std::make_unique<CCaptureSession>(m_strAdapterName, m_strCaptureFilter,
+                                                     m_devices, m_pTarget, m_deliveryLock);
     try {
         session->Start();
     } catch (const std::system_error&) {

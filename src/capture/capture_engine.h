@@ -46,6 +46,9 @@ public:
 
     // Capture session. A null target means frames are read and discarded.
     void SetTargetWindow(IPacketReceiver* target);
+    // The capture filter that the next Start installs (libpcap's language; empty for none). One
+    // that the device refuses ends that capture as a failure naming the expression.
+    void SetCaptureFilter(std::string expression) { m_strCaptureFilter = std::move(expression); }
     int StartCapture(std::string adapterName);
     int StopCapture();
     int IsCapturing() const;
@@ -62,6 +65,7 @@ private:
 
     std::atomic<IPacketReceiver*> m_pTarget{nullptr};
     std::string m_strAdapterName;
+    std::string m_strCaptureFilter;
     // Only one worker hands over at a time, even while an old one finishes after a stop.
     std::mutex m_deliveryLock;
     std::unique_ptr<CCaptureSession> m_current;

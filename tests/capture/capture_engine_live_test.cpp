@@ -19,6 +19,7 @@
 #include "capture/frame_handover.h"
 #include "support/capture_fakes.h"
 #include "support/collecting_receiver.h"
+#include "support/frame_builder.h"
 #include "support/test_network.h"
 
 namespace wirelark {
@@ -207,6 +208,15 @@ TEST_F(LiveCapture, AFailedCaptureEndsWithAMessageNamingTheDeviceAndEnablesStart
              return syscall(SYS_setresuid, -1, 0, -1) == 0 && started;
          },
          Device() + ": ", setcap},
+        // A filter the device cannot take; the next Start goes without it.
+        {"BadFilter",
+         [&] {
+             m_engine->SetCaptureFilter("udp prt 9");
+             const bool started = startOn(Device());
+             m_engine->SetCaptureFilter("");
+             return started;
+         },
+         "The capture filter \"udp prt 9\" cannot be used: ", "syntax error"},
         // Removing one end of the pair removes both; the child runs in this thread's namespace.
         {"DeviceRemoved",
          [&] {
@@ -276,6 +286,51 @@ TEST_F(LiveCapture, AStopWhileTheQueueIsFullReturnsAtOnceAndWhatWasQueuedIsHande
         sequences.push_back(SequenceOf(frame.bytes));
     }
     EXPECT_EQ(sequences, (std::vector<std::uint32_t>{1, 2, 3, 4}));
+}
+
+// The kernel applies the filter: frames it rejects never reach the receiver.
+TEST_F(LiveCapture, ACaptureFilterLetsThroughOnlyTheFramesItMatches) {
+    const auto stopAtEnd = StopAtEnd();
+    // UDP to port 9, and the probes (sequences from 0xFFFF0000) so that the start can be seen.
+    m_engine->SetCaptureFilter("udp dst port 9 or (ether proto 0x88b5 and ether[14:2] = 0xffff)");
+    ASSERT_TRUE(StartAndWait());
+    const auto udp = [](std::uint16_t source, std::uint16_t destination) {
+        return test::CFrameBuilder()
+            .Ethernet()
+            .Ipv4({.protocol = 17})
+            .Udp({.sourcePort = source, .destinationPort = destination})
+            .Payload(20)
+            .Build();
+    };
+    const std::vector<std::vector<std::uint8_t>> wanted = {udp(1001, 9), udp(1002, 9),
+                                                           udp(1003, 9)};
+    const std::vector<std::vector<std::uint8_t>> sent = {
+        wanted[0],
+        udp(1001, 10),
+        test::CFrameBuilder().Ethernet().Ipv4().Tcp({.destinationPort = 9}).Build(),
+        wanted[1],
+        test::CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().Build(),
+        MakeTestFrame(7, 60),
+        udp(9, 1003),
+        wanted[2]};
+    for (const auto& frame : sent) {
+        ASSERT_TRUE(m_injector->Inject(frame));
+    }
+    // Frames keep their order: once a last probe is in, everything before it has been judged.
+    const std::uint32_t last = kProbe + m_probes++;
+    ASSERT_TRUE(m_injector->Inject(MakeTestFrame(last, 60)));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return std::ranges::any_of(m_receiver.Frames(),
+                                       [&](const auto& f) { return SequenceOf(f.bytes) == last; });
+        },
+        5s));
+    std::vector<std::vector<std::uint8_t>> delivered;
+    for (const auto& frame : FramesWithoutProbes()) {
+        delivered.push_back(frame.bytes);
+    }
+    EXPECT_EQ(delivered, wanted);
+    EXPECT_TRUE(m_receiver.Failures().empty());
 }
 
 TEST_F(LiveCapture, DestroyingTheEngineMidCaptureStopsAndJoinsTheWorker) {

@@ -1,5 +1,6 @@
 // The capture engine over made-up devices: the adapter list, the description lookup and the
-// messages of a refused opening; and which real devices it offers.
+// messages of a refused opening; capture filters and the recent ones; and which real devices it
+// offers.
 #include "capture/capture_engine.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "capture/capture_filter.h"
 #include "support/capture_fakes.h"
 #include "support/collecting_receiver.h"
 #include "support/store_files.h"
@@ -112,6 +114,36 @@ TEST(AdapterList, RealDeviceSourceListsLoopbackAndNoPseudoDevice) {
             EXPECT_EQ((*address.address)[0], 127);
         }
     }
+}
+
+TEST(CaptureFilter, ExpressionsAreCheckedForEthernetAndTheRecentOnesKeptInOrder) {
+    const struct {
+        const char* expression;
+        const char* error;  // part of libpcap's text; "" when it compiles
+    } cases[] = {{"", ""},
+                 {"  \t", ""},
+                 {"tcp port 443", ""},
+                 {"host 10.0.0.5 and not arp", ""},
+                 {"ether[14:2] = 0xffff", ""},
+                 {"tcp prt 443", "syntax error"},
+                 {"ip broadcast", "netmask"},
+                 {"wlan addr1 00:11:22:33:44:55", "802.11"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        const std::string error = CheckCaptureFilter(c.expression);
+        EXPECT_EQ(error.empty(), *c.error == '\0') << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+
+    std::vector<std::string> history;
+    for (int i = 1; i <= 12; ++i) {
+        history = RememberCaptureFilter(history, "port " + std::to_string(i));
+    }
+    history = RememberCaptureFilter(history, "port 5");
+    history = RememberCaptureFilter(history, " ");
+    EXPECT_EQ(history,
+              (std::vector<std::string>{"port 5", "port 12", "port 11", "port 10", "port 9",
+                                        "port 8", "port 7", "port 6", "port 4", "port 3"}));
 }
 
 TEST(CaptureEngine, AnOpeningRefusedForWantOfRightsSaysHowToGrantThem) {
