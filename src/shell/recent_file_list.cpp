@@ -3,38 +3,23 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+
+#include "toolkit/profile.h"
 
 namespace wirelark {
 namespace {
 
 const QString kSection = QStringLiteral("Recent File List");
-
-QSettings OpenProfile() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Wirelark"),
-                     QStringLiteral("Wirelark  Light"));
-}
+const QString kEntry = QStringLiteral("File");
 
 }  // namespace
 
 void CRecentFileList::ReadList() {
-    m_files.clear();
-    QSettings settings = OpenProfile();
-    for (int i = 1; i <= m_nSize; ++i) {
-        const QString path = settings.value(kSection + QStringLiteral("/File%1").arg(i)).toString();
-        if (!path.isEmpty() && !m_files.contains(path)) {
-            m_files.append(path);
-        }
-    }
+    m_files = CProfile::GetProfileList(kSection, kEntry, m_nSize);
 }
 
 void CRecentFileList::WriteList() const {
-    QSettings settings = OpenProfile();
-    settings.remove(kSection);
-    for (int i = 0; i < m_files.size(); ++i) {
-        settings.setValue(kSection + QStringLiteral("/File%1").arg(i + 1), m_files[i]);
-    }
-    settings.sync();
+    CProfile::WriteProfileList(kSection, kEntry, m_files);
 }
 
 void CRecentFileList::Add(const QString& path) {

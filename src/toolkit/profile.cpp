@@ -39,6 +39,28 @@ void CProfile::WriteProfileBinary(const QString& section,
     settings.sync();
 }
 
+QStringList CProfile::GetProfileList(const QString& section, const QString& prefix, int maxCount) {
+    const QSettings settings = OpenProfile();
+    QStringList texts;
+    for (int i = 1; i <= maxCount; ++i) {
+        const QString text = settings.value(section + '/' + prefix + QString::number(i)).toString();
+        if (!text.isEmpty() && !texts.contains(text)) {
+            texts.append(text);
+        }
+    }
+    return texts;
+}
+
+void CProfile::WriteProfileList(const QString& section, const QString& prefix,
+                                const QStringList& texts) {
+    QSettings settings = OpenProfile();
+    settings.remove(section);
+    for (int i = 0; i < texts.size(); ++i) {
+        settings.setValue(section + '/' + prefix + QString::number(i + 1), texts[i]);
+    }
+    settings.sync();
+}
+
 QColor CProfile::ColorFromRef(int colorRef) {
     const auto ref = static_cast<unsigned>(colorRef);
     return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),

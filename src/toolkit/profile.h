@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <utility>
 
@@ -19,6 +20,13 @@ public:
     // Writes several entries of a section with one sync, as a window's layout is written at exit.
     static void WriteProfileBinary(const QString& section,
                                    std::initializer_list<std::pair<QString, QByteArray>> entries);
+
+    // Texts kept as the entries "<prefix>1", "<prefix>2", ... of a section, in order: at most
+    // `maxCount`, each once, empty ones left out.
+    static QStringList GetProfileList(const QString& section, const QString& prefix, int maxCount);
+    // Replaces the whole section with `texts` as such entries.
+    static void WriteProfileList(const QString& section, const QString& prefix,
+                                 const QStringList& texts);
 
     // 0x00BBGGRR <-> QColor.
     static QColor ColorFromRef(int colorRef);
