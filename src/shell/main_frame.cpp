@@ -22,9 +22,11 @@
 #include <optional>
 #include <span>
 
+#include "capture/capture_filter.h"
 #include "shell/adapter_bar.h"
 #include "shell/adapter_combo.h"
 #include "shell/adapter_info_dlg.h"
+#include "shell/capture_filter_box.h"
 #include "shell/command_ids.h"
 #include "shell/shell_icons.h"
 #include "toolkit/message_box_sink.h"
@@ -108,6 +110,8 @@ const CFlagCommand kPortMenuCommands[] = {
 };
 
 const QString kLayoutSection = QStringLiteral("Window");
+const QString kCaptureFilterSection = QStringLiteral("Capture Filters");
+const QString kCaptureFilterEntry = QStringLiteral("Filter");
 const QString kGeometryEntry = QStringLiteral("Geometry");
 const QString kStateEntry = QStringLiteral("Layout");
 
@@ -314,6 +318,8 @@ void CMainFrame::CreateToolBars() {
         button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     }
     m_pAdapterBar->ProductButton()->setCursor(Qt::PointingHandCursor);
+    m_pAdapterBar->CaptureFilterBox()->SetRecentFilters(CProfile::GetProfileList(
+        kCaptureFilterSection, kCaptureFilterEntry, static_cast<int>(kRememberedFilters)));
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -526,6 +532,27 @@ void CMainFrame::FillAdapterBox(const std::vector<std::string>& descriptions) {
         box->addItem(QString::fromStdString(description));
     }
     box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+}
+
+std::string CMainFrame::GetCaptureFilter() const {
+    return m_pAdapterBar->CaptureFilterBox()->currentText().toStdString();
+}
+
+void CMainFrame::CaptureFilterUsed(const std::string& expression) {
+    const QStringList before = CProfile::GetProfileList(kCaptureFilterSection, kCaptureFilterEntry,
+                                                        static_cast<int>(kRememberedFilters));
+    std::vector<std::string> history;
+    for (const QString& filter : before) {
+        history.push_back(filter.toStdString());
+    }
+    QStringList after;
+    for (const std::string& filter : RememberCaptureFilter(std::move(history), expression)) {
+        after.append(QString::fromStdString(filter));
+    }
+    if (after != before) {
+        CProfile::WriteProfileList(kCaptureFilterSection, kCaptureFilterEntry, after);
+        m_pAdapterBar->CaptureFilterBox()->SetRecentFilters(after);
+    }
 }
 
 std::string CMainFrame::GetSelectedAdapter() const {

@@ -118,6 +118,9 @@ public:
     // The adapter box.
     void FillAdapterBox(const std::vector<std::string>& descriptions) override;
     std::string GetSelectedAdapter() const override;
+    // The capture filter box; the filters that started a capture are kept in the profile.
+    std::string GetCaptureFilter() const override;
+    void CaptureFilterUsed(const std::string& expression) override;
 
     // Web page and help; a failure says what could not be opened. Tests replace the opener.
     void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }

@@ -1,5 +1,6 @@
 // What the packet list view needs of the main window around it: the explorer tree and hex
-// output, the status panes, the adapter box and the filter flags. The main frame implements it.
+// output, the status panes, the adapter box, the capture filter and the filter flags. The main
+// frame implements it.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
 
     virtual void FillAdapterBox(const std::vector<std::string>& descriptions) = 0;
     virtual std::string GetSelectedAdapter() const = 0;
+    // The capture filter typed on the adapter bar (libpcap's language; empty for none), and
+    // the note that a capture has started with it, so that it is offered again.
+    virtual std::string GetCaptureFilter() const = 0;
+    virtual void CaptureFilterUsed(const std::string& expression) = 0;
 
     virtual const CFilterFlags& GetFilterFlags() const = 0;
 };

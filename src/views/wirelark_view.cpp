@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "capture/capture_filter.h"
 #include "store/wirelark_doc.h"
 #include "toolkit/message_box_sink.h"
 #include "views/setup_color_page.h"
@@ -133,9 +134,18 @@ void CWirelarkView::OnCaptureStart() {
     if (name.empty()) {
         return;
     }
+    // A filter that does not compile is refused here, before any device is opened.
+    const std::string filter = m_frame.GetCaptureFilter();
+    const std::string filterError = CheckCaptureFilter(filter);
+    if (!filterError.empty()) {
+        m_messages.ShowMessage(CaptureFilterMessage(filter, filterError), MessageIcon::Warning);
+        return;
+    }
+    m_engine.SetCaptureFilter(filter);
     m_engine.StartCapture(name);
     if (m_engine.IsCapturing() != 0) {
         PrepareStoreForCapture();
+        m_frame.CaptureFilterUsed(filter);
     }
     emit CaptureStateChanged();
 }

@@ -1,5 +1,5 @@
 // The main frame: menus, filter flags and their check marks, status panes, docking bars and their
-// toggles, help and the product page, command hooks and dropped files.
+// toggles, help and the product page, command hooks, dropped files and the capture filter box.
 #include "shell/main_frame.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,12 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabWidget>
@@ -20,9 +23,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <map>
 
 #include "qt_printers.h"
 #include "shell/adapter_bar.h"
+#include "shell/capture_filter_box.h"
 #include "shell/command_ids.h"
 #include "support/capture_fakes.h"
 
@@ -207,6 +212,57 @@ TEST_F(MainFrameTest, DroppedLocalFilesAreReportedInOrder) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&m_frame, &drop);
     EXPECT_EQ(dropped, QList<QStringList>{(QStringList{"/tmp/a.cap", "/tmp/b.cap"})});
+}
+
+// The capture filter box after the three buttons: its colour while typing, and the filters that
+// started a capture, most recent first, offered again at the next start of the program.
+TEST(CaptureFilterBox, ShowsWhetherTheTextCompilesAndOffersTheFiltersThatStartedCaptures) {
+    QTemporaryDir profile;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, profile.path());
+    test::CRecordingMessageSink messages;
+    test::CFakeDeviceSource devices;
+    const auto items = [](const QComboBox* box) {
+        QStringList texts;
+        for (int i = 0; i < box->count(); ++i) {
+            texts << box->itemText(i);
+        }
+        return texts;
+    };
+    {
+        CMainFrame frame(&messages, &devices);
+        const CAdapterBar* bar = frame.findChild<CAdapterBar*>();
+        CCaptureFilterBox* box = bar->CaptureFilterBox();
+        const QLabel* label = bar->findChild<QLabel*>();
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), "Capture filter");
+        EXPECT_GT(label->x(), bar->ProductButton()->geometry().right());
+
+        const QColor plain = box->lineEdit()->palette().color(QPalette::Base);
+        std::map<bool, QColor> tints;
+        for (const auto& [text, valid] :
+             {std::pair{"tcp prt 80", false}, {"tcp port 80", true}, {"ip6 and", false}}) {
+            SCOPED_TRACE(text);
+            box->setEditText(text);
+            const QColor base = box->lineEdit()->palette().color(QPalette::Base);
+            EXPECT_EQ(box->IsValid(), valid);
+            EXPECT_NE(base, plain);
+            EXPECT_EQ(box->lineEdit()->toolTip().isEmpty(), valid);
+            EXPECT_EQ(tints.emplace(valid, base).first->second, base) << "one colour each";
+        }
+        EXPECT_NE(tints[true], tints[false]);
+        box->setEditText("");
+        EXPECT_TRUE(box->IsValid());
+        EXPECT_EQ(box->lineEdit()->palette().color(QPalette::Base), plain);
+
+        box->setEditText("udp");
+        for (const char* used : {"port 53", "arp", "port 53", ""}) {
+            frame.CaptureFilterUsed(used);
+        }
+        EXPECT_EQ(items(box), (QStringList{"port 53", "arp"}));
+        EXPECT_EQ(frame.GetCaptureFilter(), "udp") << "the text being typed stays";
+    }
+    const CMainFrame again(&messages, &devices);
+    EXPECT_EQ(items(again.findChild<CCaptureFilterBox*>()), (QStringList{"port 53", "arp"}));
 }
 
 }  // namespace

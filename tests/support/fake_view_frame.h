@@ -1,5 +1,6 @@
 // A stand-in for the main frame around the packet list view: records what the view shows in the
-// panes, the explorer and the adapter box, and holds the filter flags and the chosen adapter.
+// panes, the explorer and the adapter box, and holds the filter flags, the chosen adapter and
+// the capture filter.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@ class CFakeViewFrame final : public IViewFrame {
 public:
     CFilterFlags flags;
     std::string selectedAdapter;
+    std::string captureFilter;
+    std::vector<std::string> usedFilters;
 
     int captured = -1;
     int filtered = -1;
@@ -42,6 +45,10 @@ public:
         adapterBoxFills.push_back(descriptions);
     }
     std::string GetSelectedAdapter() const override { return selectedAdapter; }
+    std::string GetCaptureFilter() const override { return captureFilter; }
+    void CaptureFilterUsed(const std::string& expression) override {
+        usedFilters.push_back(expression);
+    }
     const CFilterFlags& GetFilterFlags() const override { return flags; }
 };
 

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <tuple>
 
+#include "capture/capture_filter.h"
 #include "store/time_text.h"
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
@@ -231,6 +232,26 @@ TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
     EXPECT_TRUE(View().IsStartEnabled());
     EXPECT_FALSE(View().IsStopEnabled());
     EXPECT_TRUE(m_sink.Texts().empty());
+}
+
+// A filter is refused before any device is opened; one that compiles goes to the engine and is
+// noted as used once the capture starts.
+TEST_F(ViewTest, StartRefusesACaptureFilterThatDoesNotCompileAndNotesOneThatDoes) {
+    m_frame.selectedAdapter = "eth0";
+    m_frame.captureFilter = "tcp prt 80";
+    View().OnCaptureStart();
+    EXPECT_TRUE(View().IsStartEnabled());
+    EXPECT_TRUE(m_devices.Opened().empty());
+    ASSERT_EQ(m_sink.Texts().size(), 1u);
+    EXPECT_EQ(m_sink.Texts()[0], "The capture filter \"tcp prt 80\" cannot be used: " +
+                                     CheckCaptureFilter("tcp prt 80"));
+    EXPECT_TRUE(m_frame.usedFilters.empty());
+
+    m_frame.captureFilter = "tcp port 80";
+    View().OnCaptureStart();
+    EXPECT_EQ(m_frame.usedFilters, std::vector<std::string>{"tcp port 80"});
+    View().OnCaptureStop();
+    EXPECT_EQ(m_devices.Opened(), std::vector<std::string>{"eth0"});
 }
 
 }  // namespace
