@@ -138,7 +138,7 @@ Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint3
     if (consumer.joinable()) {
         consumer.join();
     }
-    result.dropped = engine.GetLastStatistics().dropped;
+    result.dropped = engine.GetStatistics().dropped;
     return result;
 }
 

@@ -274,7 +274,7 @@ public:
     }
     std::uint64_t Stop() {
         Trigger(cmd::kCaptureStop);
-        return View().GetCaptureEngine().GetLastStatistics().dropped;
+        return View().GetCaptureEngine().GetStatistics().dropped;
     }
     // File Exit, and the program's end as main() sees it; false if the window stayed open.
     bool Exit() {

@@ -127,6 +127,8 @@ private:
         return text.find(m_device) == std::string::npos ? m_device + ": " + text : text;
     }
     void Deliver(const pcap_pkthdr& header, const u_char* data);
+    // Reads the kernel's counts of this capture so far; on the worker, which owns the handle.
+    void UpdateStatistics(pcap_t* handle);
     // Waits while the receiver has no room for another frame; false when stopped meanwhile.
     bool WaitForRoom();
     bool OnWorker() const { return m_worker.load() == std::this_thread::get_id(); }
@@ -202,6 +204,15 @@ bool CCaptureSession::WaitForRoom() {
     }
 }
 
+void CCaptureSession::UpdateStatistics(pcap_t* handle) {
+    pcap_stat stats{};
+    if (pcap_stats(handle, &stats) == 0) {
+        std::lock_guard lock(m_mutex);
+        // Frames the kernel had no room for, and those the interface itself lost.
+        m_statistics = {stats.ps_recv, std::uint64_t{stats.ps_drop} + stats.ps_ifdrop};
+    }
+}
+
 void CCaptureSession::Run() {
     // A raised priority drains the kernel buffer promptly; without the right to it, go on.
     if (setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10) != 0) {
@@ -215,7 +226,15 @@ void CCaptureSession::Run() {
             std::lock_guard lock(m_mutex);
             m_handle = handle;
         }
+        // The kernel's counts are read a few times a second, so that the window can show drops
+        // while the capture runs; reading them costs a system call.
+        constexpr auto kStatisticsInterval = std::chrono::milliseconds(250);
+        auto nextStatistics = std::chrono::steady_clock::now() + kStatisticsInterval;
         while (WaitForRoom()) {
+            if (const auto now = std::chrono::steady_clock::now(); now >= nextStatistics) {
+                UpdateStatistics(handle);
+                nextStatistics = now + kStatisticsInterval;
+            }
             pcap_pkthdr* header = nullptr;
             const u_char* data = nullptr;
             const int result = pcap_next_ex(handle, &header, &data);
@@ -229,14 +248,10 @@ void CCaptureSession::Run() {
             }
             // 0 (read timeout) and PCAP_ERROR_BREAK (a stop woke the read) test the signal again.
         }
-        pcap_stat stats{};
-        const bool haveStats = pcap_stats(handle, &stats) == 0;
+        UpdateStatistics(handle);
         {
             std::lock_guard lock(m_mutex);
             m_handle = nullptr;
-            if (haveStats) {
-                m_statistics = {stats.ps_recv, stats.ps_drop};
-            }
         }
         pcap_close(handle);
     }
@@ -253,6 +268,12 @@ void CCaptureSession::Run() {
         m_finished = true;
     }
     m_changed.notify_all();
+}
+
+std::string DroppedFramesNote(std::uint64_t dropped) {
+    return "The last capture lost " + std::to_string(dropped) +
+           (dropped == 1 ? " frame" : " frames") +
+           ": the kernel dropped them before they could be read.";
 }
 
 CCaptureEngine::CCaptureEngine(IMessageSink& messages, IDeviceSource& devices)
@@ -358,7 +379,7 @@ std::string CCaptureEngine::GetAdapterName() const {
     return m_strAdapterName;
 }
 
-CCaptureStatistics CCaptureEngine::GetLastStatistics() const {
+CCaptureStatistics CCaptureEngine::GetStatistics() const {
     return m_current ? m_current->Statistics() : CCaptureStatistics{};
 }
 

@@ -18,11 +18,14 @@ namespace wirelark {
 
 class CCaptureSession;
 
-// What the kernel said about the last capture, read just before its handle was closed.
+// What the kernel says about a capture.
 struct CCaptureStatistics {
     std::uint64_t received = 0;
-    std::uint64_t dropped = 0;
+    std::uint64_t dropped = 0;  // by the kernel for want of room, and by the interface
 };
+
+// The note shown when a capture ended with `dropped` frames lost by the kernel.
+std::string DroppedFramesNote(std::uint64_t dropped);
 
 class CCaptureEngine {
 public:
@@ -53,8 +56,9 @@ public:
     int StopCapture();
     int IsCapturing() const;
     std::string GetAdapterName() const;
-    // Figures of the last capture whose worker has ended; zero before that.
-    CCaptureStatistics GetLastStatistics() const;
+    // Figures of the current or last capture: while it runs, as the worker last read them (a
+    // few times a second); final once its worker has ended; zero before the first.
+    CCaptureStatistics GetStatistics() const;
 
 private:
     void RetireFinishedSessions();

@@ -2,10 +2,8 @@
 #include "shell/adapter_bar.h"
 
 #include <QFontMetrics>
-#include <QLabel>
 
 #include "shell/adapter_combo.h"
-#include "shell/capture_filter_box.h"
 
 namespace wirelark {
 namespace {
@@ -29,15 +27,7 @@ CAdapterBar::CAdapterBar(QWidget* parent) : QWidget(parent) {
     for (QToolButton* button : {m_pFilterButton, m_pPortsButton, m_pProductButton}) {
         button->setFixedHeight(height - 2);
     }
-    // The capture filter comes after the three buttons, which keep their places.
-    auto* label = new QLabel(QStringLiteral("Capture filter"), this);
-    const int labelX = DialogUnitsX(352);
-    label->setGeometry(labelX, 1, label->sizeHint().width(), height - 2);
-    m_pCaptureFilterBox = new CCaptureFilterBox(this);
-    label->setBuddy(m_pCaptureFilterBox);
-    const int boxX = labelX + label->width() + DialogUnitsX(4);
-    m_pCaptureFilterBox->setGeometry(boxX, 1, DialogUnitsX(170), m_pAdapterBox->height());
-    setFixedSize(boxX + m_pCaptureFilterBox->width() + DialogUnitsX(2), height);
+    setFixedSize(DialogUnitsX(349), height);
 }
 
 QToolButton* CAdapterBar::AddButton(const QString& text, int x, int width) {

@@ -1,6 +1,5 @@
-// The strip below the toolbar: the adapter box, the "Packet Filter", "Ports" and "Wirelark"
-// buttons, and after them the "Capture filter" box. The main frame gives the buttons their menus
-// and commands.
+// The strip below the toolbar: the adapter box and the "Packet Filter", "Ports" and "Wirelark"
+// buttons. The main frame gives the buttons their menus and commands.
 #pragma once
 
 #include <QToolButton>
@@ -9,7 +8,6 @@
 namespace wirelark {
 
 class CAdapterCombo;
-class CCaptureFilterBox;
 
 class CAdapterBar final : public QWidget {
     Q_OBJECT
@@ -21,7 +19,6 @@ public:
     QToolButton* FilterButton() const { return m_pFilterButton; }
     QToolButton* PortsButton() const { return m_pPortsButton; }
     QToolButton* ProductButton() const { return m_pProductButton; }
-    CCaptureFilterBox* CaptureFilterBox() const { return m_pCaptureFilterBox; }
 
     // Dialog units of the bar's layout in pixels of the bar's font.
     int DialogUnitsX(int units) const;
@@ -34,7 +31,6 @@ private:
     QToolButton* m_pFilterButton;
     QToolButton* m_pPortsButton;
     QToolButton* m_pProductButton;
-    CCaptureFilterBox* m_pCaptureFilterBox;
 };
 
 }  // namespace wirelark

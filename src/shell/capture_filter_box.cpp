@@ -2,6 +2,8 @@
 // keystroke without holding typing up.
 #include "shell/capture_filter_box.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -38,6 +40,19 @@ void CCaptureFilterBox::Check(const QString& text) {
     }
     lineEdit()->setPalette(colors);
     lineEdit()->setToolTip(m_bValid ? QString() : QString::fromStdString(error));
+}
+
+CCaptureFilterBar::CCaptureFilterBar(QWidget* parent)
+    : QWidget(parent), m_pBox(new CCaptureFilterBox(this)) {
+    setObjectName(QStringLiteral("captureFilterBar"));
+    auto* label = new QLabel(QStringLiteral("Capture filter"), this);
+    label->setBuddy(m_pBox);
+    // Room for a filter of a few terms, such as "host 10.0.0.5 and not arp".
+    m_pBox->setMinimumWidth(m_pBox->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 36);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 0, 2, 0);
+    layout->addWidget(label);
+    layout->addWidget(m_pBox, 1);
 }
 
 }  // namespace wirelark

@@ -1,5 +1,5 @@
-// The "Capture filter" box on the adapter bar: an editable list of recent filters in libpcap's
-// language, whose background says while typing whether the text compiles.
+// The "Capture filter" box after the adapter bar: an editable list of recent filters in
+// libpcap's language, whose background says while typing whether the text compiles.
 #pragma once
 
 #include <QComboBox>
@@ -22,6 +22,21 @@ private:
     void Check(const QString& text);
 
     bool m_bValid = true;
+};
+
+// The box with its "Capture filter" label, for the adapter toolbar: a toolbar item of its own
+// after the adapter bar, so that a narrow window moves it into the toolbar's overflow menu
+// instead of growing wider than the screen.
+class CCaptureFilterBar final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CCaptureFilterBar(QWidget* parent = nullptr);
+
+    CCaptureFilterBox* Box() const { return m_pBox; }
+
+private:
+    CCaptureFilterBox* m_pBox;
 };
 
 }  // namespace wirelark

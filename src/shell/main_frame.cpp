@@ -301,6 +301,8 @@ void CMainFrame::CreateToolBars() {
     m_pAdapterToolBar->setObjectName(QStringLiteral("adapterToolBar"));
     m_pAdapterBar = new CAdapterBar(m_pAdapterToolBar);
     m_pAdapterToolBar->addWidget(m_pAdapterBar);
+    m_pCaptureFilterBar = new CCaptureFilterBar(m_pAdapterToolBar);
+    m_pAdapterToolBar->addWidget(m_pCaptureFilterBar);
 
     const std::pair<QToolButton*, int> bound[] = {
         {m_pAdapterBar->FilterButton(), cmd::kFilterButton},
@@ -318,7 +320,7 @@ void CMainFrame::CreateToolBars() {
         button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     }
     m_pAdapterBar->ProductButton()->setCursor(Qt::PointingHandCursor);
-    m_pAdapterBar->CaptureFilterBox()->SetRecentFilters(CProfile::GetProfileList(
+    m_pCaptureFilterBar->Box()->SetRecentFilters(CProfile::GetProfileList(
         kCaptureFilterSection, kCaptureFilterEntry, static_cast<int>(kRememberedFilters)));
 }
 
@@ -329,12 +331,14 @@ void CMainFrame::CreateStatusBar() {
     // 80 pixels, or wider where the font would cut a seven-digit count short.
     const int width = std::max(
         kPaneWidth, bar->fontMetrics().horizontalAdvance(QStringLiteral("Captured: 0000000")) + 8);
-    for (int pane = 1; pane <= 3; ++pane) {
+    // Panes 1 to 3, and after them the kernel's drops.
+    for (int pane = 1; pane <= 4; ++pane) {
         m_panes[pane] = new QLabel(bar);
         m_panes[pane]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_panes[pane]->setFixedWidth(width);
         bar->addPermanentWidget(m_panes[pane]);
     }
+    SetDroppedPane(0);
 }
 
 QDockWidget* CMainFrame::CreateDockingBar(const QString& title, const QString& page,
@@ -515,8 +519,16 @@ void CMainFrame::SetCapturedPane(int captured) {
     SetPane(3, QStringLiteral("Captured: %1").arg(captured));
 }
 
+void CMainFrame::SetDroppedPane(std::uint64_t dropped) {
+    SetPane(4, QStringLiteral("Dropped: %1").arg(dropped));
+}
+
+void CMainFrame::ShowCaptureNote(const std::string& note) {
+    m_panes[0]->setText(note.empty() ? QStringLiteral("Ready") : QString::fromStdString(note));
+}
+
 QString CMainFrame::PaneText(int pane) const {
-    if (pane < 0 || pane > 3) {
+    if (pane < 0 || pane > 4) {
         return {};
     }
     if (pane == 0 && !statusBar()->currentMessage().isEmpty()) {
@@ -535,7 +547,7 @@ void CMainFrame::FillAdapterBox(const std::vector<std::string>& descriptions) {
 }
 
 std::string CMainFrame::GetCaptureFilter() const {
-    return m_pAdapterBar->CaptureFilterBox()->currentText().toStdString();
+    return m_pCaptureFilterBar->Box()->currentText().toStdString();
 }
 
 void CMainFrame::CaptureFilterUsed(const std::string& expression) {
@@ -551,7 +563,7 @@ void CMainFrame::CaptureFilterUsed(const std::string& expression) {
     }
     if (after != before) {
         CProfile::WriteProfileList(kCaptureFilterSection, kCaptureFilterEntry, after);
-        m_pAdapterBar->CaptureFilterBox()->SetRecentFilters(after);
+        m_pCaptureFilterBar->Box()->SetRecentFilters(after);
     }
 }
 

@@ -25,6 +25,7 @@ class QToolBar;
 namespace wirelark {
 
 class CAdapterBar;
+class CCaptureFilterBar;
 class CPacketExplorerBar;
 class CPacketOutputBar;
 
@@ -94,11 +95,15 @@ public:
     QToolBar* ToolBar() const { return m_pToolBar; }
     QToolBar* AdapterToolBar() const { return m_pAdapterToolBar; }
     CAdapterBar* AdapterBar() const { return m_pAdapterBar; }
+    CCaptureFilterBar* CaptureFilterBar() const { return m_pCaptureFilterBar; }
 
-    // Status panes 1 to 3; pane 0 shows "Ready" and menu prompts.
+    // Status panes 1 to 3, and 4 for the kernel's drops; pane 0 shows "Ready", menu prompts and
+    // a note on how the last capture ended.
     void SetBufferPane(int percent) override;
     void SetFilteredPane(int filtered) override;
     void SetCapturedPane(int captured) override;
+    void SetDroppedPane(std::uint64_t dropped) override;
+    void ShowCaptureNote(const std::string& note) override;
     QString PaneText(int pane) const;
 
     // The filter flags, initially only "Others" set; never persisted.
@@ -199,13 +204,14 @@ private:
     QToolBar* m_pToolBar = nullptr;
     QToolBar* m_pAdapterToolBar = nullptr;
     CAdapterBar* m_pAdapterBar = nullptr;
+    CCaptureFilterBar* m_pCaptureFilterBar = nullptr;
     QDockWidget* m_pExplorerBar = nullptr;
     QDockWidget* m_pOutputBar = nullptr;
     QTabWidget* m_pExplorerTabs = nullptr;
     QTabWidget* m_pOutputTabs = nullptr;
     QPointer<CPacketExplorerBar> m_pExplorerPage;
     QPointer<CPacketOutputBar> m_pOutputPage;
-    QLabel* m_panes[4] = {};
+    QLabel* m_panes[5] = {};
     bool m_bCreated = false;
 };
 

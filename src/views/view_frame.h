@@ -26,6 +26,10 @@ public:
     virtual void SetCapturedPane(int captured) = 0;
     virtual void SetFilteredPane(int filtered) = 0;
     virtual void SetBufferPane(int percent) = 0;
+    // The frames the kernel dropped in this capture; and a note in the message area on how the
+    // last capture ended, empty to show the usual text again.
+    virtual void SetDroppedPane(std::uint64_t dropped) = 0;
+    virtual void ShowCaptureNote(const std::string& note) = 0;
 
     virtual void FillAdapterBox(const std::vector<std::string>& descriptions) = 0;
     virtual std::string GetSelectedAdapter() const = 0;

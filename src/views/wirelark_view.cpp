@@ -34,6 +34,11 @@ CWirelarkView::CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink&
     setModel(&m_model);
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, &CWirelarkView::ShowTakenFrames);
+    // The kernel's drops are shown even while no frame comes through to set the panes.
+    constexpr int kDropsIntervalMs = 500;
+    m_dropsTimer.setInterval(kDropsIntervalMs);
+    connect(&m_dropsTimer, &QTimer::timeout, this,
+            [this] { m_frame.SetDroppedPane(m_engine.GetStatistics().dropped); });
     connect(this, &QTableView::clicked, this, &CWirelarkView::OnRowClicked);
     // Keyboard moves show their row too; a click then applies its own rule after this.
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -146,6 +151,9 @@ void CWirelarkView::OnCaptureStart() {
     if (m_engine.IsCapturing() != 0) {
         PrepareStoreForCapture();
         m_frame.CaptureFilterUsed(filter);
+        m_frame.SetDroppedPane(0);
+        m_frame.ShowCaptureNote({});
+        m_dropsTimer.start();
     }
     emit CaptureStateChanged();
 }
@@ -157,6 +165,17 @@ void CWirelarkView::PrepareStoreForCapture() {
         static_cast<std::size_t>(m_counters.GetRoomBytes() + CCaptureEngine::kSnapLength));
 }
 
+void CWirelarkView::CaptureEnded() {
+    m_doc.CaptureEnded();
+    m_dropsTimer.stop();
+    // The worker has ended: the figure is final, and stays until the next Start.
+    const std::uint64_t dropped = m_engine.GetStatistics().dropped;
+    m_frame.SetDroppedPane(dropped);
+    if (dropped > 0) {
+        m_frame.ShowCaptureNote(DroppedFramesNote(dropped));
+    }
+}
+
 void CWirelarkView::OnCaptureStop() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_engine.StopCapture();
@@ -164,7 +183,7 @@ void CWirelarkView::OnCaptureStop() {
     // Every frame read before the stop is queued by now, and none after it: taken and shown at
     // once, the rows and counts are final while no capture runs.
     m_handover.ServicePending();
-    m_doc.CaptureEnded();
+    CaptureEnded();
     ShowTakenFrames();
     emit CaptureStateChanged();
 }
@@ -181,7 +200,7 @@ bool CWirelarkView::TakeFrame(const pcap_pkthdr& header, std::span<const std::ui
     // Nothing after this frame is stored: the capture stops here, and the hand-over drops what
     // was read behind it when this returns (a nested pass in the message's loop takes nothing).
     m_engine.StopCapture();
-    m_doc.CaptureEnded();
+    CaptureEnded();
     ShowTakenFrames();
     emit CaptureStateChanged();
     m_messages.ShowMessage(kBufferFullMessage, MessageIcon::Information);
@@ -225,7 +244,7 @@ void CWirelarkView::ShowCounts() {
 }
 
 void CWirelarkView::OnCaptureFailed(const std::string& message) {
-    m_doc.CaptureEnded();
+    CaptureEnded();
     ShowTakenFrames();           // the capture has ended: its counts are final
     emit CaptureStateChanged();  // Start is available again before the message is read
     m_messages.ShowMessage(message, MessageIcon::Warning);

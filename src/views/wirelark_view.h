@@ -92,6 +92,9 @@ private:
     void ShowCounts();
     // Readies the document for the frames the buffer still has room for.
     void PrepareStoreForCapture();
+    // After the capture's worker has ended: the store gives back what it did not use, and the
+    // kernel's final drop count is shown, with a note when frames were lost.
+    void CaptureEnded();
 
     CWirelarkDoc& m_doc;
     IViewFrame& m_frame;
@@ -102,6 +105,7 @@ private:
     bool m_bFollowNewRows = true;
     // While frames stream in, rows and counts are shown at most once an interval.
     QTimer m_showTimer;
+    QTimer m_dropsTimer;  // runs while capturing
     QElapsedTimer m_sinceShown;
     CTableViewPrintSource m_printSource{*this};
     CListPrinter m_listPrinter;

@@ -214,7 +214,7 @@ TEST_F(MainFrameTest, DroppedLocalFilesAreReportedInOrder) {
     EXPECT_EQ(dropped, QList<QStringList>{(QStringList{"/tmp/a.cap", "/tmp/b.cap"})});
 }
 
-// The capture filter box after the three buttons: its colour while typing, and the filters that
+// The capture filter box after the adapter bar: its colour while typing, and the filters that
 // started a capture, most recent first, offered again at the next start of the program.
 TEST(CaptureFilterBox, ShowsWhetherTheTextCompilesAndOffersTheFiltersThatStartedCaptures) {
     QTemporaryDir profile;
@@ -230,12 +230,15 @@ TEST(CaptureFilterBox, ShowsWhetherTheTextCompilesAndOffersTheFiltersThatStarted
     };
     {
         CMainFrame frame(&messages, &devices);
-        const CAdapterBar* bar = frame.findChild<CAdapterBar*>();
-        CCaptureFilterBox* box = bar->CaptureFilterBox();
-        const QLabel* label = bar->findChild<QLabel*>();
+        CCaptureFilterBox* box = frame.CaptureFilterBar()->Box();
+        const QLabel* label = frame.CaptureFilterBar()->findChild<QLabel*>();
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->text(), "Capture filter");
-        EXPECT_GT(label->x(), bar->ProductButton()->geometry().right());
+        EXPECT_EQ(label->buddy(), box);
+        const QList<QAction*> onBar = frame.AdapterToolBar()->actions();
+        ASSERT_EQ(onBar.size(), 2);
+        EXPECT_EQ(frame.AdapterToolBar()->widgetForAction(onBar[0]), frame.AdapterBar());
+        EXPECT_EQ(frame.AdapterToolBar()->widgetForAction(onBar[1]), frame.CaptureFilterBar());
 
         const QColor plain = box->lineEdit()->palette().color(QPalette::Base);
         std::map<bool, QColor> tints;

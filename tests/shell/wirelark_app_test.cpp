@@ -505,7 +505,7 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
 
     frame.Action(cmd::kToolsTcp)->trigger();  // drop TCP
     // The kernel drops ICMP: those frames are neither captured nor filtered.
-    frame.AdapterBar()->CaptureFilterBox()->setEditText("not icmp");
+    frame.CaptureFilterBar()->Box()->setEditText("not icmp");
     frame.Action(cmd::kCaptureStart)->trigger();
     EXPECT_FALSE(frame.Action(cmd::kCaptureStart)->isEnabled());
     EXPECT_TRUE(frame.Action(cmd::kCaptureStop)->isEnabled());
@@ -524,7 +524,7 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
         ServeUntil([&] { return cell(rows.rowCount() - 1, kColumnIpSource) == "192.168.0.1/53"; }));
     const int n = rows.rowCount();
     EXPECT_EQ((QStringList{cell(n - 2, kColumnType), cell(n - 1, kColumnType), frame.PaneText(2),
-                           frame.PaneText(3), frame.AdapterBar()->CaptureFilterBox()->itemText(0)}),
+                           frame.PaneText(3), frame.CaptureFilterBar()->Box()->itemText(0)}),
               (QStringList{"ARP", "IPv4-UDP", "Filtered: 1", QStringLiteral("Captured: %1").arg(n),
                            "not icmp"}));
 

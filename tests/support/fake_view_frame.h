@@ -22,6 +22,8 @@ public:
     int captured = -1;
     int filtered = -1;
     int buffer = -1;
+    long long dropped = -1;
+    std::string note;
     int treeClears = 0;
     int outputClears = 0;
     int colorReloads = 0;
@@ -41,6 +43,8 @@ public:
     void SetCapturedPane(int value) override { captured = value; }
     void SetFilteredPane(int value) override { filtered = value; }
     void SetBufferPane(int value) override { buffer = value; }
+    void SetDroppedPane(std::uint64_t value) override { dropped = static_cast<long long>(value); }
+    void ShowCaptureNote(const std::string& text) override { note = text; }
     void FillAdapterBox(const std::vector<std::string>& descriptions) override {
         adapterBoxFills.push_back(descriptions);
     }
