@@ -129,8 +129,12 @@ private:
     void Deliver(const pcap_pkthdr& header, const u_char* data);
     // Reads the kernel's counts of this capture so far; on the worker, which owns the handle.
     void UpdateStatistics(pcap_t* handle);
-    // Waits while the receiver has no room for another frame; false when stopped meanwhile.
-    bool WaitForRoom();
+    // The same a few times a second, so that the window can show drops while the capture runs:
+    // reading them costs a system call.
+    void UpdateStatisticsNowAndThen(pcap_t* handle);
+    // Waits while the receiver has no room for another frame, reading the kernel's counts
+    // meanwhile, as that is when it drops frames; false when stopped meanwhile.
+    bool WaitForRoom(pcap_t* handle);
     bool OnWorker() const { return m_worker.load() == std::this_thread::get_id(); }
 
     const std::string m_device;
@@ -143,9 +147,10 @@ private:
     std::atomic<bool> m_running{true};
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    pcap_t* m_handle = nullptr;  // guarded by m_mutex: RequestStop may break a read on it
-    bool m_finished = false;     // guarded by m_mutex
-    CCaptureStatistics m_statistics;
+    pcap_t* m_handle = nullptr;       // guarded by m_mutex: RequestStop may break a read on it
+    bool m_finished = false;          // guarded by m_mutex
+    CCaptureStatistics m_statistics;  // guarded by m_mutex
+    std::chrono::steady_clock::time_point m_nextStatistics;  // the worker's own
     std::atomic<std::thread::id> m_worker{};
     std::thread m_thread;
 };
@@ -190,17 +195,23 @@ void CCaptureSession::Deliver(const pcap_pkthdr& header, const u_char* data) {
     target->OnCapturedPacket(header, std::span<const std::uint8_t>(data, header.caplen));
 }
 
-bool CCaptureSession::WaitForRoom() {
+bool CCaptureSession::WaitForRoom(pcap_t* handle) {
     // Short waits, so that a stop is seen soon; the kernel's buffer holds frames meanwhile.
     constexpr std::chrono::milliseconds kRoomWait{20};
-    for (;;) {
+    for (bool bWaited = false;; bWaited = true) {
         if (m_stop.load()) {
             return false;
         }
         IPacketReceiver* target = m_target.load();
         if (target == nullptr || target->WaitForRoom(kRoomWait)) {
+            // The kernel may have dropped frames during the wait: the window hears of them now,
+            // not only once more traffic comes.
+            if (bWaited) {
+                UpdateStatistics(handle);
+            }
             return true;
         }
+        UpdateStatisticsNowAndThen(handle);
     }
 }
 
@@ -210,6 +221,14 @@ void CCaptureSession::UpdateStatistics(pcap_t* handle) {
         std::lock_guard lock(m_mutex);
         // Frames the kernel had no room for, and those the interface itself lost.
         m_statistics = {stats.ps_recv, std::uint64_t{stats.ps_drop} + stats.ps_ifdrop};
+    }
+}
+
+void CCaptureSession::UpdateStatisticsNowAndThen(pcap_t* handle) {
+    constexpr auto kInterval = std::chrono::milliseconds(250);
+    if (const auto now = std::chrono::steady_clock::now(); now >= m_nextStatistics) {
+        UpdateStatistics(handle);
+        m_nextStatistics = now + kInterval;
     }
 }
 
@@ -226,15 +245,8 @@ void CCaptureSession::Run() {
             std::lock_guard lock(m_mutex);
             m_handle = handle;
         }
-        // The kernel's counts are read a few times a second, so that the window can show drops
-        // while the capture runs; reading them costs a system call.
-        constexpr auto kStatisticsInterval = std::chrono::milliseconds(250);
-        auto nextStatistics = std::chrono::steady_clock::now() + kStatisticsInterval;
-        while (WaitForRoom()) {
-            if (const auto now = std::chrono::steady_clock::now(); now >= nextStatistics) {
-                UpdateStatistics(handle);
-                nextStatistics = now + kStatisticsInterval;
-            }
+        while (WaitForRoom(handle)) {
+            UpdateStatisticsNowAndThen(handle);
             pcap_pkthdr* header = nullptr;
             const u_char* data = nullptr;
             const int result = pcap_next_ex(handle, &header, &data);

@@ -528,11 +528,28 @@ TEST_F(EndToEnd, LiveCaptureStartedFromTheToolbarShowsFilteredRowsUntilStopped) 
               (QStringList{"ARP", "IPv4-UDP", "Filtered: 1", QStringLiteral("Captured: %1").arg(n),
                            "not icmp"}));
 
+    // A burst larger than the kernel's ring and the queue together, sent while this thread
+    // serves nothing: the kernel drops the rest, which the pane shows while the capture runs.
+    app->GetView()->SetBufferSetting(kMaxBufferSetting);
+    const auto large =
+        CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().Payload(1472).Build();
+    for (int i = 0; i < 60'000; ++i) {
+        injector.Inject(large);
+    }
+    EXPECT_TRUE(ServeUntil([&] { return frame.PaneText(4) != "Dropped: 0"; }, 3000));
+
     frame.Action(cmd::kCaptureStop)->trigger();
     EXPECT_TRUE(frame.Action(cmd::kCaptureStart)->isEnabled());
+    const std::uint64_t dropped = app->GetView()->GetCaptureEngine().GetStatistics().dropped;
+    EXPECT_GT(dropped, 0u);
+    const int stopped = rows.rowCount();
+    EXPECT_EQ((QStringList{frame.PaneText(4), frame.PaneText(3), frame.PaneText(0)}),
+              (QStringList{QStringLiteral("Dropped: %1").arg(dropped),
+                           QStringLiteral("Captured: %1").arg(stopped),
+                           QString::fromStdString(DroppedFramesNote(dropped))}));
     injector.Inject(test::kArp);
     ServeUntil([] { return false; }, 1200);  // frames come through up to one read timeout late
-    EXPECT_EQ(rows.rowCount(), n) << "no rows after Stop";
+    EXPECT_EQ(rows.rowCount(), stopped) << "no rows after Stop";
     EXPECT_TRUE(m_messages.Texts().empty());
 }
 
