@@ -1,4 +1,5 @@
-// Compiling filters with libpcap, for a dead Ethernet handle or an opened device.
+// Compiling filters with libpcap, for a dead Ethernet handle or an opened device, and running
+// them over frames read from files.
 #include "capture/capture_filter.h"
 
 #include <algorithm>
@@ -12,50 +13,54 @@ bool IsBlank(const std::string& expression) {
     return expression.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-// A compiled filter, freed with its owner.
-class CCompiledFilter {
-public:
-    CCompiledFilter() = default;
-    CCompiledFilter(const CCompiledFilter&) = delete;
-    CCompiledFilter& operator=(const CCompiledFilter&) = delete;
-    ~CCompiledFilter() { pcap_freecode(&m_program); }  // harmless when nothing was compiled
-
-    // Empty on success, otherwise libpcap's text.
-    std::string Compile(pcap_t* handle, const std::string& expression) {
-        // Optimised, and without a netmask: only "ip broadcast" needs one, and says so.
-        if (pcap_compile(handle, &m_program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0) {
-            return pcap_geterr(handle);
-        }
-        return {};
-    }
-    bpf_program* Program() { return &m_program; }
-
-private:
-    bpf_program m_program{};
-};
-
 }  // namespace
 
-std::string CheckCaptureFilter(const std::string& expression) {
+CFrameFilter::~CFrameFilter() {
+    pcap_freecode(&m_program);  // harmless when nothing was compiled
+}
+
+std::string CFrameFilter::Compile(const std::string& expression, pcap_t* handle) {
+    pcap_freecode(&m_program);
+    m_bCompiled = false;
     if (IsBlank(expression)) {
         return {};
     }
-    std::unique_ptr<pcap_t, decltype(&pcap_close)> dead(pcap_open_dead(DLT_EN10MB, 65536),
-                                                        &pcap_close);
-    if (dead == nullptr) {
-        return "libpcap could not compile filters";
+    std::unique_ptr<pcap_t, decltype(&pcap_close)> dead(nullptr, &pcap_close);
+    if (handle == nullptr) {
+        dead.reset(pcap_open_dead(DLT_EN10MB, 65536));
+        if (dead == nullptr) {
+            return "libpcap could not compile filters";
+        }
+        handle = dead.get();
     }
-    CCompiledFilter filter;
-    return filter.Compile(dead.get(), expression);
+    // Optimised, and without a netmask: only "ip broadcast" needs one, and says so.
+    if (pcap_compile(handle, &m_program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0) {
+        return pcap_geterr(handle);
+    }
+    m_bCompiled = true;
+    return {};
+}
+
+bool CFrameFilter::Matches(std::span<const std::uint8_t> bytes, std::uint32_t wireLength) const {
+    if (!m_bCompiled) {
+        return true;
+    }
+    pcap_pkthdr header{};
+    header.caplen = static_cast<bpf_u_int32>(bytes.size());
+    header.len = std::max<bpf_u_int32>(wireLength, header.caplen);
+    return pcap_offline_filter(&m_program, &header, bytes.data()) != 0;
+}
+
+std::string CheckCaptureFilter(const std::string& expression) {
+    CFrameFilter filter;
+    return filter.Compile(expression);
 }
 
 std::string InstallCaptureFilter(pcap_t* handle, const std::string& expression) {
-    if (IsBlank(expression)) {
-        return {};
-    }
-    CCompiledFilter filter;
-    std::string error = filter.Compile(handle, expression);
-    if (error.empty() && pcap_setfilter(handle, filter.Program()) != 0) {
+    CFrameFilter filter;
+    std::string error = filter.Compile(expression, handle);
+    if (error.empty() && filter.Program() != nullptr &&
+        pcap_setfilter(handle, filter.Program()) != 0) {
         error = pcap_geterr(handle);
     }
     return error;

@@ -4,6 +4,8 @@
 
 #include <pcap/pcap.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,28 @@ namespace wirelark {
 
 // How many filters the adapter bar remembers.
 inline constexpr std::size_t kRememberedFilters = 10;
+
+// A filter compiled once, for an opened device or for Ethernet frames read from a file.
+class CFrameFilter {
+public:
+    CFrameFilter() = default;
+    CFrameFilter(const CFrameFilter&) = delete;
+    CFrameFilter& operator=(const CFrameFilter&) = delete;
+    ~CFrameFilter();
+
+    // Compiles `expression` for the opened `handle`, or for Ethernet frames without one: empty
+    // on success, otherwise libpcap's text. An empty or blank expression matches every frame.
+    std::string Compile(const std::string& expression, pcap_t* handle = nullptr);
+    // Whether the frame, `bytes` of it captured out of `wireLength` on the wire, matches.
+    bool Matches(std::span<const std::uint8_t> bytes, std::uint32_t wireLength) const;
+    // The compiled program; null for an expression that matches every frame.
+    const bpf_program* Program() const { return m_bCompiled ? &m_program : nullptr; }
+    bpf_program* Program() { return m_bCompiled ? &m_program : nullptr; }
+
+private:
+    bpf_program m_program{};
+    bool m_bCompiled = false;
+};
 
 // Whether `expression` compiles for Ethernet frames: empty when it does (an empty or blank
 // expression means every frame), otherwise libpcap's text saying why not.

@@ -1,5 +1,6 @@
 // wirelark-dump: shows a capture file (Lark, pcap or pcapng) without a display, as the packet
-// list's rows or as one packet's explorer tree with the byte range of each line.
+// list's rows or as one packet's explorer tree with the byte range of each line, optionally
+// keeping only the packets a filter in libpcap's language matches.
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "capture/capture_filter.h"
 #include "decode/packet_row.h"
 #include "decode/packet_tree.h"
 #include "store/wirelark_doc.h"
@@ -19,16 +21,18 @@ namespace {
 using namespace wirelark;
 
 constexpr char kUsage[] =
-    "usage: wirelark-dump FILE\n"
-    "       wirelark-dump --tree N FILE\n"
+    "usage: wirelark-dump [--filter EXPR] FILE\n"
+    "       wirelark-dump [--filter EXPR] --tree N FILE\n"
     "FILE is a Lark capture (.cap) or a pcap or pcapng file, recognised by its content.\n"
     "Prints one line per stored packet with the eight list columns separated by tabs, or\n"
     "with --tree the explorer tree of packet N: one line per node, indented by level, with\n"
-    "its icon index in brackets and, after a tab, the bytes the line stands for.\n";
+    "its icon index in brackets and, after a tab, the bytes the line stands for.\n"
+    "--filter keeps only the packets that EXPR, in libpcap's filter language, matches.\n";
 
 struct COptions {
     std::string path;
     std::optional<int> treeNumber;
+    std::optional<std::string> filter;
 };
 
 std::optional<int> ParsePacketNumber(std::string_view text) {
@@ -40,7 +44,8 @@ std::optional<int> ParsePacketNumber(std::string_view text) {
     return value;
 }
 
-// False, with the reason on standard error, for anything but one file and an optional --tree N.
+// False, with the reason on standard error, for anything but one file, an optional --tree N and
+// an optional --filter EXPR.
 bool ParseArguments(int argc, char** argv, COptions& options) {
     bool havePath = false;
     for (int i = 1; i < argc; ++i) {
@@ -59,6 +64,12 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
                 std::fprintf(stderr, "wirelark-dump: not a packet number: %s\n", argv[i]);
                 return false;
             }
+        } else if (argument == "--filter") {
+            if (i + 1 >= argc || options.filter) {
+                std::fputs("wirelark-dump: --filter needs one expression\n", stderr);
+                return false;
+            }
+            options.filter = argv[++i];
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "--") {
             std::fprintf(stderr, "wirelark-dump: unknown option %s\n", argv[i]);
             return false;
@@ -82,10 +93,17 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
     return havePath;
 }
 
-void PrintRows(const CWirelarkDoc& doc) {
+bool Matches(const CFrameFilter& filter, const CPacketObj& packet) {
+    return filter.Matches(packet.GetBytes(), static_cast<std::uint32_t>(packet.GetLength()));
+}
+
+void PrintRows(const CWirelarkDoc& doc, const CFrameFilter& filter) {
     CPacketRow row;
     std::string line;
     for (const CPacketObj& packet : doc.GetPacketList()) {
+        if (!Matches(filter, packet)) {
+            continue;
+        }
         FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
                         packet.GetBytes(), row);
         line.clear();
@@ -115,10 +133,16 @@ void PrintNode(const CWirelarkDoc& doc, const CPacketTree& tree, int index, int 
     }
 }
 
-int PrintTree(const CWirelarkDoc& doc, int number, const std::string& path) {
+int PrintTree(const CWirelarkDoc& doc, const CFrameFilter& filter, int number,
+              const std::string& path) {
     const CPacketObj* packet = doc.FindPacket(number);
     if (packet == nullptr) {
         std::fprintf(stderr, "wirelark-dump: %s has no packet %d\n", path.c_str(), number);
+        return 1;
+    }
+    if (!Matches(filter, *packet)) {
+        std::fprintf(stderr, "wirelark-dump: packet %d of %s does not match the filter\n", number,
+                     path.c_str());
         return 1;
     }
     CPacketTree tree;
@@ -138,6 +162,17 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, options)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+
+    // A filter that does not compile is a usage error, found before the file is read.
+    CFrameFilter filter;
+    if (options.filter) {
+        const std::string error = filter.Compile(*options.filter);
+        if (!error.empty()) {
+            std::fprintf(stderr, "wirelark-dump: %s\n",
+                         CaptureFilterMessage(*options.filter, error).c_str());
+            return 2;
+        }
     }
 
     CWirelarkDoc doc;
@@ -160,8 +195,9 @@ int main(int argc, char** argv) {
                      outcome.warning.c_str());
     }
 
-    const int status = options.treeNumber ? PrintTree(doc, *options.treeNumber, options.path)
-                                          : (PrintRows(doc), 0);
+    const int status = options.treeNumber
+                           ? PrintTree(doc, filter, *options.treeNumber, options.path)
+                           : (PrintRows(doc, filter), 0);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "wirelark-dump: cannot write the output: %s\n", std::strerror(errno));
         return 1;

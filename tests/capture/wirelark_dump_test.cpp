@@ -1,5 +1,5 @@
-// The command-line companion run on saved capture files: its rows, its tree listing, its warnings
-// and its refusals. Runs the program built beside this test suite.
+// The command-line companion run on saved capture files: its rows, its tree listing, its filter,
+// its warnings and its refusals. Runs the program built beside this test suite.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -112,6 +112,13 @@ TEST_F(WirelarkDump, PrintsTheRowsOrOnePacketsTreeAndWarnsAboutBytesItCouldNotRe
          {kRows[0], kRows[1]},
          "wirelark-dump: cut.pcap: The file is damaged or cut short after packet 2 ("},
         {"empty.cap", 0, 0, {}, ""},
+        // A filter keeps the matching packets under their own numbers, whatever the format; a
+        // packet without bytes matches no filter but the empty one.
+        {"--filter arp three.cap", 0, 1, {kRows[1]}, ""},
+        {"--filter 'tcp dst port 80' three.pcap", 0, 1, {kRows[0]}, ""},
+        {"--filter 'not arp' three.cap", 0, 1, {kRows[0]}, ""},
+        {"--filter '' three.pcap", 0, 3, kRows, ""},
+        {"--filter arp --tree 2 three.cap", 0, 15, {}, ""},
     });
 }
 
@@ -133,6 +140,11 @@ TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
         {"--tree", 2},
         {"--bogus three.cap", 2},
         {"three.cap three.cap", 2},
+        {"--filter 'tcp prt 80' three.cap", 2, 0, {},
+         "wirelark-dump: The capture filter \"tcp prt 80\" cannot be used: "},
+        {"--filter", 2},
+        {"--filter arp --filter tcp three.cap", 2},
+        {"--filter arp --tree 1 three.cap", 1, 0, {}, "does not match the filter"},
     });
 }
 
