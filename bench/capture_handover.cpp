@@ -12,12 +12,14 @@
 
 #include "capture/capture_engine.h"
 #include "capture/frame_handover.h"
+#include "support/frame_builder.h"
 #include "support/test_network.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using wirelark::test::CFrameBuilder;
 using wirelark::test::CFrameInjector;
 using wirelark::test::CTestNetwork;
 using wirelark::test::MakeTestFrame;
@@ -64,20 +66,50 @@ struct Result {
     double Rate() const { return seconds > 0 ? static_cast<double>(received) / seconds : 0; }
 };
 
+// What is sent, in turn, and the capture filter the reader installs; the probe passes it.
+struct Traffic {
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::vector<std::uint8_t> probe;
+    std::string filter;
+};
+
+Traffic Unfiltered(std::size_t size) {
+    Traffic traffic{{}, MakeTestFrame(0xFFFFFFFF, 60), ""};
+    for (std::uint32_t i = 0; i < 64; ++i) {
+        traffic.frames.push_back(MakeTestFrame(i, size));
+    }
+    return traffic;
+}
+
+// 60-byte UDP frames, one in ten to port 9, which the filter keeps.
+Traffic OneInTenMatching() {
+    const auto udp = [](std::uint16_t port) {
+        return CFrameBuilder()
+            .Ethernet()
+            .Ipv4({.protocol = 17})
+            .Udp({.destinationPort = port})
+            .PadTo(60)
+            .Build();
+    };
+    Traffic traffic{{}, udp(9), "udp port 9"};
+    for (int i = 0; i < 10; ++i) {
+        traffic.frames.push_back(udp(i == 0 ? 9 : 10));
+    }
+    return traffic;
+}
+
 // Probes until the capture sees a frame, then injects `count` frames and waits until the
 // receiver has been quiet for longer than one read timeout.
-Result Measure(CFrameInjector& injector, Counter& counter, std::uint32_t count, std::size_t size) {
-    const auto probe = MakeTestFrame(0xFFFFFFFF, 60);
+Result Measure(CFrameInjector& injector, Counter& counter, std::uint32_t count,
+               const Traffic& traffic) {
+    const auto& probe = traffic.probe;
     for (int i = 0; i < 500 && counter.frames.load() == 0; ++i) {
         injector.Inject(probe);
         std::this_thread::sleep_for(10ms);
     }
     std::this_thread::sleep_for(1200ms);  // probes still in the kernel's block come through
     const std::uint64_t before = counter.frames.load();
-    std::vector<std::vector<std::uint8_t>> frames;
-    for (std::uint32_t i = 0; i < 64; ++i) {
-        frames.push_back(MakeTestFrame(i, size));
-    }
+    const auto& frames = traffic.frames;
     const auto start = Clock::now();
     for (std::uint32_t i = 0; i < count; ++i) {
         injector.Inject(frames[i % frames.size()]);
@@ -99,7 +131,7 @@ Result Measure(CFrameInjector& injector, Counter& counter, std::uint32_t count, 
 }
 
 Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint32_t count,
-                 std::size_t size, bool throughHandover) {
+                 const Traffic& traffic, bool throughHandover) {
     NullSink sink;
     Counter counter;
     CountingReceiver counting(counter);
@@ -130,8 +162,9 @@ Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint3
     }
     engine.SetTargetWindow(throughHandover ? static_cast<wirelark::IPacketReceiver*>(&handover)
                                            : &counting);
+    engine.SetCaptureFilter(traffic.filter);
     engine.StartCapture(device);
-    Result result = Measure(injector, counter, count, size);
+    Result result = Measure(injector, counter, count, traffic);
     engine.StopCapture();
     handover.Close();
     serving = false;
@@ -143,7 +176,7 @@ Result RunEngine(const std::string& device, CFrameInjector& injector, std::uint3
 }
 
 Result RunBareLoop(const std::string& device, CFrameInjector& injector, std::uint32_t count,
-                   std::size_t size) {
+                   const Traffic& traffic) {
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     pcap_t* handle = pcap_create(device.c_str(), errbuf);
     pcap_set_snaplen(handle, wirelark::CCaptureEngine::kSnapLength);
@@ -154,6 +187,14 @@ Result RunBareLoop(const std::string& device, CFrameInjector& injector, std::uin
         std::fprintf(stderr, "baseline: %s\n", pcap_geterr(handle));
         std::exit(1);
     }
+    bpf_program program{};
+    if (!traffic.filter.empty() &&
+        (pcap_compile(handle, &program, traffic.filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0 ||
+         pcap_setfilter(handle, &program) != 0)) {
+        std::fprintf(stderr, "baseline: %s\n", pcap_geterr(handle));
+        std::exit(1);
+    }
+    pcap_freecode(&program);
     Counter counter;
     std::atomic<bool> stop{false};
     std::thread reader([&] {
@@ -165,7 +206,7 @@ Result RunBareLoop(const std::string& device, CFrameInjector& injector, std::uin
             }
         }
     });
-    Result result = Measure(injector, counter, count, size);
+    Result result = Measure(injector, counter, count, traffic);
     stop = true;
     pcap_breakloop(handle);
     reader.join();
@@ -201,14 +242,25 @@ int main(int argc, char** argv) {
                 count);
     for (const std::size_t size : {std::size_t{60}, std::size_t{1514}}) {
         std::printf("%zu-byte frames:\n", size);
-        const Result bare = RunBareLoop(network.CapturingEnd(), injector, count, size);
-        const Result engine = RunEngine(network.CapturingEnd(), injector, count, size, false);
-        const Result handover = RunEngine(network.CapturingEnd(), injector, count, size, true);
+        const Traffic traffic = Unfiltered(size);
+        const Result bare = RunBareLoop(network.CapturingEnd(), injector, count, traffic);
+        const Result engine = RunEngine(network.CapturingEnd(), injector, count, traffic, false);
+        const Result handover = RunEngine(network.CapturingEnd(), injector, count, traffic, true);
         Print("bare pcap_next_ex loop", bare, count);
         Print("engine, counting receiver", engine, count);
         Print("engine, hand-over to thread", handover, count);
         std::printf("  ratio engine/baseline %.2f, hand-over/baseline %.2f\n",
                     engine.Rate() / bare.Rate(), handover.Rate() / bare.Rate());
     }
+    // The kernel filters: both readers see only the matching tenth, at the rate frames come.
+    const Traffic filtered = OneInTenMatching();
+    std::printf("60-byte UDP frames, one in ten matching the capture filter \"%s\":\n",
+                filtered.filter.c_str());
+    const Result bare = RunBareLoop(network.CapturingEnd(), injector, count, filtered);
+    const Result handover = RunEngine(network.CapturingEnd(), injector, count, filtered, true);
+    Print("bare loop, same filter", bare, count);
+    Print("engine, hand-over to thread", handover, count);
+    std::printf("  ratio hand-over/baseline %.2f (both should receive %u)\n",
+                handover.Rate() / bare.Rate(), count / 10);
     return 0;
 }
