@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     clang libclang-rt-dev clang-format git
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libpcap-dev
+    libpcap-dev libcap-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     iproute2 xvfb xauth poppler-utils
 )

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string_view>
 
+#include "capture/capabilities.h"
+
 namespace wirelark {
 namespace {
 
@@ -158,10 +160,16 @@ pcap_t* CPcapDeviceSource::OpenDevice(const std::string& name, const CCaptureSet
     pcap_set_promisc(handle, settings.promiscuous ? 1 : 0);
     pcap_set_timeout(handle, settings.readTimeoutMs);
     pcap_set_buffer_size(handle, settings.kernelBufferBytes);
-    errno = 0;
-    const int status = pcap_activate(handle);
+    int status = 0;
+    int systemError = 0;
+    {
+        // The only step that needs the raw-capture rights: it opens the socket.
+        const CCaptureCapabilityScope rights;
+        errno = 0;
+        status = pcap_activate(handle);
+        systemError = errno;  // before giving the rights back, which may set it
+    }
     if (status < 0) {
-        const int systemError = errno;
         std::string text = pcap_geterr(handle);
         if (text.empty()) {
             text = pcap_statustostr(status);
