@@ -20,6 +20,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWIRELARK_WERROR
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
+echo "== the Debian package, built from that build and installed into a throw-away root"
+scripts/package.sh build
+scripts/check-package.sh
+
 echo "== the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIRELARK_SANITIZE=address,undefined \
     -DWIRELARK_WERROR=ON -DWIRELARK_BUILD_BENCH=OFF
