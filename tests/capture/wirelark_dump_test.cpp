@@ -1,6 +1,7 @@
 // The command-line companion run on saved capture files: its rows, its tree listing, its filter,
 // its warnings and its refusals. Runs the program built beside this test suite.
 #include <gtest/gtest.h>
+#include <pcap/pcap.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -78,6 +79,19 @@ protected:
         }
     }
 
+    // The packet numbers the dump lists, from the first column of its rows.
+    std::vector<std::string> NumbersListed(const std::string& arguments) const {
+        const std::string command = "cd " + m_folder.Path().string() + " && " + m_program.string() +
+                                    " " + arguments + " >out.txt";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        std::istringstream out(TextOf(m_folder.File("out.txt")));
+        std::vector<std::string> numbers;
+        for (std::string line; std::getline(out, line);) {
+            numbers.push_back(line.substr(0, line.find('\t')));
+        }
+        return numbers;
+    }
+
     test::CScratchFolder m_folder;
     // Built in src/ beside this suite's folder tests/.
     std::filesystem::path m_program =
@@ -112,14 +126,92 @@ TEST_F(WirelarkDump, PrintsTheRowsOrOnePacketsTreeAndWarnsAboutBytesItCouldNotRe
          {kRows[0], kRows[1]},
          "wirelark-dump: cut.pcap: The file is damaged or cut short after packet 2 ("},
         {"empty.cap", 0, 0, {}, ""},
-        // A filter keeps the matching packets under their own numbers, whatever the format; a
-        // packet without bytes matches no filter but the empty one.
-        {"--filter arp three.cap", 0, 1, {kRows[1]}, ""},
-        {"--filter 'tcp dst port 80' three.pcap", 0, 1, {kRows[0]}, ""},
+        // A packet without bytes matches no filter but the empty one.
         {"--filter 'not arp' three.cap", 0, 1, {kRows[0]}, ""},
         {"--filter '' three.pcap", 0, 3, kRows, ""},
         {"--filter arp --tree 2 three.cap", 0, 15, {}, ""},
     });
+}
+
+// libpcap itself, reading the pcapng file and running the filter over each packet, is the
+// judge: the dump keeps the same packets from the pcap, pcapng and .cap forms of the file.
+TEST_F(WirelarkDump, AFilterKeepsThePacketsLibpcapItselfMatches) {
+    using test::CIpv4Fields;
+    std::vector<test::CPcapPacket> packets;
+    const auto add = [&](std::vector<std::uint8_t> frame) {
+        const auto length = static_cast<std::uint32_t>(frame.size());
+        packets.push_back(
+            {1'700'000'000, static_cast<std::uint32_t>(packets.size()), length, std::move(frame)});
+    };
+    for (std::uint8_t host = 1; host <= 4; ++host) {
+        const CIpv4Fields ip{.timeToLive = static_cast<std::uint8_t>(32 * host),
+                             .protocol = 6,
+                             .destination = {10, 0, 0, host}};
+        for (const std::uint16_t port :
+             {std::uint16_t{22}, std::uint16_t{80}, std::uint16_t{443}}) {
+            add(CFrameBuilder()
+                    .Ethernet()
+                    .Ipv4(ip)
+                    .Tcp({.destinationPort = port})
+                    .PadTo(60)
+                    .Build());
+        }
+        CIpv4Fields udp = ip;
+        udp.protocol = 17;
+        for (const std::uint16_t port : {std::uint16_t{9}, std::uint16_t{53}, std::uint16_t{123}}) {
+            add(CFrameBuilder()
+                    .Ethernet()
+                    .Ipv4(udp)
+                    .Udp({.destinationPort = port})
+                    .Payload(static_cast<std::size_t>(40 * host))
+                    .Build());
+        }
+        CIpv4Fields icmp = ip;
+        icmp.protocol = 1;
+        add(CFrameBuilder().Ethernet().Ipv4(icmp).Icmp().PadTo(60).Build());
+        CIpv4Fields igmp = ip;
+        igmp.protocol = 2;
+        add(CFrameBuilder().Ethernet().Ipv4(igmp).Payload(8).PadTo(60).Build());
+        add(CFrameBuilder()
+                .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, .etherType = 0x0806})
+                .Arp({.targetIp = {10, 0, 0, host}})
+                .PadTo(60)
+                .Build());
+        add(CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(60).Build());
+    }
+    test::WriteWholeFile(m_folder.File("mix.pcapng"), test::MakePcapng(packets));
+    test::WriteWholeFile(m_folder.File("mix.pcap"), test::MakePcap(packets));
+    CWirelarkDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_folder.File("mix.pcap")).Succeeded());
+    ASSERT_TRUE(doc.OnSaveDocument(m_folder.File("mix.cap")).Succeeded());
+
+    for (const std::string expression :
+         {"tcp", "udp port 53", "icmp", "arp", "ip6", "not ip", "host 10.0.0.3",
+          "tcp and (dst port 80 or dst port 443)", "ip[8] < 100", "ether broadcast", "greater 100",
+          "ip proto 2 or udp dst portrange 100-200"}) {
+        SCOPED_TRACE(expression);
+        char error[PCAP_ERRBUF_SIZE] = {};
+        pcap_t* file = pcap_open_offline(m_folder.File("mix.pcapng").c_str(), error);
+        ASSERT_NE(file, nullptr) << error;
+        bpf_program program{};
+        ASSERT_EQ(pcap_compile(file, &program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN), 0);
+        std::vector<std::string> wanted;
+        pcap_pkthdr* header = nullptr;
+        const u_char* data = nullptr;
+        for (int number = 1; pcap_next_ex(file, &header, &data) == 1; ++number) {
+            if (pcap_offline_filter(&program, header, data) != 0) {
+                wanted.push_back(std::to_string(number));
+            }
+        }
+        pcap_freecode(&program);
+        pcap_close(file);
+        ASSERT_FALSE(wanted.empty());
+        ASSERT_LT(wanted.size(), packets.size());
+        for (const char* name : {"mix.pcap", "mix.pcapng", "mix.cap"}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(NumbersListed("--filter '" + expression + "' " + name), wanted);
+        }
+    }
 }
 
 TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
