@@ -9,7 +9,7 @@ packages=(
     libpcap-dev libcap-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     iproute2 xvfb xauth poppler-utils
-    dpkg-dev file libcap2-bin
+    dpkg-dev file libcap2-bin python3
 )
 
 missing=()

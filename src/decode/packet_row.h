@@ -22,6 +22,13 @@ enum PacketColumn : int {
     kColumnCount
 };
 
+// The columns' titles; their trailing blanks widen the list's columns, which are 1.5 times as
+// wide as the titles.
+inline constexpr std::array<const char*, kColumnCount> kColumnTitles = {
+    "ID         ",        "Time Stamp      ",  "Len    ",
+    "MAC Source       ",  "MAC Dest         ", "Type        ",
+    "IP Source/Port    ", "IP Dest/Port      "};
+
 struct CPacketRow {
     std::array<std::string, kColumnCount> columns;
 

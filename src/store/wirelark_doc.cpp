@@ -103,6 +103,23 @@ bool CWirelarkDoc::AddPacket(int number, const pcap_pkthdr& header,
     return true;
 }
 
+bool CWirelarkDoc::AddCopy(const CPacketObj& record) {
+    SetModifiedFlag();
+    try {
+        Append([&](CPacketObj& packet) {
+            packet.SetPacket(record.GetNumber(), record.GetBytes(), record.GetLength(),
+                             record.GetTimeText(), &m_arena);
+            if (const std::optional<CPacketTime> time = record.GetTimestamp()) {
+                packet.SetTimestamp(*time);
+            }
+            return true;
+        });
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 void CWirelarkDoc::DeleteAllPackets() noexcept {
     // The warmer's block goes with the arena.
     m_captureWarmer.reset();

@@ -37,6 +37,9 @@ public:
     // The same with a time text of the caller's; one the capture time would make is not kept.
     bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame,
                    std::string_view timeText);
+    // Appends a copy of a record of any document: its number, length, bytes, time text and
+    // capture time. False, with nothing stored, when memory runs out.
+    bool AddCopy(const CPacketObj& record);
     void DeleteAllPackets() noexcept;
     // Readies the store for a capture that may add up to `bytes` of frame bytes: one block asked
     // to be backed by huge pages and made resident ahead of the frames on a second thread, so

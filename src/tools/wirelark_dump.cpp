@@ -1,11 +1,15 @@
 // wirelark-dump: shows a capture file (Lark, pcap or pcapng) without a display, as the packet
 // list's rows or as one packet's explorer tree with the byte range of each line, optionally
 // keeping only the packets a filter in libpcap's language matches.
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,18 +25,31 @@ namespace {
 using namespace wirelark;
 
 constexpr char kUsage[] =
-    "usage: wirelark-dump [--filter EXPR] FILE\n"
+    "usage: wirelark-dump [--filter EXPR] [-c N] [--csv | --json | -w OUT] FILE\n"
     "       wirelark-dump [--filter EXPR] --tree N FILE\n"
     "FILE is a Lark capture (.cap) or a pcap or pcapng file, recognised by its content.\n"
     "Prints one line per stored packet with the eight list columns separated by tabs, or\n"
     "with --tree the explorer tree of packet N: one line per node, indented by level, with\n"
     "its icon index in brackets and, after a tab, the bytes the line stands for.\n"
-    "--filter keeps only the packets that EXPR, in libpcap's filter language, matches.\n";
+    "  --filter EXPR  only the packets that EXPR, in libpcap's filter language, matches\n"
+    "  -c N           stop after N packets\n"
+    "  --csv          the eight columns as CSV (RFC 4180), after a line of their titles\n"
+    "  --json         one JSON object a line: the eight columns, the capture time in UTC,\n"
+    "                 the wire length and the captured length\n"
+    "  -w OUT         write the packets to OUT instead, as pcap or as a Lark capture as\n"
+    "                 OUT ends in .pcap or .cap\n"
+    "  --tree N       the explorer tree of packet N\n"
+    "  -h, --help     this text\n";
+
+enum class OutputFormat { Tabs, Csv, Json };
 
 struct COptions {
     std::string path;
     std::optional<int> treeNumber;
     std::optional<std::string> filter;
+    std::optional<int> count;
+    std::optional<OutputFormat> format;
+    std::optional<std::string> outPath;
 };
 
 std::optional<int> ParsePacketNumber(std::string_view text) {
@@ -44,8 +61,20 @@ std::optional<int> ParsePacketNumber(std::string_view text) {
     return value;
 }
 
-// False, with the reason on standard error, for anything but one file, an optional --tree N and
-// an optional --filter EXPR.
+// The value after option `argv[i]`, moving `i` on; nullopt with the reason on standard error when
+// it is missing or the option was given before.
+template <typename Value>
+bool TakeValue(int argc, char** argv, int& i, std::optional<Value>& value, const char* what) {
+    if (i + 1 >= argc || value) {
+        std::fprintf(stderr, "wirelark-dump: %s needs one %s\n", argv[i], what);
+        return false;
+    }
+    value = argv[++i];
+    return true;
+}
+
+// False, with the reason on standard error, for anything but one file and the options of
+// kUsage, each at most once, with --csv, --json and -w excluding each other and --tree.
 bool ParseArguments(int argc, char** argv, COptions& options) {
     bool havePath = false;
     for (int i = 1; i < argc; ++i) {
@@ -65,11 +94,33 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
                 return false;
             }
         } else if (argument == "--filter") {
-            if (i + 1 >= argc || options.filter) {
-                std::fputs("wirelark-dump: --filter needs one expression\n", stderr);
+            if (!TakeValue(argc, argv, i, options.filter, "expression")) {
                 return false;
             }
-            options.filter = argv[++i];
+        } else if (argument == "-w") {
+            if (!TakeValue(argc, argv, i, options.outPath, "output file")) {
+                return false;
+            }
+        } else if (argument == "-c") {
+            std::optional<std::string> text;
+            if (options.count) {
+                std::fputs("wirelark-dump: give -c once\n", stderr);
+                return false;
+            }
+            if (!TakeValue(argc, argv, i, text, "packet count")) {
+                return false;
+            }
+            options.count = ParsePacketNumber(*text);
+            if (!options.count) {
+                std::fprintf(stderr, "wirelark-dump: not a packet count: %s\n", text->c_str());
+                return false;
+            }
+        } else if (argument == "--csv" || argument == "--json") {
+            if (options.format) {
+                std::fputs("wirelark-dump: give one of --csv and --json\n", stderr);
+                return false;
+            }
+            options.format = argument == "--csv" ? OutputFormat::Csv : OutputFormat::Json;
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "--") {
             std::fprintf(stderr, "wirelark-dump: unknown option %s\n", argv[i]);
             return false;
@@ -89,33 +140,173 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
     }
     if (!havePath) {
         std::fputs("wirelark-dump: no capture file given\n", stderr);
+        return false;
     }
-    return havePath;
+    if ((options.format ? 1 : 0) + (options.outPath ? 1 : 0) + (options.treeNumber ? 1 : 0) > 1) {
+        std::fputs("wirelark-dump: --csv, --json, -w and --tree exclude each other\n", stderr);
+        return false;
+    }
+    return true;
+}
+
+// OUT's format, from its extension.
+std::optional<CaptureFileFormat> OutputFileFormat(const std::string& path) {
+    const auto endsWith = [&](std::string_view tail) {
+        return path.size() > tail.size() &&
+               std::equal(tail.rbegin(), tail.rend(), path.rbegin(), [](char a, char b) {
+                   return a == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    if (endsWith(".pcap")) {
+        return CaptureFileFormat::Pcap;
+    }
+    if (endsWith(".cap")) {
+        return CaptureFileFormat::Lark;
+    }
+    return std::nullopt;
 }
 
 bool Matches(const CFrameFilter& filter, const CPacketObj& packet) {
     return filter.Matches(packet.GetBytes(), static_cast<std::uint32_t>(packet.GetLength()));
 }
 
-void PrintRows(const CWirelarkDoc& doc, const CFrameFilter& filter) {
-    CPacketRow row;
-    std::string line;
-    for (const CPacketObj& packet : doc.GetPacketList()) {
-        if (!Matches(filter, packet)) {
+std::string_view Trimmed(std::string_view text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+}
+
+// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled.
+void AppendCsvField(std::string& line, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line.append(field);
+        return;
+    }
+    line.push_back('"');
+    for (const char c : field) {
+        line.append(c == '"' ? "\"\"" : std::string_view(&c, 1));
+    }
+    line.push_back('"');
+}
+
+void AppendJsonString(std::string& line, std::string_view text) {
+    line.push_back('"');
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            line.push_back('\\');
+            line.push_back(c);
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            line.append(escaped);
+        } else {
+            line.push_back(c);
+        }
+    }
+    line.push_back('"');
+}
+
+// "2023-11-14T22:13:20.000007Z", or null for a packet without a capture time.
+void AppendJsonTime(std::string& line, const std::optional<CPacketTime>& time) {
+    std::tm utc{};
+    const auto seconds = static_cast<std::time_t>(time ? time->seconds : 0);
+    if (!time || gmtime_r(&seconds, &utc) == nullptr) {
+        line.append("null");
+        return;
+    }
+    char text[64];
+    const std::size_t length = std::strftime(text, sizeof text, "\"%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + length, sizeof text - length, ".%06uZ\"",
+                  static_cast<unsigned>(time->nanoseconds / 1000));
+    line.append(text);
+}
+
+constexpr std::array<const char*, kColumnCount> kJsonKeys = {
+    "id", "time_stamp", "len", "mac_source", "mac_dest", "type", "ip_source_port", "ip_dest_port"};
+
+void FormatLine(OutputFormat format, const CPacketObj& packet, const CPacketRow& row,
+                std::string& line) {
+    line.clear();
+    for (int column = 0; column < kColumnCount; ++column) {
+        if (format == OutputFormat::Json) {
+            line.append(column == 0 ? "{" : ",");
+            AppendJsonString(line, kJsonKeys[static_cast<std::size_t>(column)]);
+            line.push_back(':');
+            AppendJsonString(line, Trimmed(row[column]));
             continue;
         }
-        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
-                        packet.GetBytes(), row);
-        line.clear();
-        for (int column = 0; column < kColumnCount; ++column) {
-            if (column != 0) {
-                line.push_back('\t');
-            }
+        if (column != 0) {
+            line.push_back(format == OutputFormat::Csv ? ',' : '\t');
+        }
+        if (format == OutputFormat::Csv) {
+            AppendCsvField(line, row[column]);
+        } else {
             line.append(row[column]);
         }
-        line.push_back('\n');
+    }
+    if (format == OutputFormat::Json) {
+        line.append(",\"time_utc\":");
+        AppendJsonTime(line, packet.GetTimestamp());
+        line.append(",\"wire_length\":" + std::to_string(packet.GetLength()) +
+                    ",\"captured_length\":" + std::to_string(packet.GetBytes().size()) + "}");
+    }
+    line.append(format == OutputFormat::Csv ? "\r\n" : "\n");
+}
+
+// The packets that pass the filter, at most `count` of them, in file order.
+template <typename Visit>
+void ForEachChosen(const CWirelarkDoc& doc, const CFrameFilter& filter, std::optional<int> count,
+                   Visit&& visit) {
+    int chosen = 0;
+    for (const CPacketObj& packet : doc.GetPacketList()) {
+        if (count && chosen == *count) {
+            break;
+        }
+        if (Matches(filter, packet)) {
+            ++chosen;
+            visit(packet);
+        }
+    }
+}
+
+void PrintRows(const CWirelarkDoc& doc, const CFrameFilter& filter, const COptions& options) {
+    const OutputFormat format = options.format.value_or(OutputFormat::Tabs);
+    std::string line;
+    if (format == OutputFormat::Csv) {
+        for (int column = 0; column < kColumnCount; ++column) {
+            line.append(column == 0 ? "" : ",");
+            AppendCsvField(line, Trimmed(kColumnTitles[static_cast<std::size_t>(column)]));
+        }
+        line.append("\r\n");
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
+    CPacketRow row;
+    ForEachChosen(doc, filter, options.count, [&](const CPacketObj& packet) {
+        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
+                        packet.GetBytes(), row);
+        FormatLine(format, packet, row, line);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    });
+}
+
+// The chosen packets to OUT, atomically: a failure leaves what was there before.
+int WritePackets(const CWirelarkDoc& doc, const CFrameFilter& filter, const COptions& options) {
+    CWirelarkDoc out;
+    bool bStored = true;
+    ForEachChosen(doc, filter, options.count,
+                  [&](const CPacketObj& packet) { bStored = bStored && out.AddCopy(packet); });
+    if (!bStored) {
+        std::fputs("wirelark-dump: not enough memory for the packets to write\n", stderr);
+        return 1;
+    }
+    const DocumentOutcome outcome =
+        out.SaveFile(*options.outPath, *OutputFileFormat(*options.outPath));
+    if (!outcome.Succeeded()) {
+        std::fprintf(stderr, "wirelark-dump: cannot write %s: %s\n", options.outPath->c_str(),
+                     outcome.reason.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 void PrintNode(const CWirelarkDoc& doc, const CPacketTree& tree, int index, int depth) {
@@ -164,6 +355,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (options.outPath && !OutputFileFormat(*options.outPath)) {
+        std::fprintf(stderr, "wirelark-dump: %s: -w writes a .pcap or a .cap file\n",
+                     options.outPath->c_str());
+        return 2;
+    }
     // A filter that does not compile is a usage error, found before the file is read.
     CFrameFilter filter;
     if (options.filter) {
@@ -195,9 +391,14 @@ int main(int argc, char** argv) {
                      outcome.warning.c_str());
     }
 
-    const int status = options.treeNumber
-                           ? PrintTree(doc, filter, *options.treeNumber, options.path)
-                           : (PrintRows(doc, filter), 0);
+    int status = 0;
+    if (options.treeNumber) {
+        status = PrintTree(doc, filter, *options.treeNumber, options.path);
+    } else if (options.outPath) {
+        status = WritePackets(doc, filter, options);
+    } else {
+        PrintRows(doc, filter, options);
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "wirelark-dump: cannot write the output: %s\n", std::strerror(errno));
         return 1;

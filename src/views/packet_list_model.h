@@ -17,11 +17,7 @@ class CPacketListModel final : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    // The titles' trailing blanks widen the columns, which are 1.5 times as wide as the titles.
-    static constexpr std::array<const char*, kColumnCount> kTitles = {
-        "ID         ",        "Time Stamp      ",  "Len    ",
-        "MAC Source       ",  "MAC Dest         ", "Type        ",
-        "IP Source/Port    ", "IP Dest/Port      "};
+    static constexpr const std::array<const char*, kColumnCount>& kTitles = kColumnTitles;
 
     explicit CPacketListModel(const CWirelarkDoc& doc, QObject* parent = nullptr);
 

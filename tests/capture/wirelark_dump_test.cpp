@@ -79,6 +79,74 @@ protected:
         }
     }
 
+    // Forty packets of many kinds (TCP and UDP to three ports each, ICMP, IGMP, ARP broadcast,
+    // IPv6; four hosts, several TTLs and sizes) as mix.pcap and mix.pcapng.
+    std::vector<test::CPcapPacket> WriteMix() const {
+        using test::CIpv4Fields;
+        std::vector<test::CPcapPacket> packets;
+        const auto add = [&](std::vector<std::uint8_t> frame) {
+            const auto length = static_cast<std::uint32_t>(frame.size());
+            packets.push_back({1'700'000'000, static_cast<std::uint32_t>(packets.size()), length,
+                               std::move(frame)});
+        };
+        for (std::uint8_t host = 1; host <= 4; ++host) {
+            const CIpv4Fields ip{.timeToLive = static_cast<std::uint8_t>(32 * host),
+                                 .protocol = 6,
+                                 .destination = {10, 0, 0, host}};
+            for (const std::uint16_t port :
+                 {std::uint16_t{22}, std::uint16_t{80}, std::uint16_t{443}}) {
+                add(CFrameBuilder()
+                        .Ethernet()
+                        .Ipv4(ip)
+                        .Tcp({.destinationPort = port})
+                        .PadTo(60)
+                        .Build());
+            }
+            CIpv4Fields udp = ip;
+            udp.protocol = 17;
+            for (const std::uint16_t port :
+                 {std::uint16_t{9}, std::uint16_t{53}, std::uint16_t{123}}) {
+                add(CFrameBuilder()
+                        .Ethernet()
+                        .Ipv4(udp)
+                        .Udp({.destinationPort = port})
+                        .Payload(static_cast<std::size_t>(40 * host))
+                        .Build());
+            }
+            CIpv4Fields icmp = ip;
+            icmp.protocol = 1;
+            add(CFrameBuilder().Ethernet().Ipv4(icmp).Icmp().PadTo(60).Build());
+            CIpv4Fields igmp = ip;
+            igmp.protocol = 2;
+            add(CFrameBuilder().Ethernet().Ipv4(igmp).Payload(8).PadTo(60).Build());
+            add(CFrameBuilder()
+                    .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, .etherType = 0x0806})
+                    .Arp({.targetIp = {10, 0, 0, host}})
+                    .PadTo(60)
+                    .Build());
+            add(CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(60).Build());
+        }
+        test::WriteWholeFile(m_folder.File("mix.pcapng"), test::MakePcapng(packets));
+        test::WriteWholeFile(m_folder.File("mix.pcap"), test::MakePcap(packets));
+        return packets;
+    }
+
+    // Runs the dump with `arguments` (or `command` instead) in the fixture's folder, its output
+    // to `out` there; the exit status.
+    int Run(const std::string& arguments, const std::string& out,
+            const std::string& command = {}) const {
+        const std::string line =
+            "cd " + m_folder.Path().string() + " && " +
+            (command.empty() ? m_program.string() + " " + arguments : command) +
+            (out.empty() ? "" : " >" + out);
+        const int status = std::system(line.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::vector<std::uint8_t> CBytesOf(std::string_view text) {
+        return {text.begin(), text.end()};
+    }
+
     // The packet numbers the dump lists, from the first column of its rows.
     std::vector<std::string> NumbersListed(const std::string& arguments) const {
         const std::string command = "cd " + m_folder.Path().string() + " && " + m_program.string() +
@@ -136,51 +204,7 @@ TEST_F(WirelarkDump, PrintsTheRowsOrOnePacketsTreeAndWarnsAboutBytesItCouldNotRe
 // libpcap itself, reading the pcapng file and running the filter over each packet, is the
 // judge: the dump keeps the same packets from the pcap, pcapng and .cap forms of the file.
 TEST_F(WirelarkDump, AFilterKeepsThePacketsLibpcapItselfMatches) {
-    using test::CIpv4Fields;
-    std::vector<test::CPcapPacket> packets;
-    const auto add = [&](std::vector<std::uint8_t> frame) {
-        const auto length = static_cast<std::uint32_t>(frame.size());
-        packets.push_back(
-            {1'700'000'000, static_cast<std::uint32_t>(packets.size()), length, std::move(frame)});
-    };
-    for (std::uint8_t host = 1; host <= 4; ++host) {
-        const CIpv4Fields ip{.timeToLive = static_cast<std::uint8_t>(32 * host),
-                             .protocol = 6,
-                             .destination = {10, 0, 0, host}};
-        for (const std::uint16_t port :
-             {std::uint16_t{22}, std::uint16_t{80}, std::uint16_t{443}}) {
-            add(CFrameBuilder()
-                    .Ethernet()
-                    .Ipv4(ip)
-                    .Tcp({.destinationPort = port})
-                    .PadTo(60)
-                    .Build());
-        }
-        CIpv4Fields udp = ip;
-        udp.protocol = 17;
-        for (const std::uint16_t port : {std::uint16_t{9}, std::uint16_t{53}, std::uint16_t{123}}) {
-            add(CFrameBuilder()
-                    .Ethernet()
-                    .Ipv4(udp)
-                    .Udp({.destinationPort = port})
-                    .Payload(static_cast<std::size_t>(40 * host))
-                    .Build());
-        }
-        CIpv4Fields icmp = ip;
-        icmp.protocol = 1;
-        add(CFrameBuilder().Ethernet().Ipv4(icmp).Icmp().PadTo(60).Build());
-        CIpv4Fields igmp = ip;
-        igmp.protocol = 2;
-        add(CFrameBuilder().Ethernet().Ipv4(igmp).Payload(8).PadTo(60).Build());
-        add(CFrameBuilder()
-                .Ethernet({.dst = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, .etherType = 0x0806})
-                .Arp({.targetIp = {10, 0, 0, host}})
-                .PadTo(60)
-                .Build());
-        add(CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(60).Build());
-    }
-    test::WriteWholeFile(m_folder.File("mix.pcapng"), test::MakePcapng(packets));
-    test::WriteWholeFile(m_folder.File("mix.pcap"), test::MakePcap(packets));
+    const std::vector<test::CPcapPacket> packets = WriteMix();
     CWirelarkDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(m_folder.File("mix.pcap")).Succeeded());
     ASSERT_TRUE(doc.OnSaveDocument(m_folder.File("mix.cap")).Succeeded());
@@ -214,6 +238,102 @@ TEST_F(WirelarkDump, AFilterKeepsThePacketsLibpcapItselfMatches) {
     }
 }
 
+// Scripts read the same rows as CSV or as JSON: Python's own readers give back the tab rows (the
+// JSON columns trimmed), with the capture time in UTC and both lengths; -c stops early.
+TEST_F(WirelarkDump, CsvAndJsonReadBackAsTheRows) {
+    if (std::system("command -v python3 >/dev/null") != 0) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const auto packets = WriteMix();
+    ASSERT_EQ(Run("-c 30 mix.pcapng", "rows.txt"), 0);
+    ASSERT_EQ(Run("-c 30 --csv mix.pcapng", "rows.csv"), 0);
+    ASSERT_EQ(Run("-c 30 --json mix.pcapng", "rows.json"), 0);
+    test::WriteWholeFile(m_folder.File("back.py"), CBytesOf(R"(
+import csv, json
+with open('rows.csv', newline='') as f:
+    rows = list(csv.reader(f))
+titles = ['ID', 'Time Stamp', 'Len', 'MAC Source', 'MAC Dest', 'Type', 'IP Source/Port',
+          'IP Dest/Port']
+assert rows[0] == titles, rows[0]
+open('csv.txt', 'w').write(''.join('\t'.join(row) + '\n' for row in rows[1:]))
+keys = ['id', 'time_stamp', 'len', 'mac_source', 'mac_dest', 'type', 'ip_source_port',
+        'ip_dest_port']
+with open('rows.json') as f, open('json.txt', 'w') as out:
+    for line in f:
+        row = json.loads(line)
+        out.write('\t'.join(row[key] for key in keys) + '\t%s\t%d\t%d\n' %
+                  (row['time_utc'], row['wire_length'], row['captured_length']))
+)"));
+    ASSERT_EQ(Run("", "", "python3 back.py"), 0);
+    const std::string rows = TextOf(m_folder.File("rows.txt"));
+    EXPECT_EQ(TextOf(m_folder.File("csv.txt")), rows);
+
+    std::istringstream lines(rows);
+    std::string wanted;
+    std::size_t index = 0;
+    for (std::string line; std::getline(lines, line); ++index) {
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == '\t') {
+                fields.emplace_back();
+            } else {
+                fields.back().push_back(c);
+            }
+        }
+        for (const std::string& field : fields) {
+            wanted += field.substr(0, field.find_last_not_of(' ') + 1) + '\t';
+        }
+        char time[40];
+        std::snprintf(time, sizeof time, "2023-11-14T22:13:20.%06uZ", packets[index].fraction);
+        const auto size = std::to_string(packets[index].bytes.size());
+        wanted += std::string(time) + '\t' + size + '\t' + size + '\n';
+    }
+    EXPECT_EQ(index, 30u);
+    EXPECT_EQ(TextOf(m_folder.File("json.txt")), wanted);
+}
+
+// -w writes what would be printed, as pcap or as a Lark capture by the name: libpcap reads the
+// pcap back record for record as the source's matching ones, and the .cap lists the same rows.
+TEST_F(WirelarkDump, MinusWWritesTheChosenPacketsAsPcapOrLark) {
+    WriteMix();
+    ASSERT_EQ(Run("--filter udp -w udp.pcap mix.pcapng", "out.txt"), 0);
+    ASSERT_EQ(Run("--filter udp -c 5 -w udp.cap mix.pcap", "out.txt"), 0);
+    EXPECT_TRUE(TextOf(m_folder.File("out.txt")).empty()) << "nothing is printed with -w";
+    const auto records = [&](const std::string& name, const char* expression) {
+        char error[PCAP_ERRBUF_SIZE] = {};
+        pcap_t* file = pcap_open_offline(m_folder.File(name).c_str(), error);
+        EXPECT_NE(file, nullptr) << error;
+        std::vector<std::string> found;
+        if (file == nullptr) {
+            return found;
+        }
+        bpf_program program{};
+        EXPECT_EQ(pcap_compile(file, &program, expression, 1, PCAP_NETMASK_UNKNOWN), 0);
+        pcap_pkthdr* header = nullptr;
+        const u_char* data = nullptr;
+        while (pcap_next_ex(file, &header, &data) == 1) {
+            if (pcap_offline_filter(&program, header, data) != 0) {
+                found.push_back(std::to_string(header->ts.tv_sec) + "." +
+                                std::to_string(header->ts.tv_usec) + " " +
+                                std::to_string(header->len) + " " +
+                                std::string(reinterpret_cast<const char*>(data), header->caplen));
+            }
+        }
+        pcap_freecode(&program);
+        pcap_close(file);
+        return found;
+    };
+    const auto written = records("udp.pcap", "");
+    EXPECT_EQ(written.size(), 12u);
+    EXPECT_EQ(written, records("mix.pcapng", "udp"));
+
+    ASSERT_EQ(Run("udp.cap", "cap.txt"), 0);
+    ASSERT_EQ(Run("--filter udp -c 5 mix.pcap", "source.txt"), 0);
+    const std::string listed = TextOf(m_folder.File("cap.txt"));
+    EXPECT_EQ(listed, TextOf(m_folder.File("source.txt")));
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5);
+}
+
 TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
     test::WriteWholeFile(m_folder.File("junk.cap"), {'n', 'o', 't', ' ', 'a', ' ', 'c', 'a', 'p'});
     const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
@@ -240,6 +360,12 @@ TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
         {"--filter", 2},
         {"--filter arp --filter tcp three.cap", 2},
         {"--filter arp --tree 1 three.cap", 1, 0, {}, "does not match the filter"},
+        {"--csv --json three.cap", 2},
+        {"--csv --tree 1 three.cap", 2},
+        {"-w out.txt three.cap", 2, 0, {}, "-w writes a .pcap or a .cap file"},
+        {"-w missing/out.pcap three.cap", 1, 0, {}, "cannot write missing/out.pcap"},
+        {"-c 0 three.cap", 2},
+        {"-c 1 -c 2 three.cap", 2},
     });
 }
 
