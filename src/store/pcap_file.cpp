@@ -131,10 +131,10 @@ int WireLength(const pcap_pkthdr& header) {
     return static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
 }
 
-CPcapRecordReader::CPcapRecordReader(CByteArena& arena, CPacketList& records, std::uint64_t size,
+CPcapRecordReader::CPcapRecordReader(CByteArena* pArena, CPacketList* pRecords, std::uint64_t size,
                                      const ProgressCallback& progress)
-    : m_arena(arena),
-      m_records(records),
+    : m_pArena(pArena),
+      m_pRecords(pRecords),
       m_size(size),
       m_progress(progress),
       m_reporter(progress, size) {}
@@ -146,14 +146,18 @@ DocumentOutcome CPcapRecordReader::Open(int fd, bool bNanosecond) {
     }
     m_bNanosecond = bNanosecond;
     // The frames take less than the file; what they leave of the reserve is given back by Finish.
-    m_warmer.emplace(m_arena.Reserve(static_cast<std::size_t>(m_size)));
-    m_records.SetHugePages(true);
+    if (m_pArena != nullptr && m_pRecords != nullptr) {
+        m_warmer.emplace(m_pArena->Reserve(static_cast<std::size_t>(m_size)));
+        m_pRecords->SetHugePages(true);
+    }
     return outcome;
 }
 
 bool CPcapRecordReader::Next() {
     if (m_number % static_cast<int>(kProgressStride) == 0) {
-        m_warmer->Advance(m_stored);
+        if (m_warmer) {
+            m_warmer->Advance(m_stored);
+        }
     }
     // Asking for the position costs a system call, so only when someone listens.
     if (m_progress && m_number % static_cast<int>(kProgressStride) == 0 &&
@@ -190,10 +194,10 @@ void CPcapRecordReader::Fill(CPacketObj& record) {
         // The text is the time's own, so only the time is kept.
         record.SetPacket(m_number, frame, WireLength(header),
                          CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)},
-                         &m_arena);
+                         m_pArena);
     } else {
         const timeval shown{header.ts.tv_sec, m_bNanosecond ? fraction / 1000 : fraction};
-        record.SetPacket(m_number, frame, WireLength(header), m_formatter.Format(shown), &m_arena);
+        record.SetPacket(m_number, frame, WireLength(header), m_formatter.Format(shown), m_pArena);
         record.SetTimestamp({header.ts.tv_sec, static_cast<std::uint32_t>(
                                                    std::clamp<long>(nanoseconds, 0, 999'999'999))});
     }
@@ -203,10 +207,12 @@ DocumentOutcome CPcapRecordReader::Finish() {
     if (m_bCancelled) {
         return CancelledOutcome();
     }
-    m_warmer->Stop();
-    m_arena.ReleaseUnused();
-    m_records.SetHugePages(false);
-    m_records.ReleaseUnused();
+    if (m_warmer) {
+        m_warmer->Stop();
+        m_pArena->ReleaseUnused();
+        m_pRecords->SetHugePages(false);
+        m_pRecords->ReleaseUnused();
+    }
     if (!m_reporter.Finish()) {
         return CancelledOutcome();
     }

@@ -63,10 +63,12 @@ int WireLength(const pcap_pkthdr& header);
 // Reads the packets of a pcap or pcapng file as records, numbered from 1 in file order, whose
 // bytes live in the given arena. While the file is read, the arena and the list the records go
 // to take huge pages and have them faulted in ahead; Finish gives back what was left unused.
+// Without an arena and a list the records own their bytes, for reading a file one packet at a
+// time.
 class CPcapRecordReader {
 public:
     // Progress counts bytes of a file of `size` bytes.
-    CPcapRecordReader(CByteArena& arena, CPacketList& records, std::uint64_t size,
+    CPcapRecordReader(CByteArena* pArena, CPacketList* pRecords, std::uint64_t size,
                       const ProgressCallback& progress);
     CPcapRecordReader(const CPcapRecordReader&) = delete;
     CPcapRecordReader& operator=(const CPcapRecordReader&) = delete;
@@ -84,8 +86,8 @@ public:
     DocumentOutcome Finish();
 
 private:
-    CByteArena& m_arena;
-    CPacketList& m_records;
+    CByteArena* m_pArena;
+    CPacketList* m_pRecords;
     std::uint64_t m_size;
     const ProgressCallback& m_progress;
     CProgressReporter m_reporter;

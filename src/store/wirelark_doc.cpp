@@ -13,6 +13,7 @@
 
 #include "decode/field_byte_range.h"
 #include "decode/frame_layout.h"
+#include "store/archive_reader.h"
 #include "store/file_descriptor.h"
 #include "store/lark_layout.h"
 #include "store/pcap_file.h"
@@ -244,20 +245,75 @@ void CWirelarkDoc::AdoptContents(CWirelarkDoc& other) noexcept {
     other.DeleteAllPackets();
 }
 
-DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
-    std::uint64_t size = 0;
-    DocumentOutcome failure;
-    const CFileDescriptor file(OpenRegularFile(path, size, failure));
+int CWirelarkDoc::OpenCaptureFile(const std::string& path, std::uint64_t& size,
+                                  CCaptureFileKind& kind, DocumentOutcome& failure) {
+    CFileDescriptor file(OpenRegularFile(path, size, failure));
     if (!file.IsOpen()) {
-        return failure;
+        return -1;
     }
     std::uint8_t head[4] = {};
     const ssize_t got = ::pread(file.Get(), head, sizeof head, 0);
     if (got < 0) {
-        return SystemFailure(DocumentError::CannotOpen, errno);
+        failure = SystemFailure(DocumentError::CannotOpen, errno);
+        return -1;
     }
-    const CCaptureFileKind kind =
-        DetectCaptureFile(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
+    kind = DetectCaptureFile(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
+    return file.Release();
+}
+
+DocumentOutcome CWirelarkDoc::ReadFilePackets(const std::string& path, const PacketVisitor& visit) {
+    std::uint64_t size = 0;
+    CCaptureFileKind kind;
+    DocumentOutcome failure;
+    const CFileDescriptor file(OpenCaptureFile(path, size, kind, failure));
+    if (!file.IsOpen()) {
+        return failure;
+    }
+    bool bStopped = false;
+    DocumentOutcome outcome;
+    try {
+        if (kind.format == CaptureFileFormat::Lark) {
+            struct stat info {};
+            CTimeTextClock clock(::fstat(file.Get(), &info) == 0 ? info.st_mtime
+                                                                 : std::time(nullptr));
+            const auto readBody = [&](CArchiveReader& ar) {
+                CPacketObj record;
+                if (!record.Serialize(ar)) {
+                    return false;
+                }
+                record.SetTimestamp(clock.ToTime(record.GetTimeText()));
+                bStopped = !visit(record);
+                return !bStopped;
+            };
+            outcome = wirelark::ReadLarkFile(file.Get(), size, readBody, {});
+        } else {
+            // Without an arena and a list, each record owns its bytes until it goes.
+            CPcapRecordReader reader(nullptr, nullptr, size, {});
+            outcome = reader.Open(file.Get(), kind.bNanosecond);
+            if (!outcome.Succeeded()) {
+                return outcome;
+            }
+            while (!bStopped && reader.Next()) {
+                CPacketObj record;
+                reader.Fill(record);
+                bStopped = !visit(record);
+            }
+            outcome = reader.Finish();
+        }
+    } catch (const std::bad_alloc&) {
+        return SystemFailure(DocumentError::CannotOpen, ENOMEM);
+    }
+    return bStopped ? DocumentOutcome{} : outcome;
+}
+
+DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
+    std::uint64_t size = 0;
+    CCaptureFileKind kind;
+    DocumentOutcome failure;
+    const CFileDescriptor file(OpenCaptureFile(path, size, kind, failure));
+    if (!file.IsOpen()) {
+        return failure;
+    }
 
     // Read beside the current contents, which stay as they are until the new ones are whole.
     DocumentOutcome outcome;
@@ -299,7 +355,7 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
 
 DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                            const ProgressCallback& progress) {
-    CPcapRecordReader reader(m_arena, m_packets, size, progress);
+    CPcapRecordReader reader(&m_arena, &m_packets, size, progress);
     if (DocumentOutcome outcome = reader.Open(fd, bNanosecond); !outcome.Succeeded()) {
         return outcome;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -79,6 +80,12 @@ public:
     // before the damage, and a Lark file with bytes after its last packet opens without them;
     // the outcome's warning then says what was left out.
     DocumentOutcome OpenFile(const std::string& path, const ProgressCallback& progress = {});
+    // Reads a capture file one packet at a time, keeping none: each record, as OpenFile would
+    // store it (a Lark record with the time its text names on the file's day), goes to `visit`,
+    // which returns false to stop there. Fails and warns as OpenFile does, except that a stop
+    // is a success without a warning.
+    using PacketVisitor = std::function<bool(const CPacketObj&)>;
+    static DocumentOutcome ReadFilePackets(const std::string& path, const PacketVisitor& visit);
     // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
     // Cancelling or failing leaves the previous file as it was. The document then remembers the
     // format written.
@@ -112,6 +119,10 @@ private:
     // Reads a Lark entry's body into a new record at the end of the list; false when the
     // reader failed.
     bool ReadPacketBody(CArchiveReader& ar);
+    // Opens a capture file and tells its kind from its first bytes; -1 with `failure` filled
+    // when that fails.
+    static int OpenCaptureFile(const std::string& path, std::uint64_t& size, CCaptureFileKind& kind,
+                               DocumentOutcome& failure);
     // Takes over the other document's records, dropping its own.
     void AdoptContents(CWirelarkDoc& other) noexcept;
     // Gives every record without a timestamp the one its time text names on `date`'s day.

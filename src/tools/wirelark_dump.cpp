@@ -253,61 +253,81 @@ void FormatLine(OutputFormat format, const CPacketObj& packet, const CPacketRow&
     line.append(format == OutputFormat::Csv ? "\r\n" : "\n");
 }
 
-// The packets that pass the filter, at most `count` of them, in file order.
-template <typename Visit>
-void ForEachChosen(const CWirelarkDoc& doc, const CFrameFilter& filter, std::optional<int> count,
-                   Visit&& visit) {
-    int chosen = 0;
-    for (const CPacketObj& packet : doc.GetPacketList()) {
-        if (count && chosen == *count) {
-            break;
-        }
-        if (Matches(filter, packet)) {
-            ++chosen;
-            visit(packet);
-        }
-    }
-}
-
-void PrintRows(const CWirelarkDoc& doc, const CFrameFilter& filter, const COptions& options) {
-    const OutputFormat format = options.format.value_or(OutputFormat::Tabs);
+void PrintCsvTitles() {
     std::string line;
-    if (format == OutputFormat::Csv) {
-        for (int column = 0; column < kColumnCount; ++column) {
-            line.append(column == 0 ? "" : ",");
-            AppendCsvField(line, Trimmed(kColumnTitles[static_cast<std::size_t>(column)]));
-        }
-        line.append("\r\n");
-        std::fwrite(line.data(), 1, line.size(), stdout);
+    for (int column = 0; column < kColumnCount; ++column) {
+        line.append(column == 0 ? "" : ",");
+        AppendCsvField(line, Trimmed(kColumnTitles[static_cast<std::size_t>(column)]));
     }
-    CPacketRow row;
-    ForEachChosen(doc, filter, options.count, [&](const CPacketObj& packet) {
-        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
-                        packet.GetBytes(), row);
-        FormatLine(format, packet, row, line);
-        std::fwrite(line.data(), 1, line.size(), stdout);
-    });
+    line.append("\r\n");
+    std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-// The chosen packets to OUT, atomically: a failure leaves what was there before.
-int WritePackets(const CWirelarkDoc& doc, const CFrameFilter& filter, const COptions& options) {
-    CWirelarkDoc out;
-    bool bStored = true;
-    ForEachChosen(doc, filter, options.count,
-                  [&](const CPacketObj& packet) { bStored = bStored && out.AddCopy(packet); });
-    if (!bStored) {
-        std::fputs("wirelark-dump: not enough memory for the packets to write\n", stderr);
-        return 1;
+// Takes the packets as they are read, one at a time, keeping only those -w writes and the one
+// --tree shows.
+class CPacketTaker {
+public:
+    CPacketTaker(const COptions& options, const CFrameFilter& filter)
+        : m_options(options), m_filter(filter) {}
+
+    // False once no further packet is wanted.
+    bool Take(const CPacketObj& packet) {
+        if (m_options.treeNumber) {
+            if (packet.GetNumber() != *m_options.treeNumber) {
+                return true;
+            }
+            m_bStored = m_chosen.AddCopy(packet);
+            return false;  // the first packet with the number, as the list finds it
+        }
+        if (!Matches(m_filter, packet)) {
+            return true;
+        }
+        ++m_count;
+        if (m_options.outPath) {
+            m_bStored = m_bStored && m_chosen.AddCopy(packet);
+        } else {
+            FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
+                            packet.GetBytes(), m_row);
+            FormatLine(m_options.format.value_or(OutputFormat::Tabs), packet, m_row, m_line);
+            std::fwrite(m_line.data(), 1, m_line.size(), stdout);
+        }
+        return m_bStored && !(m_options.count && m_count == *m_options.count);
     }
-    const DocumentOutcome outcome =
-        out.SaveFile(*options.outPath, *OutputFileFormat(*options.outPath));
-    if (!outcome.Succeeded()) {
-        std::fprintf(stderr, "wirelark-dump: cannot write %s: %s\n", options.outPath->c_str(),
-                     outcome.reason.c_str());
-        return 1;
+
+    // What the taken packets come to: the tree, or the file -w writes.
+    int Finish() {
+        if (!m_bStored) {
+            std::fputs("wirelark-dump: not enough memory for the packets\n", stderr);
+            return 1;
+        }
+        if (m_options.treeNumber) {
+            return PrintTree(m_chosen, m_filter, *m_options.treeNumber, m_options.path);
+        }
+        if (m_options.outPath) {
+            // Atomically: a failure leaves what was there before.
+            const DocumentOutcome outcome =
+                m_chosen.SaveFile(*m_options.outPath, *OutputFileFormat(*m_options.outPath));
+            if (!outcome.Succeeded()) {
+                std::fprintf(stderr, "wirelark-dump: cannot write %s: %s\n",
+                             m_options.outPath->c_str(), outcome.reason.c_str());
+                return 1;
+            }
+        }
+        return 0;
     }
-    return 0;
-}
+
+private:
+    int PrintTree(const CWirelarkDoc& doc, const CFrameFilter& filter, int number,
+                  const std::string& path);
+
+    const COptions& m_options;
+    const CFrameFilter& m_filter;
+    CWirelarkDoc m_chosen;
+    CPacketRow m_row;
+    std::string m_line;
+    int m_count = 0;
+    bool m_bStored = true;
+};
 
 void PrintNode(const CWirelarkDoc& doc, const CPacketTree& tree, int index, int depth) {
     const CExplorerNode& node = tree.nodes[static_cast<std::size_t>(index)];
@@ -324,8 +344,8 @@ void PrintNode(const CWirelarkDoc& doc, const CPacketTree& tree, int index, int 
     }
 }
 
-int PrintTree(const CWirelarkDoc& doc, const CFrameFilter& filter, int number,
-              const std::string& path) {
+int CPacketTaker::PrintTree(const CWirelarkDoc& doc, const CFrameFilter& filter, int number,
+                            const std::string& path) {
     const CPacketObj* packet = doc.FindPacket(number);
     if (packet == nullptr) {
         std::fprintf(stderr, "wirelark-dump: %s has no packet %d\n", path.c_str(), number);
@@ -371,9 +391,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    CWirelarkDoc doc;
-    const DocumentOutcome outcome = doc.OnOpenDocument(options.path);
+    if (options.format == OutputFormat::Csv) {
+        PrintCsvTitles();
+    }
+    // Rows are printed as the packets are read, so memory does not grow with the file.
+    CPacketTaker taker(options, filter);
+    const DocumentOutcome outcome = CWirelarkDoc::ReadFilePackets(
+        options.path, [&taker](const CPacketObj& packet) { return taker.Take(packet); });
     if (!outcome.Succeeded()) {
+        std::fflush(stdout);
         if (outcome.error == DocumentError::UnsupportedLinkType) {
             std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
                          outcome.reason.c_str());
@@ -390,15 +416,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
                      outcome.warning.c_str());
     }
-
-    int status = 0;
-    if (options.treeNumber) {
-        status = PrintTree(doc, filter, *options.treeNumber, options.path);
-    } else if (options.outPath) {
-        status = WritePackets(doc, filter, options);
-    } else {
-        PrintRows(doc, filter, options);
-    }
+    const int status = taker.Finish();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "wirelark-dump: cannot write the output: %s\n", std::strerror(errno));
         return 1;
