@@ -194,6 +194,8 @@ TEST_F(WirelarkDump, PrintsTheRowsOrOnePacketsTreeAndWarnsAboutBytesItCouldNotRe
          {kRows[0], kRows[1]},
          "wirelark-dump: cut.pcap: The file is damaged or cut short after packet 2 ("},
         {"empty.cap", 0, 0, {}, ""},
+        // Reading stops at the tree's packet, short of the damage.
+        {"--tree 1 cut.pcap", 0, 38, tcpTree, ""},
         // A packet without bytes matches no filter but the empty one.
         {"--filter 'not arp' three.cap", 0, 1, {kRows[0]}, ""},
         {"--filter '' three.pcap", 0, 3, kRows, ""},
