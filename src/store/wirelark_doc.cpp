@@ -287,8 +287,10 @@ DocumentOutcome CWirelarkDoc::ReadFilePackets(const std::string& path, const Pac
             };
             outcome = wirelark::ReadLarkFile(file.Get(), size, readBody, {});
         } else {
-            // Without an arena and a list, each record owns its bytes until it goes.
-            CPcapRecordReader reader(nullptr, nullptr, size, {});
+            // Without an arena and a list, each record owns its bytes until it goes. The reader
+            // keeps a reference to its progress callback.
+            const ProgressCallback noProgress;
+            CPcapRecordReader reader(nullptr, nullptr, size, noProgress);
             outcome = reader.Open(file.Get(), kind.bNanosecond);
             if (!outcome.Succeeded()) {
                 return outcome;
