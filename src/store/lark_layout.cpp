@@ -89,6 +89,11 @@ bool ReadEntryTag(CArchiveReader& ar, bool bFirst) {
 
 }  // namespace
 
+void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet, bool bFirst) {
+    WriteEntryTag(ar, bFirst);
+    packet.Serialize(ar);
+}
+
 bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets,
                       CProgressReporter* pProgress) {
     ar.WriteCount(static_cast<std::uint32_t>(packets.size()));
@@ -97,8 +102,7 @@ bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets,
         if (pProgress != nullptr && done % kProgressStride == 0 && !pProgress->Advance(done)) {
             return false;
         }
-        WriteEntryTag(ar, done == 0);
-        packet.Serialize(ar);
+        WriteLarkEntry(ar, packet, done == 0);
         ++done;
     }
     return true;

@@ -13,6 +13,7 @@ namespace wirelark {
 class CArchiveReader;
 class CArchiveWriter;
 class CPacketList;
+class CPacketObj;
 
 // Reads one entry's body into a new record at the end of the document; false when the reader
 // failed.
@@ -20,6 +21,8 @@ using LarkBodyReader = std::function<bool(CArchiveReader& ar)>;
 
 enum class LarkReadResult { Read, Failed, Cancelled };
 
+// One record as an entry, the first of the file's entries with the class name before it.
+void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet, bool bFirst);
 // The packet count and every record as an entry; false when `pProgress`, which counts records,
 // was cancelled part-way.
 bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets, CProgressReporter* pProgress);

@@ -14,6 +14,7 @@
 #include "decode/field_byte_range.h"
 #include "decode/frame_layout.h"
 #include "store/archive_reader.h"
+#include "store/archive_writer.h"
 #include "store/file_descriptor.h"
 #include "store/lark_layout.h"
 #include "store/pcap_file.h"
@@ -306,6 +307,58 @@ DocumentOutcome CWirelarkDoc::ReadFilePackets(const std::string& path, const Pac
         return SystemFailure(DocumentError::CannotOpen, ENOMEM);
     }
     return bStopped ? DocumentOutcome{} : outcome;
+}
+
+DocumentOutcome CWirelarkDoc::SavePackets(const std::string& path, CaptureFileFormat format,
+                                          const PacketReplay& replay) {
+    const bool bPcap = format != CaptureFileFormat::Lark;
+    const auto timeOf = [](const CPacketObj& packet) {
+        return packet.GetTimestamp().value_or(CPacketTime{});
+    };
+    std::uint64_t count = 0;
+    bool bNanosecond = false;
+    DocumentOutcome outcome = replay([&](const CPacketObj& packet) {
+        ++count;
+        bNanosecond = bNanosecond || timeOf(packet).nanoseconds % 1000 != 0;
+        return true;
+    });
+    if (!outcome.Succeeded()) {
+        return outcome;
+    }
+    if (!bPcap && count > UINT32_MAX) {
+        return SystemFailure(DocumentError::CannotSave, EFBIG);
+    }
+    CWirelarkDoc target;  // only for its safe save; it holds none of the packets
+    return target.SaveAtomically(path, [&](int fd) {
+        CArchiveWriter ar(fd);
+        if (bPcap) {
+            WritePcapHeader(ar, bNanosecond);
+        } else {
+            ar.WriteCount(static_cast<std::uint32_t>(count));
+        }
+        std::uint64_t written = 0;
+        const DocumentOutcome again = replay([&](const CPacketObj& packet) {
+            if (written == count) {
+                return false;  // the file changed between the two readings
+            }
+            if (bPcap) {
+                WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(),
+                                packet.GetBytes());
+            } else {
+                WriteLarkEntry(ar, packet, written == 0);
+            }
+            ++written;
+            return true;
+        });
+        if (!again.Succeeded()) {
+            return again;
+        }
+        if (written != count) {
+            return DocumentOutcome{DocumentError::UnexpectedFormat, 0,
+                                   "the packets changed while they were written", {}};
+        }
+        return FinishSave(ar);
+    });
 }
 
 DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {

@@ -86,6 +86,13 @@ public:
     // is a success without a warning.
     using PacketVisitor = std::function<bool(const CPacketObj&)>;
     static DocumentOutcome ReadFilePackets(const std::string& path, const PacketVisitor& visit);
+    // Saves the packets that `replay` hands to its visitor, as `format` (Pcapng writes Pcap),
+    // atomically as SaveFile does, without keeping them: `replay` runs twice, to count them and
+    // see whether their times need nanoseconds, then to write them, and must hand over the same
+    // packets, each with its time, both times.
+    using PacketReplay = std::function<DocumentOutcome(const PacketVisitor& take)>;
+    static DocumentOutcome SavePackets(const std::string& path, CaptureFileFormat format,
+                                       const PacketReplay& replay);
     // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
     // Cancelling or failing leaves the previous file as it was. The document then remembers the
     // format written.

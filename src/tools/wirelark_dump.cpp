@@ -263,8 +263,7 @@ void PrintCsvTitles() {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-// Takes the packets as they are read, one at a time, keeping only those -w writes and the one
-// --tree shows.
+// Takes the packets as they are read, one at a time, keeping only the one --tree shows.
 class CPacketTaker {
 public:
     CPacketTaker(const COptions& options, const CFrameFilter& filter)
@@ -283,37 +282,22 @@ public:
             return true;
         }
         ++m_count;
-        if (m_options.outPath) {
-            m_bStored = m_bStored && m_chosen.AddCopy(packet);
-        } else {
-            FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
-                            packet.GetBytes(), m_row);
-            FormatLine(m_options.format.value_or(OutputFormat::Tabs), packet, m_row, m_line);
-            std::fwrite(m_line.data(), 1, m_line.size(), stdout);
-        }
-        return m_bStored && !(m_options.count && m_count == *m_options.count);
+        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
+                        packet.GetBytes(), m_row);
+        FormatLine(m_options.format.value_or(OutputFormat::Tabs), packet, m_row, m_line);
+        std::fwrite(m_line.data(), 1, m_line.size(), stdout);
+        return !(m_options.count && m_count == *m_options.count);
     }
 
-    // What the taken packets come to: the tree, or the file -w writes.
+    // Prints the tree once the packets are read; 0 when there was nothing to print.
     int Finish() {
         if (!m_bStored) {
-            std::fputs("wirelark-dump: not enough memory for the packets\n", stderr);
+            std::fputs("wirelark-dump: not enough memory for the packet\n", stderr);
             return 1;
         }
-        if (m_options.treeNumber) {
-            return PrintTree(m_chosen, m_filter, *m_options.treeNumber, m_options.path);
-        }
-        if (m_options.outPath) {
-            // Atomically: a failure leaves what was there before.
-            const DocumentOutcome outcome =
-                m_chosen.SaveFile(*m_options.outPath, *OutputFileFormat(*m_options.outPath));
-            if (!outcome.Succeeded()) {
-                std::fprintf(stderr, "wirelark-dump: cannot write %s: %s\n",
-                             m_options.outPath->c_str(), outcome.reason.c_str());
-                return 1;
-            }
-        }
-        return 0;
+        return m_options.treeNumber
+                   ? PrintTree(m_chosen, m_filter, *m_options.treeNumber, m_options.path)
+                   : 0;
     }
 
 private:
@@ -368,6 +352,56 @@ int CPacketTaker::PrintTree(const CWirelarkDoc& doc, const CFrameFilter& filter,
 
 }  // namespace
 
+void ReportReadFailure(const std::string& path, const DocumentOutcome& outcome) {
+    if (outcome.error == DocumentError::UnsupportedLinkType) {
+        std::fprintf(stderr, "wirelark-dump: %s: %s\n", path.c_str(), outcome.reason.c_str());
+    } else if (outcome.error == DocumentError::UnexpectedFormat) {
+        std::fprintf(stderr, "wirelark-dump: %s is not a capture file or is damaged (%s)\n",
+                     path.c_str(), outcome.reason.c_str());
+    } else {
+        std::fprintf(stderr, "wirelark-dump: cannot read %s: %s\n", path.c_str(),
+                     outcome.reason.empty() ? "unknown error" : outcome.reason.c_str());
+    }
+}
+
+void ReportWarning(const std::string& path, const DocumentOutcome& outcome) {
+    if (!outcome.warning.empty()) {
+        std::fprintf(stderr, "wirelark-dump: %s: %s\n", path.c_str(), outcome.warning.c_str());
+    }
+}
+
+// The chosen packets to OUT, read twice from the file (to count them, then to write them) so
+// that none is kept; atomically, so that a failure leaves what was there before.
+int WritePackets(const COptions& options, const CFrameFilter& filter) {
+    std::optional<DocumentOutcome> read;
+    const auto replay = [&](const CWirelarkDoc::PacketVisitor& take) {
+        int chosen = 0;
+        read = CWirelarkDoc::ReadFilePackets(options.path, [&](const CPacketObj& packet) {
+            if (!Matches(filter, packet)) {
+                return true;
+            }
+            ++chosen;
+            return take(packet) && !(options.count && chosen == *options.count);
+        });
+        return *read;
+    };
+    const DocumentOutcome saved =
+        CWirelarkDoc::SavePackets(*options.outPath, *OutputFileFormat(*options.outPath), replay);
+    if (read && !read->Succeeded()) {
+        ReportReadFailure(options.path, *read);
+        return 1;
+    }
+    if (read) {
+        ReportWarning(options.path, *read);
+    }
+    if (!saved.Succeeded()) {
+        std::fprintf(stderr, "wirelark-dump: cannot write %s: %s\n", options.outPath->c_str(),
+                     saved.reason.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     COptions options;
     if (!ParseArguments(argc, argv, options)) {
@@ -391,6 +425,9 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (options.outPath) {
+        return WritePackets(options, filter);
+    }
     if (options.format == OutputFormat::Csv) {
         PrintCsvTitles();
     }
@@ -400,22 +437,10 @@ int main(int argc, char** argv) {
         options.path, [&taker](const CPacketObj& packet) { return taker.Take(packet); });
     if (!outcome.Succeeded()) {
         std::fflush(stdout);
-        if (outcome.error == DocumentError::UnsupportedLinkType) {
-            std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
-                         outcome.reason.c_str());
-        } else if (outcome.error == DocumentError::UnexpectedFormat) {
-            std::fprintf(stderr, "wirelark-dump: %s is not a capture file or is damaged (%s)\n",
-                         options.path.c_str(), outcome.reason.c_str());
-        } else {
-            std::fprintf(stderr, "wirelark-dump: cannot read %s: %s\n", options.path.c_str(),
-                         outcome.reason.empty() ? "unknown error" : outcome.reason.c_str());
-        }
+        ReportReadFailure(options.path, outcome);
         return 1;
     }
-    if (!outcome.warning.empty()) {
-        std::fprintf(stderr, "wirelark-dump: %s: %s\n", options.path.c_str(),
-                     outcome.warning.c_str());
-    }
+    ReportWarning(options.path, outcome);
     const int status = taker.Finish();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "wirelark-dump: cannot write the output: %s\n", std::strerror(errno));
