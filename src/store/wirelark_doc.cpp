@@ -354,8 +354,10 @@ DocumentOutcome CWirelarkDoc::SavePackets(const std::string& path, CaptureFileFo
             return again;
         }
         if (written != count) {
-            return DocumentOutcome{DocumentError::UnexpectedFormat, 0,
-                                   "the packets changed while they were written", {}};
+            return DocumentOutcome{DocumentError::UnexpectedFormat,
+                                   0,
+                                   "the packets changed while they were written",
+                                   {}};
         }
         return FinishSave(ar);
     });
