@@ -246,30 +246,30 @@ void CWirelarkDoc::AdoptContents(CWirelarkDoc& other) noexcept {
     other.DeleteAllPackets();
 }
 
-int CWirelarkDoc::OpenCaptureFile(const std::string& path, std::uint64_t& size,
-                                  CCaptureFileKind& kind, DocumentOutcome& failure) {
-    CFileDescriptor file(OpenRegularFile(path, size, failure));
+CWirelarkDoc::COpenedFile CWirelarkDoc::OpenCaptureFile(const std::string& path) {
+    COpenedFile opened;
+    CFileDescriptor file(OpenRegularFile(path, opened.size, opened.failure));
     if (!file.IsOpen()) {
-        return -1;
+        return opened;
     }
     std::uint8_t head[4] = {};
     const ssize_t got = ::pread(file.Get(), head, sizeof head, 0);
     if (got < 0) {
-        failure = SystemFailure(DocumentError::CannotOpen, errno);
-        return -1;
+        opened.failure = SystemFailure(DocumentError::CannotOpen, errno);
+        return opened;
     }
-    kind = DetectCaptureFile(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
-    return file.Release();
+    opened.kind =
+        DetectCaptureFile(std::span<const std::uint8_t>(head, static_cast<std::size_t>(got)));
+    opened.file = std::move(file);
+    return opened;
 }
 
 DocumentOutcome CWirelarkDoc::ReadFilePackets(const std::string& path, const PacketVisitor& visit) {
-    std::uint64_t size = 0;
-    CCaptureFileKind kind;
-    DocumentOutcome failure;
-    const CFileDescriptor file(OpenCaptureFile(path, size, kind, failure));
-    if (!file.IsOpen()) {
-        return failure;
+    const COpenedFile opened = OpenCaptureFile(path);
+    if (!opened.file.IsOpen()) {
+        return opened.failure;
     }
+    const auto& [file, size, kind, failure] = opened;
     bool bStopped = false;
     DocumentOutcome outcome;
     try {
@@ -364,13 +364,11 @@ DocumentOutcome CWirelarkDoc::SavePackets(const std::string& path, CaptureFileFo
 }
 
 DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
-    std::uint64_t size = 0;
-    CCaptureFileKind kind;
-    DocumentOutcome failure;
-    const CFileDescriptor file(OpenCaptureFile(path, size, kind, failure));
-    if (!file.IsOpen()) {
-        return failure;
+    const COpenedFile opened = OpenCaptureFile(path);
+    if (!opened.file.IsOpen()) {
+        return opened.failure;
     }
+    const auto& [file, size, kind, failure] = opened;
 
     // Read beside the current contents, which stay as they are until the new ones are whole.
     DocumentOutcome outcome;

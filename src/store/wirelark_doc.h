@@ -16,6 +16,7 @@
 #include "store/byte_arena.h"
 #include "store/capture_format.h"
 #include "store/document.h"
+#include "store/file_descriptor.h"
 #include "store/packet_list.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
@@ -126,10 +127,15 @@ private:
     // Reads a Lark entry's body into a new record at the end of the list; false when the
     // reader failed.
     bool ReadPacketBody(CArchiveReader& ar);
-    // Opens a capture file and tells its kind from its first bytes; -1 with `failure` filled
-    // when that fails.
-    static int OpenCaptureFile(const std::string& path, std::uint64_t& size, CCaptureFileKind& kind,
-                               DocumentOutcome& failure);
+    // A capture file opened for reading, with its size and its kind told from its first bytes;
+    // no descriptor, and the reason in `failure`, when that fails.
+    struct COpenedFile {
+        CFileDescriptor file;
+        std::uint64_t size = 0;
+        CCaptureFileKind kind;
+        DocumentOutcome failure;
+    };
+    static COpenedFile OpenCaptureFile(const std::string& path);
     // Takes over the other document's records, dropping its own.
     void AdoptContents(CWirelarkDoc& other) noexcept;
     // Gives every record without a timestamp the one its time text names on `date`'s day.
