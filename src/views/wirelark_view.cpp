@@ -147,8 +147,9 @@ void CWirelarkView::OnCaptureStart() {
         return;
     }
     m_engine.SetCaptureFilter(filter);
-    m_engine.StartCapture(name);
-    if (m_engine.IsCapturing() != 0) {
+    // A worker that fails at once posts its failure behind this call, which ends what is begun
+    // here; asking whether it still runs would depend on how fast it failed.
+    if (m_engine.StartCapture(name) != 0) {
         PrepareStoreForCapture();
         m_frame.CaptureFilterUsed(filter);
         m_frame.SetDroppedPane(0);
