@@ -89,20 +89,22 @@ bool ReadEntryTag(CArchiveReader& ar, bool bFirst) {
 
 }  // namespace
 
-void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet, bool bFirst) {
+void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet,
+                    std::span<const std::uint8_t> bytes, bool bFirst) {
     WriteEntryTag(ar, bFirst);
-    packet.Serialize(ar);
+    packet.Serialize(ar, bytes);
 }
 
 bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets,
-                      CProgressReporter* pProgress) {
+                      const PacketBytesSource& bytesOf, CProgressReporter* pProgress) {
     ar.WriteCount(static_cast<std::uint32_t>(packets.size()));
     std::uint64_t done = 0;
     for (const CPacketObj& packet : packets) {
         if (pProgress != nullptr && done % kProgressStride == 0 && !pProgress->Advance(done)) {
             return false;
         }
-        WriteLarkEntry(ar, packet, done == 0);
+        WriteLarkEntry(ar, packet, bytesOf(packet).value_or(std::span<const std::uint8_t>()),
+                       done == 0);
         ++done;
     }
     return true;
@@ -163,11 +165,11 @@ DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const LarkBodyReader& r
     return outcome;
 }
 
-DocumentOutcome WriteLarkFile(int fd, const CPacketList& packets,
+DocumentOutcome WriteLarkFile(int fd, const CPacketList& packets, const PacketBytesSource& bytesOf,
                               const ProgressCallback& progress) {
     CProgressReporter reporter(progress, packets.size());
     CArchiveWriter ar(fd);
-    if (!WriteLarkPackets(ar, packets, &reporter) || !reporter.Finish()) {
+    if (!WriteLarkPackets(ar, packets, bytesOf, &reporter) || !reporter.Finish()) {
         return CancelledOutcome();
     }
     return FinishSave(ar);

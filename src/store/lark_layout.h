@@ -7,13 +7,13 @@
 
 #include "common/progress.h"
 #include "store/document.h"
+#include "store/packet_obj.h"
 
 namespace wirelark {
 
 class CArchiveReader;
 class CArchiveWriter;
 class CPacketList;
-class CPacketObj;
 
 // Reads one entry's body into a new record at the end of the document; false when the reader
 // failed.
@@ -21,11 +21,14 @@ using LarkBodyReader = std::function<bool(CArchiveReader& ar)>;
 
 enum class LarkReadResult { Read, Failed, Cancelled };
 
-// One record as an entry, the first of the file's entries with the class name before it.
-void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet, bool bFirst);
-// The packet count and every record as an entry; false when `pProgress`, which counts records,
-// was cancelled part-way.
-bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets, CProgressReporter* pProgress);
+// One record as an entry with these frame bytes, the first of the file's entries with the
+// class name before it.
+void WriteLarkEntry(CArchiveWriter& ar, const CPacketObj& packet,
+                    std::span<const std::uint8_t> bytes, bool bFirst);
+// The packet count and every record as an entry, a record whose bytes cannot be read with
+// none; false when `pProgress`, which counts records, was cancelled part-way.
+bool WriteLarkPackets(CArchiveWriter& ar, const CPacketList& packets,
+                      const PacketBytesSource& bytesOf, CProgressReporter* pProgress);
 // The packet count and every entry, each body read by `readBody`; bytes after the last entry
 // are not read. Failed leaves the reader's status saying why. `pProgress`, when given, counts
 // bytes of the file.
@@ -38,6 +41,7 @@ LarkReadResult ReadLarkPackets(CArchiveReader& ar, const LarkBodyReader& readBod
 DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const LarkBodyReader& readBody,
                              const ProgressCallback& progress);
 // The whole file to an open descriptor; progress counts records.
-DocumentOutcome WriteLarkFile(int fd, const CPacketList& packets, const ProgressCallback& progress);
+DocumentOutcome WriteLarkFile(int fd, const CPacketList& packets, const PacketBytesSource& bytesOf,
+                              const ProgressCallback& progress);
 
 }  // namespace wirelark

@@ -16,9 +16,9 @@ namespace wirelark {
 
 namespace {
 
-// Text sizes share their word with the ownership bit; one less than the marker of a text made
-// from the time.
-constexpr std::size_t kMaxSize = (std::uint32_t{1} << 31) - 2;
+// Text sizes share their word with the ownership bit, below the markers of texts made from the
+// time.
+constexpr std::size_t kMaxSize = (std::uint32_t{1} << 31) - 3;
 
 }  // namespace
 
@@ -26,7 +26,7 @@ constexpr std::size_t kMaxSize = (std::uint32_t{1} << 31) - 2;
 static_assert(sizeof(CPacketObj) == 32);
 
 CPacketObj::CPacketObj(CPacketObj&& other) noexcept
-    : m_pStorage(std::exchange(other.m_pStorage, nullptr)),
+    : m_storage(std::exchange(other.m_storage, Storage{nullptr})),
       m_textInfo(std::exchange(other.m_textInfo, 0)),
       m_dataSize(std::exchange(other.m_dataSize, 0)),
       m_number(std::exchange(other.m_number, 0)),
@@ -36,7 +36,7 @@ CPacketObj::CPacketObj(CPacketObj&& other) noexcept
 CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
     if (this != &other) {
         Release();
-        m_pStorage = std::exchange(other.m_pStorage, nullptr);
+        m_storage = std::exchange(other.m_storage, Storage{nullptr});
         m_textInfo = std::exchange(other.m_textInfo, 0);
         m_dataSize = std::exchange(other.m_dataSize, 0);
         m_number = std::exchange(other.m_number, 0);
@@ -48,9 +48,9 @@ CPacketObj& CPacketObj::operator=(CPacketObj&& other) noexcept {
 
 void CPacketObj::Release() noexcept {
     if ((m_textInfo & kOwnedBit) != 0) {
-        delete[] m_pStorage;
+        delete[] m_storage.pBytes;
     }
-    m_pStorage = nullptr;
+    m_storage.pBytes = nullptr;
     m_textInfo = 0;
 }
 
@@ -64,7 +64,7 @@ std::uint8_t* CPacketObj::Store(std::size_t size, CByteArena* pArena) {
 void CPacketObj::Adopt(std::uint8_t* pStorage, bool bOwned, std::uint32_t textSize,
                        std::uint32_t dataSize) noexcept {
     Release();
-    m_pStorage = pStorage;
+    m_storage.pBytes = pStorage;
     m_textInfo = textSize | (bOwned && pStorage != nullptr ? kOwnedBit : 0);
     m_dataSize = dataSize;
 }
@@ -96,9 +96,20 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
     m_textInfo |= kTextFromTime;
 }
 
+void CPacketObj::SetFilePacket(int number, std::uint64_t offset, std::uint32_t captured,
+                               int length, const CPacketTime& captureTime) {
+    Release();
+    m_storage.fileOffset = offset;
+    m_textInfo = kBytesInFile;
+    m_dataSize = captured;
+    m_number = number;
+    m_length = length;
+    SetTimestamp(captureTime);
+}
+
 std::string CPacketObj::GetTimeText() const {
-    if (TextInfoSize() != kTextFromTime) {
-        return {reinterpret_cast<const char*>(m_pStorage), TextInfoSize()};
+    if (!TextFromTime()) {
+        return {reinterpret_cast<const char*>(m_storage.pBytes), TextInfoSize()};
     }
     const std::optional<CPacketTime> time = GetTimestamp();
     const timeval shown{static_cast<time_t>(time->seconds),
@@ -132,12 +143,12 @@ void CPacketObj::GetData(std::vector<std::uint16_t>& out) const {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void CPacketObj::Serialize(CArchiveWriter& ar) const {
+void CPacketObj::Serialize(CArchiveWriter& ar, std::span<const std::uint8_t> bytes) const {
     ar.WriteI32(m_length);
     ar.WriteI32(m_number);
     ar.WriteText(GetTimeText());
-    ar.WriteCount(m_dataSize);
-    ar.WriteBytesAsElements(GetBytes());
+    ar.WriteCount(static_cast<std::uint32_t>(bytes.size()));
+    ar.WriteBytesAsElements(bytes);
 }
 
 bool CPacketObj::Serialize(CArchiveReader& ar, CByteArena* pArena) {

@@ -1,11 +1,12 @@
 // One stored packet: its number, wire length, list time text and frame bytes, kept one byte per
-// frame byte, and its body in the capture file.
+// frame byte or left in the capture file it was opened from, and its body in the Lark file.
 #pragma once
 
 #include <sys/time.h>
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -41,15 +42,28 @@ public:
     void SetPacket(int number, std::span<const std::uint8_t> frame, int length,
                    const CPacketTime& captureTime, CByteArena* pArena = nullptr);
 
+    // A record whose bytes stay in the capture file it was opened from: `captured` bytes at
+    // `offset` there. Its time text is made from its capture time, as above.
+    void SetFilePacket(int number, std::uint64_t offset, std::uint32_t captured, int length,
+                       const CPacketTime& captureTime);
+    bool IsInFile() const { return TextInfoSize() == kBytesInFile; }
+    std::uint64_t GetFileOffset() const { return IsInFile() ? m_storage.fileOffset : 0; }
+    // How many frame bytes the record has, in memory or in its file.
+    std::uint32_t GetCapturedLength() const { return m_dataSize; }
+
     int GetNumber() const { return m_number; }
     // The frame's wire length, as stored; GetBytes().size() can differ (see SetPacket).
     int GetLength() const { return m_length; }
     std::string GetTimeText() const;
     // Appends one 16-bit element per frame byte, in order, at the end of `out`.
     void GetData(std::vector<std::uint16_t>& out) const;
-    // The frame bytes without a copy, valid as long as the record.
+    // The frame bytes without a copy, valid as long as the record; none for a record whose
+    // bytes are in its file, which the document reads (CWirelarkDoc::GetPacketBytes).
     std::span<const std::uint8_t> GetBytes() const {
-        return {m_pStorage + StoredTextSize(), m_dataSize};
+        if (IsInFile()) {
+            return {};
+        }
+        return {m_storage.pBytes + StoredTextSize(), m_dataSize};
     }
 
     // The capture time, kept in memory only (the capture file has no place for it). SetPacket
@@ -58,8 +72,10 @@ public:
     void SetTimestamp(const CPacketTime& time);
     std::optional<CPacketTime> GetTimestamp() const;
 
-    // Writes the packet body: length, number, time text, element count and elements.
-    void Serialize(CArchiveWriter& ar) const;
+    // Writes the packet body: length, number, time text, element count and elements, the
+    // elements being `bytes` (a record in its file has them read first).
+    void Serialize(CArchiveWriter& ar, std::span<const std::uint8_t> bytes) const;
+    void Serialize(CArchiveWriter& ar) const { Serialize(ar, GetBytes()); }
     // Reads a packet body in place of the current contents; false with the reader's status set
     // when the input is short or malformed. Only the low byte of each element is kept.
     bool Serialize(CArchiveReader& ar, CByteArena* pArena = nullptr);
@@ -70,6 +86,8 @@ private:
     static constexpr std::uint32_t kOwnedBit = 0x8000'0000u;
     // The size of a record whose time text is made from its timestamp.
     static constexpr std::uint32_t kTextFromTime = kOwnedBit - 1;
+    // The same, with the frame bytes in the file and the storage word holding their offset.
+    static constexpr std::uint32_t kBytesInFile = kOwnedBit - 2;
 
     std::uint8_t* Store(std::size_t size, CByteArena* pArena);
     // Takes over freshly stored bytes, freeing what the record owned before.
@@ -77,11 +95,14 @@ private:
                std::uint32_t dataSize) noexcept;
     void Release() noexcept;
     std::uint32_t TextInfoSize() const { return m_textInfo & ~kOwnedBit; }
-    std::uint32_t StoredTextSize() const {
-        return TextInfoSize() == kTextFromTime ? 0 : TextInfoSize();
-    }
+    bool TextFromTime() const { return TextInfoSize() >= kBytesInFile; }
+    std::uint32_t StoredTextSize() const { return TextFromTime() ? 0 : TextInfoSize(); }
 
-    std::uint8_t* m_pStorage = nullptr;  // the time text, then the frame bytes
+    union Storage {
+        std::uint8_t* pBytes;  // the time text, then the frame bytes
+        std::uint64_t fileOffset;
+    };
+    Storage m_storage{nullptr};
     std::uint32_t m_textInfo = 0;
     std::uint32_t m_dataSize = 0;
     std::int32_t m_number = 0;
@@ -90,5 +111,10 @@ private:
     static constexpr std::int64_t kNoTimestamp = INT64_MIN;
     std::int64_t m_timestamp = kNoTimestamp;
 };
+
+// A record's bytes wherever they are kept, valid until the next call; none when they can no
+// longer be read.
+using PacketBytesSource =
+    std::function<std::optional<std::span<const std::uint8_t>>(const CPacketObj& record)>;
 
 }  // namespace wirelark

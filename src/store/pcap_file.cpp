@@ -86,6 +86,15 @@ std::uint64_t CPcapFileReader::GetPosition() const {
     return position > 0 ? static_cast<std::uint64_t>(position) : 0;
 }
 
+bool CPcapFileReader::Seek(std::uint64_t position) {
+    FILE* stream = m_pcap != nullptr ? pcap_file(m_pcap) : nullptr;
+    return stream != nullptr && ::fseeko(stream, static_cast<off_t>(position), SEEK_SET) == 0;
+}
+
+std::uint32_t CPcapFileReader::GetSnapshot() const {
+    return m_pcap != nullptr ? static_cast<std::uint32_t>(pcap_snapshot(m_pcap)) : 0;
+}
+
 std::string LinkTypeRefusal(int linkType) {
     const char* name = pcap_datalink_val_to_name(linkType);
     const char* description = pcap_datalink_val_to_description(linkType);
@@ -131,33 +140,26 @@ int WireLength(const pcap_pkthdr& header) {
     return static_cast<int>(std::min<bpf_u_int32>(header.len, INT_MAX));
 }
 
-CPcapRecordReader::CPcapRecordReader(CByteArena* pArena, CPacketList* pRecords, std::uint64_t size,
+CPcapRecordReader::CPcapRecordReader(CByteArena* pArena, std::uint64_t size,
                                      const ProgressCallback& progress)
-    : m_pArena(pArena),
-      m_pRecords(pRecords),
-      m_size(size),
-      m_progress(progress),
-      m_reporter(progress, size) {}
+    : m_pArena(pArena), m_progress(progress), m_reporter(progress, size) {}
 
 DocumentOutcome CPcapRecordReader::Open(int fd, bool bNanosecond) {
-    DocumentOutcome outcome = m_reader.Open(fd, bNanosecond);
-    if (!outcome.Succeeded()) {
-        return outcome;
-    }
     m_bNanosecond = bNanosecond;
-    // The frames take less than the file; what they leave of the reserve is given back by Finish.
-    if (m_pArena != nullptr && m_pRecords != nullptr) {
-        m_warmer.emplace(m_pArena->Reserve(static_cast<std::size_t>(m_size)));
-        m_pRecords->SetHugePages(true);
+    return m_reader.Open(fd, bNanosecond);
+}
+
+void CPcapRecordReader::ContinueAt(std::uint64_t position, int number) {
+    m_number = number;
+    if (!m_reader.Seek(position)) {
+        m_warning = "The file could not be read after packet " + std::to_string(m_number) +
+                    "; only the packets before that point were opened.";
     }
-    return outcome;
 }
 
 bool CPcapRecordReader::Next() {
-    if (m_number % static_cast<int>(kProgressStride) == 0) {
-        if (m_warmer) {
-            m_warmer->Advance(m_stored);
-        }
+    if (!m_warning.empty()) {
+        return false;
     }
     // Asking for the position costs a system call, so only when someone listens.
     if (m_progress && m_number % static_cast<int>(kProgressStride) == 0 &&
@@ -181,7 +183,6 @@ bool CPcapRecordReader::Next() {
         return false;
     }
     ++m_number;
-    m_stored += m_pHeader->caplen;
     return true;
 }
 
@@ -204,23 +205,14 @@ void CPcapRecordReader::Fill(CPacketObj& record) {
 }
 
 DocumentOutcome CPcapRecordReader::Finish() {
-    if (m_bCancelled) {
-        return CancelledOutcome();
-    }
-    if (m_warmer) {
-        m_warmer->Stop();
-        m_pArena->ReleaseUnused();
-        m_pRecords->SetHugePages(false);
-        m_pRecords->ReleaseUnused();
-    }
-    if (!m_reporter.Finish()) {
+    if (m_bCancelled || !m_reporter.Finish()) {
         return CancelledOutcome();
     }
     return {DocumentError::None, 0, {}, m_warning};
 }
 
-DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t timeTextDate,
-                              const ProgressCallback& progress) {
+DocumentOutcome WritePcapFile(int fd, const CPacketList& records, const PacketBytesSource& bytesOf,
+                              std::time_t timeTextDate, const ProgressCallback& progress) {
     // Times in the file: each record's own, or the one its time text names. Nanoseconds only
     // when some time needs them, since many tools read only microsecond files.
     CTimeTextClock clock(timeTextDate);
@@ -243,7 +235,8 @@ DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t ti
             return CancelledOutcome();
         }
         const CPacketObj& packet = records[i];
-        WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(), packet.GetBytes());
+        WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(),
+                        bytesOf(packet).value_or(std::span<const std::uint8_t>()));
     }
     if (!reporter.Finish()) {
         return CancelledOutcome();

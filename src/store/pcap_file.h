@@ -4,6 +4,7 @@
 
 #include <pcap/pcap.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -14,7 +15,6 @@
 #include "common/progress.h"
 #include "store/document.h"
 #include "store/packet_obj.h"
-#include "store/page_warmer.h"
 #include "store/time_text.h"
 
 namespace wirelark {
@@ -47,6 +47,9 @@ public:
     std::string GetError() const;
     // How far into the file libpcap has read.
     std::uint64_t GetPosition() const;
+    // Goes on reading at `position`, which must be where a pcap file's record starts.
+    bool Seek(std::uint64_t position);
+    std::uint32_t GetSnapshot() const;
 
 private:
     // Declared first: the stream reads into it until pcap_close.
@@ -60,16 +63,12 @@ std::string LinkTypeRefusal(int linkType);
 // A packet's record length: its wire length, held at INT_MAX.
 int WireLength(const pcap_pkthdr& header);
 
-// Reads the packets of a pcap or pcapng file as records, numbered from 1 in file order, whose
-// bytes live in the given arena. While the file is read, the arena and the list the records go
-// to take huge pages and have them faulted in ahead; Finish gives back what was left unused.
-// Without an arena and a list the records own their bytes, for reading a file one packet at a
-// time.
+// Reads the packets of a pcap or pcapng file through libpcap as records, numbered from 1 in
+// file order, whose bytes live in the given arena, or without one in the records themselves.
 class CPcapRecordReader {
 public:
     // Progress counts bytes of a file of `size` bytes.
-    CPcapRecordReader(CByteArena* pArena, CPacketList* pRecords, std::uint64_t size,
-                      const ProgressCallback& progress);
+    CPcapRecordReader(CByteArena* pArena, std::uint64_t size, const ProgressCallback& progress);
     CPcapRecordReader(const CPcapRecordReader&) = delete;
     CPcapRecordReader& operator=(const CPcapRecordReader&) = delete;
 
@@ -85,10 +84,20 @@ public:
     // out of a damaged file.
     DocumentOutcome Finish();
 
+    // The packet Next moved to, and its number.
+    const pcap_pkthdr& GetHeader() const { return *m_pHeader; }
+    const std::uint8_t* GetData() const { return m_pData; }
+    int GetNumber() const { return m_number; }
+    // For a reader of the plain records beside this one: the next packet is the one at
+    // `position` in the file of a pcap file, numbered after `number`.
+    void ContinueAt(std::uint64_t position, int number);
+    std::uint64_t GetPosition() const { return m_reader.GetPosition(); }
+    // The longest captured part libpcap passes whole.
+    std::uint32_t GetSnapshot() const { return m_reader.GetSnapshot(); }
+    bool IsNanosecond() const { return m_bNanosecond; }
+
 private:
     CByteArena* m_pArena;
-    CPacketList* m_pRecords;
-    std::uint64_t m_size;
     const ProgressCallback& m_progress;
     CProgressReporter m_reporter;
     CPcapFileReader m_reader;
@@ -96,18 +105,23 @@ private:
     bool m_bNanosecond = false;
     bool m_bCancelled = false;
     int m_number = 0;
-    std::size_t m_stored = 0;  // frame bytes read so far
     const pcap_pkthdr* m_pHeader = nullptr;
     const std::uint8_t* m_pData = nullptr;
     std::string m_warning;
-    std::optional<CPageWarmer> m_warmer;  // last, so that its thread ends first
 };
 
 // Writes the records as a pcap file to an open descriptor, with nanosecond timestamps only when
 // some time needs them. A record without a timestamp gets the time its time text names on the
-// day of `timeTextDate`. Progress counts records.
-DocumentOutcome WritePcapFile(int fd, const CPacketList& records, std::time_t timeTextDate,
-                              const ProgressCallback& progress);
+// day of `timeTextDate`; one whose bytes cannot be read is written with none, keeping its time
+// and length. Progress counts records.
+DocumentOutcome WritePcapFile(int fd, const CPacketList& records, const PacketBytesSource& bytesOf,
+                              std::time_t timeTextDate, const ProgressCallback& progress);
+// Where the frame of each record starts in a file WritePcapFile wrote: the header, and for each
+// record before it a record header and its captured bytes, at most kPcapMaxCaptured.
+inline constexpr std::uint64_t kPcapFirstFrameOffset = 24 + 16;
+inline constexpr std::uint64_t NextPcapFrameOffset(std::uint64_t offset, std::uint32_t captured) {
+    return offset + std::min(captured, kPcapMaxCaptured) + 16;
+}
 
 // The file header: little-endian, version 2.4, Ethernet, with micro- or nanosecond timestamps.
 void WritePcapHeader(CArchiveWriter& ar, bool bNanosecond);

@@ -18,6 +18,7 @@
 #include "store/file_descriptor.h"
 #include "store/lark_layout.h"
 #include "store/pcap_file.h"
+#include "store/pcap_index.h"
 #include "store/time_text.h"
 
 namespace wirelark {
@@ -130,6 +131,7 @@ void CWirelarkDoc::DeleteAllPackets() noexcept {
     m_packets.clear();
     m_index.Clear();
     m_arena.Clear();
+    m_pFrameFile.reset();
 }
 
 void CWirelarkDoc::PrepareForCapture(std::size_t bytes) noexcept {
@@ -167,8 +169,10 @@ bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint8_t>& out) const 
     if (pPacket == nullptr) {
         return false;
     }
-    const std::span<const std::uint8_t> bytes = pPacket->GetBytes();
-    out.insert(out.end(), bytes.begin(), bytes.end());
+    std::vector<std::uint8_t> buffer;
+    if (const auto bytes = GetPacketBytes(*pPacket, buffer)) {
+        out.insert(out.end(), bytes->begin(), bytes->end());
+    }
     return true;
 }
 
@@ -179,7 +183,42 @@ const CPacketObj* CWirelarkDoc::FindPacket(int number) const {
 
 std::span<const std::uint8_t> CWirelarkDoc::FindPacketBytes(int number) const {
     const CPacketObj* pPacket = FindPacket(number);
-    return pPacket != nullptr ? pPacket->GetBytes() : std::span<const std::uint8_t>();
+    if (pPacket == nullptr) {
+        return {};
+    }
+    return GetPacketBytes(*pPacket, m_findBuffer).value_or(std::span<const std::uint8_t>());
+}
+
+std::optional<std::span<const std::uint8_t>> CWirelarkDoc::GetPacketBytes(
+    const CPacketObj& packet, std::vector<std::uint8_t>& buffer) const {
+    if (!packet.IsInFile()) {
+        return packet.GetBytes();
+    }
+    if (m_pFrameFile && m_pFrameFile->Read(packet, buffer)) {
+        return std::span<const std::uint8_t>(buffer);
+    }
+    if (m_pFrameFile && m_readFailureHandler) {
+        if (const std::string reason = m_pFrameFile->TakeFirstFailure(); !reason.empty()) {
+            m_readFailureHandler("The capture file \"" + m_pFrameFile->GetPath() +
+                                 "\" can no longer be read whole: " + reason +
+                                 ". Packets whose bytes it has lost show only their number and "
+                                 "length.");
+        }
+    }
+    return std::nullopt;
+}
+
+PacketBytesSource CWirelarkDoc::BytesSource(std::vector<std::size_t>* pLost) const {
+    auto buffer = std::make_shared<std::vector<std::uint8_t>>();
+    auto position = std::make_shared<std::size_t>(0);
+    return [this, buffer, position, pLost](const CPacketObj& packet) {
+        std::optional<std::span<const std::uint8_t>> bytes = GetPacketBytes(packet, *buffer);
+        if (!bytes && pLost != nullptr) {
+            pLost->push_back(*position);
+        }
+        ++*position;
+        return bytes;
+    };
 }
 
 int CWirelarkDoc::GetIpHeaderLength(int number) const {
@@ -221,7 +260,7 @@ bool CWirelarkDoc::OnNewDocument() {
 }
 
 void CWirelarkDoc::Serialize(CArchiveWriter& ar) const {
-    WriteLarkPackets(ar, m_packets, nullptr);
+    WriteLarkPackets(ar, m_packets, BytesSource(nullptr), nullptr);
 }
 
 bool CWirelarkDoc::Serialize(CArchiveReader& ar) {
@@ -243,6 +282,7 @@ void CWirelarkDoc::AdoptContents(CWirelarkDoc& other) noexcept {
     m_packets = std::move(other.m_packets);
     m_index = std::move(other.m_index);
     m_arena = std::move(other.m_arena);
+    m_pFrameFile = std::move(other.m_pFrameFile);
     other.DeleteAllPackets();
 }
 
@@ -291,7 +331,7 @@ DocumentOutcome CWirelarkDoc::ReadFilePackets(const std::string& path, const Pac
             // Without an arena and a list, each record owns its bytes until it goes. The reader
             // keeps a reference to its progress callback.
             const ProgressCallback noProgress;
-            CPcapRecordReader reader(nullptr, nullptr, size, noProgress);
+            CPcapRecordReader reader(nullptr, size, noProgress);
             outcome = reader.Open(file.Get(), kind.bNanosecond);
             if (!outcome.Succeeded()) {
                 return outcome;
@@ -345,7 +385,7 @@ DocumentOutcome CWirelarkDoc::SavePackets(const std::string& path, CaptureFileFo
                 WritePcapRecord(ar, timeOf(packet), bNanosecond, packet.GetLength(),
                                 packet.GetBytes());
             } else {
-                WriteLarkEntry(ar, packet, written == 0);
+                WriteLarkEntry(ar, packet, packet.GetBytes(), written == 0);
             }
             ++written;
             return true;
@@ -364,11 +404,11 @@ DocumentOutcome CWirelarkDoc::SavePackets(const std::string& path, CaptureFileFo
 }
 
 DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCallback& progress) {
-    const COpenedFile opened = OpenCaptureFile(path);
+    COpenedFile opened = OpenCaptureFile(path);
     if (!opened.file.IsOpen()) {
         return opened.failure;
     }
-    const auto& [file, size, kind, failure] = opened;
+    auto& [file, size, kind, failure] = opened;
 
     // Read beside the current contents, which stay as they are until the new ones are whole.
     DocumentOutcome outcome;
@@ -384,6 +424,9 @@ DocumentOutcome CWirelarkDoc::OpenFile(const std::string& path, const ProgressCa
     if (!outcome.Succeeded()) {
         // Whatever went wrong, the open document stays: the user loses nothing to a bad file.
         return outcome;
+    }
+    if (kind.format != CaptureFileFormat::Lark) {
+        staging->m_pFrameFile = std::make_unique<CFrameFile>(std::move(file), path);
     }
     AdoptContents(*staging);
     m_fileFormat = kind.format;
@@ -410,7 +453,7 @@ DocumentOutcome CWirelarkDoc::ReadLarkFile(int fd, std::uint64_t size,
 
 DocumentOutcome CWirelarkDoc::ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                            const ProgressCallback& progress) {
-    CPcapRecordReader reader(&m_arena, &m_packets, size, progress);
+    CPcapFileIndexer reader(m_arena, m_packets, size, progress);
     if (DocumentOutcome outcome = reader.Open(fd, bNanosecond); !outcome.Succeeded()) {
         return outcome;
     }
@@ -442,14 +485,45 @@ CPacketTime CWirelarkDoc::GetPacketTime(const CPacketObj& packet) const {
 DocumentOutcome CWirelarkDoc::SaveFile(const std::string& path, CaptureFileFormat format,
                                        const ProgressCallback& progress) {
     const bool bPcap = format != CaptureFileFormat::Lark;
+    std::vector<std::size_t> lost;
     const DocumentOutcome outcome = SaveAtomically(path, [&](int fd) {
-        return bPcap ? WritePcapFile(fd, m_packets, GetTimeTextDate(), progress)
-                     : WriteLarkFile(fd, m_packets, progress);
+        lost.clear();
+        const PacketBytesSource bytesOf = BytesSource(&lost);
+        return bPcap ? WritePcapFile(fd, m_packets, bytesOf, GetTimeTextDate(), progress)
+                     : WriteLarkFile(fd, m_packets, bytesOf, progress);
     });
     if (outcome.Succeeded()) {
         m_fileFormat = bPcap ? CaptureFileFormat::Pcap : CaptureFileFormat::Lark;
+        if (bPcap && m_pFrameFile) {
+            ReadFramesFrom(path, lost);
+        }
     }
     return outcome;
+}
+
+void CWirelarkDoc::ReadFramesFrom(const std::string& path, const std::vector<std::size_t>& lost) {
+    std::uint64_t size = 0;
+    DocumentOutcome failure;
+    CFileDescriptor file(OpenRegularFile(path, size, failure));
+    if (!file.IsOpen()) {
+        return;  // the old file, still open, serves as before
+    }
+    auto pFile = std::make_unique<CFrameFile>(std::move(file), path);
+    std::uint64_t offset = kPcapFirstFrameOffset;
+    auto nextLost = lost.begin();
+    for (std::size_t i = 0; i < m_packets.size(); ++i) {
+        CPacketObj& packet = m_packets[i];
+        const bool bLost = nextLost != lost.end() && *nextLost == i;
+        nextLost += bLost ? 1 : 0;
+        const std::uint32_t captured = bLost ? 0 : packet.GetCapturedLength();
+        if (packet.IsInFile()) {
+            packet.SetFilePacket(packet.GetNumber(), offset,
+                                 std::min(captured, kPcapMaxCaptured), packet.GetLength(),
+                                 *packet.GetTimestamp());
+        }
+        offset = NextPcapFrameOffset(offset, captured);
+    }
+    m_pFrameFile = std::move(pFile);
 }
 
 std::time_t CWirelarkDoc::GetTimeTextDate() const {

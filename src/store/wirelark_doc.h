@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "store/capture_format.h"
 #include "store/document.h"
 #include "store/file_descriptor.h"
+#include "store/frame_file.h"
 #include "store/packet_list.h"
 #include "store/packet_number_index.h"
 #include "store/packet_obj.h"
@@ -39,8 +42,9 @@ public:
     // The same with a time text of the caller's; one the capture time would make is not kept.
     bool AddPacket(int number, const pcap_pkthdr& header, std::span<const std::uint8_t> frame,
                    std::string_view timeText);
-    // Appends a copy of a record of any document: its number, length, bytes, time text and
-    // capture time. False, with nothing stored, when memory runs out.
+    // Appends a copy of a record whose bytes are in memory, of any document: its number,
+    // length, bytes, time text and capture time. False, with nothing stored, when memory runs
+    // out.
     bool AddCopy(const CPacketObj& record);
     void DeleteAllPackets() noexcept;
     // Readies the store for a capture that may add up to `bytes` of frame bytes: one block asked
@@ -52,13 +56,25 @@ public:
     // Gives back the pages of the block that the capture did not reach.
     void CaptureEnded() noexcept;
     // Appends the frame bytes of the first record in list order with this number to `out`;
-    // false, with `out` untouched, when no record has it.
+    // false, with `out` untouched, when no record has it. A record whose bytes can no longer
+    // be read from its file appends none.
     bool FindPacket(int number, std::vector<std::uint8_t>& out) const;
     // The same record without a copy; nullptr when no record has the number.
     const CPacketObj* FindPacket(int number) const;
-    // Its bytes without a copy; empty when no record has the number.
+    // Its bytes, valid until the next call; empty when no record has the number or its bytes
+    // cannot be read.
     std::span<const std::uint8_t> FindPacketBytes(int number) const;
     const CPacketList& GetPacketList() const { return m_packets; }
+
+    // A record's bytes: in memory without a copy, or read from the file it was opened from
+    // into `buffer`. None when the file no longer holds them; the first time that happens the
+    // read-failure handler hears of it, once for the file.
+    std::optional<std::span<const std::uint8_t>> GetPacketBytes(
+        const CPacketObj& packet, std::vector<std::uint8_t>& buffer) const;
+    using ReadFailureHandler = std::function<void(const std::string& message)>;
+    void SetReadFailureHandler(ReadFailureHandler handler) {
+        m_readFailureHandler = std::move(handler);
+    }
 
     // Decoding answers for the packet with this number, computed by the decode functions of the
     // same names on its stored bytes; a number no packet has counts as an empty frame.
@@ -73,7 +89,9 @@ public:
     void DeleteContents() override;
     bool OnNewDocument() override;
 
-    // Opens a Lark, pcap or pcapng file, told apart by its content whatever its name. Progress
+    // Opens a Lark, pcap or pcapng file, told apart by its content whatever its name. A pcap or
+    // pcapng file's packets mostly stay in the file, which is kept open and read as they are
+    // needed; a Lark file is read into memory. Progress
     // counts bytes of the file. Cancelling and every failure (a file that cannot be opened, a
     // damaged Lark file, a pcap or pcapng file that is not readable or not Ethernet:
     // UnsupportedLinkType) leave the document as it was: records, path, title and modified
@@ -96,7 +114,8 @@ public:
                                        const PacketReplay& replay);
     // Saves in the given format (Pcapng writes Pcap) atomically; progress counts records.
     // Cancelling or failing leaves the previous file as it was. The document then remembers the
-    // format written.
+    // format written, and packets kept in their file are read from a pcap file it wrote. A
+    // packet whose bytes can no longer be read is saved with none.
     DocumentOutcome SaveFile(const std::string& path, CaptureFileFormat format,
                              const ProgressCallback& progress = {});
     // The format of the file last opened or saved; Lark for a new document.
@@ -124,6 +143,10 @@ private:
     DocumentOutcome ReadLarkFile(int fd, std::uint64_t size, const ProgressCallback& progress);
     DocumentOutcome ReadPcapFile(int fd, std::uint64_t size, bool bNanosecond,
                                  const ProgressCallback& progress);
+    // After a pcap file was written at `path`: the packets kept in a file are read from that
+    // one, those whose bytes were lost (`lost`, by position) as written, without bytes.
+    void ReadFramesFrom(const std::string& path, const std::vector<std::size_t>& lost);
+    PacketBytesSource BytesSource(std::vector<std::size_t>* pLost) const;
     // Reads a Lark entry's body into a new record at the end of the list; false when the
     // reader failed.
     bool ReadPacketBody(CArchiveReader& ar);
@@ -151,6 +174,9 @@ private:
 
     // Declared before the list: the records point into it, so it must be destroyed after them.
     CByteArena m_arena;
+    std::unique_ptr<CFrameFile> m_pFrameFile;  // where opened records keep their bytes
+    ReadFailureHandler m_readFailureHandler;
+    mutable std::vector<std::uint8_t> m_findBuffer;
     CPacketList m_packets;
     CPacketNumberIndex m_index;
     CaptureFileFormat m_fileFormat = CaptureFileFormat::Lark;

@@ -22,8 +22,13 @@ int CPacketListModel::columnCount(const QModelIndex& parent) const {
 const CPacketRow& CPacketListModel::RowTexts(int row) const {
     if (row != m_cachedRow) {
         const CPacketObj& packet = m_doc.GetPacketList()[static_cast<std::size_t>(row)];
-        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
-                        packet.GetBytes(), m_cachedTexts);
+        if (const auto bytes = m_doc.GetPacketBytes(packet, m_frameBuffer)) {
+            FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(), *bytes,
+                            m_cachedTexts);
+        } else {
+            // Bytes its file has lost: what the document still knows for certain.
+            FormatPacketRow(packet.GetNumber(), {}, packet.GetLength(), {}, m_cachedTexts);
+        }
         m_cachedRow = row;
     }
     return m_cachedTexts;

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QPixmap>
 #include <array>
+#include <vector>
 
 #include "decode/packet_row.h"
 
@@ -43,6 +44,7 @@ private:
     // A view asks for each column of a row in turn: the row is formatted once for all eight.
     mutable int m_cachedRow = -1;
     mutable CPacketRow m_cachedTexts;
+    mutable std::vector<std::uint8_t> m_frameBuffer;  // a row's bytes read from their file
 };
 
 }  // namespace wirelark

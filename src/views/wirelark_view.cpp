@@ -57,9 +57,17 @@ CWirelarkView::CWirelarkView(CWirelarkDoc& doc, IViewFrame& frame, IMessageSink&
             bar->setValue(maximum);
         }
     });
+    // A file that lost packets under an open document is found out while rows are painted or
+    // saved; the message waits until that is done.
+    m_doc.SetReadFailureHandler([this](const std::string& message) {
+        QMetaObject::invokeMethod(
+            this, [this, message] { m_messages.ShowMessage(message, MessageIcon::Warning); },
+            Qt::QueuedConnection);
+    });
 }
 
 CWirelarkView::~CWirelarkView() {
+    m_doc.SetReadFailureHandler({});
     // A worker waiting for this thread is released before the engine joins it.
     m_handover.Close();
 }

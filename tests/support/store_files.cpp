@@ -48,6 +48,16 @@ std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
     return names;
 }
 
+std::optional<std::vector<std::uint8_t>> StoredBytes(const CWirelarkDoc& doc,
+                                                     const CPacketObj& record) {
+    std::vector<std::uint8_t> buffer;
+    const auto bytes = doc.GetPacketBytes(record, buffer);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

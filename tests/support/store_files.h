@@ -5,9 +5,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace wirelark {
+class CPacketObj;
+class CWirelarkDoc;
+}  // namespace wirelark
 
 namespace wirelark::test {
 
@@ -34,6 +40,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Saves a Lark file of `count` 60-byte packets numbered 1..count; false when the save fails.
 bool WriteLarkFile(const std::string& path, int count);
+// A record's bytes as its document gives them, wherever they are kept; none when unreadable.
+std::optional<std::vector<std::uint8_t>> StoredBytes(const CWirelarkDoc& doc,
+                                                     const CPacketObj& record);
 
 class CBytes {
 public:
