@@ -52,12 +52,12 @@ public:
     using iterator = Iterator<CPacketObj>;
     using const_iterator = Iterator<const CPacketObj>;
 
-    CPacketList() = default;
+    CPacketList();
     CPacketList(const CPacketList&) = delete;
     CPacketList& operator=(const CPacketList&) = delete;
     CPacketList(CPacketList&& other) noexcept;
     CPacketList& operator=(CPacketList&& other) noexcept;
-    ~CPacketList() { clear(); }
+    ~CPacketList();
 
     std::size_t size() const noexcept { return m_size; }
     bool empty() const noexcept { return m_size == 0; }
@@ -79,6 +79,10 @@ public:
     // saves most of their page faults, but the last block's huge page is whole even where the
     // load leaves it empty, until ReleaseUnused.
     void SetHugePages(bool bHugePages) { m_bHugePages = bHugePages; }
+    // For a load of millions of records: while it lasts, a second thread keeps the next block
+    // allocated and its pages faulted in, so that the load never waits for the system to clear
+    // fresh memory. Ends with a move of the list.
+    void SetBulkLoad(bool bBulkLoad);
     // Gives the pages of the last block that no record has reached back to the system; records
     // added later get them again, fresh.
     void ReleaseUnused() noexcept;
@@ -86,6 +90,7 @@ public:
     void clear() noexcept;
 
 private:
+    class CBlockMaker;
     struct BlockDeleter {
         void operator()(CPacketObj* pBlock) const noexcept;
     };
@@ -98,6 +103,7 @@ private:
     std::vector<Block> m_blocks;  // raw storage; the first m_size slots hold records
     std::size_t m_size = 0;
     bool m_bHugePages = false;
+    std::unique_ptr<CBlockMaker> m_pMaker;
 };
 
 }  // namespace wirelark

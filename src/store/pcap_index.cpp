@@ -123,6 +123,7 @@ DocumentOutcome CPcapFileIndexer::Open(int fd, bool bNanosecond) {
     }
     // Records come in by the million; huge pages spare most of their page faults.
     m_records.SetHugePages(true);
+    m_records.SetBulkLoad(true);
     return outcome;
 }
 
@@ -247,6 +248,7 @@ void CPcapFileIndexer::Fill(CPacketObj& record) {
 }
 
 DocumentOutcome CPcapFileIndexer::Finish() {
+    m_records.SetBulkLoad(false);
     m_records.SetHugePages(false);
     m_records.ReleaseUnused();
     DocumentOutcome outcome = m_library.Finish();
