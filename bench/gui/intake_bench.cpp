@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QSettings>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <span>
@@ -544,6 +546,59 @@ struct Fixture {
     }
 };
 
+struct ListTimes {
+    double refillMs = 0;
+    double scrollMs = 0;
+    double clickMs = 0;
+    int shown = 0;
+};
+
+// Rebuilding the rows of a document of `count` packets, scrolling to its end and clicking on
+// its last row, each painted; the best of three rounds, since the system's writing back of a
+// file just saved can stall any one of them.
+ListTimes TimeTheListOnce(Fixture& f, int count) {
+    ListTimes times;
+    QElapsedTimer timer;
+    timer.start();
+    f.view.RefillRows();
+    QApplication::processEvents();
+    times.refillMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+
+    timer.restart();
+    f.view.scrollToBottom();
+    f.view.viewport()->repaint();
+    times.scrollMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+
+    timer.restart();
+    const QModelIndex last = f.view.model()->index(count - 1, 0);
+    f.view.selectionModel()->select(
+        last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    emit f.view.clicked(last);
+    f.view.viewport()->repaint();
+    times.clickMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    times.shown = f.frame.shown.empty() ? 0 : f.frame.shown.back().number;
+    return times;
+}
+
+ListTimes TimeTheList(Fixture& f, int count) {
+    ListTimes best = TimeTheListOnce(f, count);
+    for (int round = 1; round < 3; ++round) {
+        const ListTimes times = TimeTheListOnce(f, count);
+        best.refillMs = std::min(best.refillMs, times.refillMs);
+        best.scrollMs = std::min(best.scrollMs, times.scrollMs);
+        best.clickMs = std::min(best.clickMs, times.clickMs);
+        best.shown = times.shown;
+    }
+    return best;
+}
+
+void PrintListTimes(const ListTimes& times) {
+    std::printf(
+        "  rebuild rows %.1f ms, scroll to end %.1f ms, click on last row %.1f ms "
+        "(shown packet %d)\n",
+        times.refillMs, times.scrollMs, times.clickMs, times.shown);
+}
+
 // A million packets of `sizes` in turn.
 void MillionPackets(std::initializer_list<std::size_t> sizes) {
     constexpr int kCount = 1'000'000;
@@ -563,38 +618,32 @@ void MillionPackets(std::initializer_list<std::size_t> sizes) {
         storedBytes += static_cast<double>(frame.size());
     }
     const double storedMb = storedBytes / 1e6;
-    QElapsedTimer timer;
-    timer.start();
-    f.view.RefillRows();
-    QApplication::processEvents();
-    const double refillMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-
-    timer.restart();
-    f.view.scrollToBottom();
-    f.view.viewport()->repaint();
-    const double scrollMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-
-    timer.restart();
-    const QModelIndex last = f.view.model()->index(kCount - 1, 0);
-    f.view.selectionModel()->select(
-        last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    emit f.view.clicked(last);
-    f.view.viewport()->repaint();
-    const double clickMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-
+    const ListTimes times = TimeTheList(f, kCount);
     const std::size_t after = test::ResidentBytes();
     const double processMb = static_cast<double>(after) / 1048576.0;
     const double growthMb = (static_cast<double>(after) - static_cast<double>(before)) / 1048576.0;
     std::printf("a million stored packets of %zu sizes (%.0f MB of frame bytes):\n", sizes.size(),
                 storedMb);
-    std::printf(
-        "  rebuild rows %.1f ms, scroll to end %.1f ms, click on last row %.1f ms "
-        "(shown packet %d)\n",
-        refillMs, scrollMs, clickMs, f.frame.shown.empty() ? 0 : f.frame.shown[0].number);
+    PrintListTimes(times);
     std::printf(
         "  process memory %.0f MB (grew %.0f MB); target 1.5 x %.0f + 50 = %.0f MB; "
         "ratio %.2f of target\n",
         processMb, growthMb, storedMb, 1.5 * storedMb + 50, processMb / (1.5 * storedMb + 50));
+
+    // The same packets opened from a pcap file, where they stay: every row shown is read back.
+    const std::string path = QDir::temp().filePath("wirelark-intake-bench.pcap").toStdString();
+    if (!f.doc.SaveFile(path, CaptureFileFormat::Pcap).Succeeded()) {
+        std::printf("  (could not save the pcap file for the opened list)\n");
+        return;
+    }
+    Fixture opened;
+    if (!opened.doc.OpenFile(path).Succeeded()) {
+        std::printf("  (could not open the pcap file)\n");
+        return;
+    }
+    std::filesystem::remove(path);
+    std::printf("the same packets opened from a pcap file, their bytes left in the file:\n");
+    PrintListTimes(TimeTheList(opened, kCount));
 }
 
 }  // namespace
@@ -621,10 +670,14 @@ int main(int argc, char** argv) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, profile.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
 
-    // A frame size as argument runs that size's live ladder alone, for profiling.
+    // A frame size as argument runs that size's live ladder alone, for profiling; "list" runs
+    // only the million stored packets.
     const std::size_t only = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 0;
-    const std::string why = test::CTestNetwork::WhyUnavailable();
-    if (!why.empty()) {
+    const bool bListOnly = argc > 1 && std::string(argv[1]) == "list";
+    const std::string why = bListOnly ? std::string() : test::CTestNetwork::WhyUnavailable();
+    if (bListOnly) {
+        // straight to the list
+    } else if (!why.empty()) {
         std::printf("live capture: skipped, %s\n", why.c_str());
     } else if (only > 0) {
         LiveRates(only, false);
