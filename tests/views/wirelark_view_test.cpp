@@ -18,6 +18,8 @@
 #include "support/capture_fakes.h"
 #include "support/fake_view_frame.h"
 #include "support/frame_builder.h"
+#include "support/pcap_files.h"
+#include "support/store_files.h"
 #include "toolkit/profile.h"
 
 namespace wirelark {
@@ -224,6 +226,43 @@ TEST_F(ViewTest, TheListFollowsNewRowsOnlyWhileScrolledToTheBottom) {
     EXPECT_EQ(bar->value(), 0) << "an opened file is read from its first row";
     EXPECT_EQ(Cell(140, kColumnId), "141");
     EXPECT_EQ(m_frame.captured, 1);
+}
+
+// A pcap file cut short after it was opened: its lost rows show their number and length only,
+// a click on one shows no bytes, the user hears of it once, and a save keeps what is left.
+TEST_F(ViewTest, AFileCutShortUnderTheListShowsWhatItLostOnceAndSavesWhatItStillHolds) {
+    const std::vector<std::uint8_t> tcp = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
+    const std::vector<test::CPcapPacket> packets(3, {1'700'000'000, 5, 60, tcp});
+    const std::vector<std::uint8_t> file = test::MakePcap(packets);
+    const std::string path = m_config.filePath("capture.pcap").toStdString();
+    test::WriteWholeFile(path, file);
+    ASSERT_TRUE(m_doc.OpenFile(path).Succeeded());
+    CWirelarkView& view = View();
+    view.OnInitialUpdate();
+    test::WriteWholeFile(path, {file.begin(), file.begin() + 24 + 76 + 40});
+
+    EXPECT_EQ(std::tuple(Cell(0, kColumnType), Cell(1, kColumnId), Cell(1, kColumnLen),
+                         Cell(1, kColumnTimeStamp), Cell(1, kColumnType)),
+              std::tuple("IPv4-TCP", "2", "60", "", ""));
+    view.selectionModel()->select(view.model()->index(2, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    emit view.clicked(view.model()->index(2, 0));
+    ASSERT_EQ(m_frame.shown.size(), 1u);
+    EXPECT_EQ(std::tuple(m_frame.shown[0].number, m_frame.shown[0].data.size()), std::tuple(3, 0u));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m_sink.Texts().size(), 1u);
+    EXPECT_NE(m_sink.Texts()[0].find(path), std::string::npos);
+
+    const std::string saved = m_config.filePath("saved.pcap").toStdString();
+    ASSERT_TRUE(m_doc.SaveFile(saved, CaptureFileFormat::Pcap).Succeeded());
+    CWirelarkDoc reopened;
+    ASSERT_TRUE(reopened.OpenFile(saved).Succeeded());
+    ASSERT_EQ(reopened.GetPacketList().size(), 3u);
+    EXPECT_EQ(std::tuple(reopened.FindPacketBytes(1).size(), reopened.FindPacketBytes(2).size(),
+                         reopened.GetPacketList()[2].GetLength()),
+              std::tuple(60u, 0u, 60));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_sink.Texts().size(), 1u) << "once for the file";
 }
 
 TEST_F(ViewTest, StartWithoutAMatchingAdapterDoesNothing) {
