@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "store/pcap_file.h"
 #include "store/wirelark_doc.h"
@@ -39,11 +40,13 @@ bool SameRecords(const CWirelarkDoc& a, const CWirelarkDoc& b) {
     if (x.size() != y.size()) {
         return false;
     }
+    std::vector<std::uint8_t> bufferX;
+    std::vector<std::uint8_t> bufferY;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const auto bx = x[i].GetBytes();
-        const auto by = y[i].GetBytes();
-        if (x[i].GetNumber() != y[i].GetNumber() || x[i].GetLength() != y[i].GetLength() ||
-            !std::equal(bx.begin(), bx.end(), by.begin(), by.end())) {
+        const auto bx = a.GetPacketBytes(x[i], bufferX);
+        const auto by = b.GetPacketBytes(y[i], bufferY);
+        if (x[i].GetNumber() != y[i].GetNumber() || x[i].GetLength() != y[i].GetLength() || !bx ||
+            !by || !std::equal(bx->begin(), bx->end(), by->begin(), by->end())) {
             return false;
         }
     }
@@ -85,11 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const CPacketList& list = doc.GetPacketList();
     bool bFitsPcap = true;
+    std::vector<std::uint8_t> buffer;
     for (std::size_t i = 0; i < list.size(); ++i) {
         Check(list[i].GetNumber() == static_cast<int>(i + 1));
-        Check(list[i].GetBytes().size() <= static_cast<std::size_t>(list[i].GetLength()));
+        Check(list[i].GetCapturedLength() <= static_cast<std::size_t>(list[i].GetLength()));
         Check(list[i].GetTimestamp().has_value());
-        bFitsPcap = bFitsPcap && list[i].GetBytes().size() <= kPcapMaxCaptured;
+        // The file has not changed: every packet left in it reads back whole.
+        const auto bytes = doc.GetPacketBytes(list[i], buffer);
+        Check(bytes.has_value() && bytes->size() == list[i].GetCapturedLength());
+        bFitsPcap = bFitsPcap && list[i].GetCapturedLength() <= kPcapMaxCaptured;
     }
     Check(doc.OnSaveDocument(ScratchFile()).Succeeded());
     CWirelarkDoc reopened;
