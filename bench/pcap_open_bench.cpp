@@ -145,14 +145,17 @@ void Run(const char* frames, std::uint64_t bytes, const std::vector<std::uint32_
         }
     }
     const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
-    std::printf("  %zu packets written; bare loop %.3f s for %zu packets; document %zu packets%s%s\n",
-                written, bare, bareCount, best.packets, best.warning.empty() ? "" : ": ",
-                best.warning.c_str());
-    std::printf("open %.0f MB pcap (%s frames): %.2f s, ratio %.2f to the bare loop, resident %.0f MB, "
-                "%.1f bytes a packet\n",
-                megabytes, frames, best.seconds, best.seconds / bare,
-                static_cast<double>(best.resident) / (1 << 20),
-                static_cast<double>(best.added) / static_cast<double>(std::max<std::size_t>(best.packets, 1)));
+    std::printf(
+        "  %zu packets written; bare loop %.3f s for %zu packets; document %zu packets%s%s\n",
+        written, bare, bareCount, best.packets, best.warning.empty() ? "" : ": ",
+        best.warning.c_str());
+    std::printf(
+        "open %.0f MB pcap (%s frames): %.2f s, ratio %.2f to the bare loop, resident %.0f MB, "
+        "%.1f bytes a packet\n",
+        megabytes, frames, best.seconds, best.seconds / bare,
+        static_cast<double>(best.resident) / (1 << 20),
+        static_cast<double>(best.added) /
+            static_cast<double>(std::max<std::size_t>(best.packets, 1)));
     std::fflush(stdout);
     std::filesystem::remove(path);
 }

@@ -78,9 +78,8 @@ bool CFrameFile::ReadRange(std::uint64_t offset, std::span<std::uint8_t> out) {
     buffer.resize(std::max(wanted, pWindow != nullptr ? kWindowBytes : wanted));
     std::size_t got = 0;
     while (got < buffer.size()) {
-        const ssize_t n =
-            ::pread(m_file.Get(), buffer.data() + got, buffer.size() - got,
-                    static_cast<off_t>(start + got));
+        const ssize_t n = ::pread(m_file.Get(), buffer.data() + got, buffer.size() - got,
+                                  static_cast<off_t>(start + got));
         if (n < 0 && errno == EINTR) {
             continue;
         }

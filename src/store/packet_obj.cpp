@@ -96,8 +96,8 @@ void CPacketObj::SetPacket(int number, std::span<const std::uint8_t> frame, int 
     m_textInfo |= kTextFromTime;
 }
 
-void CPacketObj::SetFilePacket(int number, std::uint64_t offset, std::uint32_t captured,
-                               int length, const CPacketTime& captureTime) {
+void CPacketObj::SetFilePacket(int number, std::uint64_t offset, std::uint32_t captured, int length,
+                               const CPacketTime& captureTime) {
     Release();
     m_storage.fileOffset = offset;
     m_textInfo = kBytesInFile;

@@ -129,8 +129,7 @@ DocumentOutcome CPcapFileIndexer::Open(int fd, bool bNanosecond) {
 
 bool CPcapFileIndexer::Next() {
     if (m_number % static_cast<int>(kProgressStride) == 0) {
-        const std::uint64_t position =
-            m_bPlain || m_bPcapng ? m_position : m_library.GetPosition();
+        const std::uint64_t position = m_bPlain || m_bPcapng ? m_position : m_library.GetPosition();
         if (!m_reporter.Advance(position)) {
             m_bCancelled = true;
             return false;
@@ -158,8 +157,9 @@ bool CPcapFileIndexer::NextPlain() {
             const auto second = static_cast<std::int64_t>(static_cast<std::int32_t>(seconds));
             const int wireLength = static_cast<int>(std::min<std::uint32_t>(length, INT_MAX));
             // As for a copied frame, no more bytes than the wire length.
-            m_placed = CPlaced{data, std::min(captured, static_cast<std::uint32_t>(wireLength)),
-                               wireLength, CPacketTime{second, bNanosecond ? fraction : fraction * 1000}};
+            m_placed =
+                CPlaced{data, std::min(captured, static_cast<std::uint32_t>(wireLength)),
+                        wireLength, CPacketTime{second, bNanosecond ? fraction : fraction * 1000}};
             m_position = data + captured;
             return true;
         }
@@ -218,11 +218,12 @@ bool CPcapFileIndexer::NextThroughLibrary() {
         }
         const long fraction = header.ts.tv_usec;
         const long nanoseconds = m_library.IsNanosecond() ? fraction : fraction * 1000;
-        if (length == header.len && data + header.caplen <= start + total &&
-            nanoseconds >= 0 && nanoseconds <= 999'999'999) {
-            m_placed = CPlaced{data, std::min(header.caplen, static_cast<std::uint32_t>(WireLength(header))),
-                               WireLength(header),
-                               CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}};
+        if (length == header.len && data + header.caplen <= start + total && nanoseconds >= 0 &&
+            nanoseconds <= 999'999'999) {
+            m_placed = CPlaced{
+                data, std::min(header.caplen, static_cast<std::uint32_t>(WireLength(header))),
+                WireLength(header),
+                CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}};
         }
         return true;
     }

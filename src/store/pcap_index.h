@@ -62,8 +62,8 @@ private:
     const ProgressCallback m_noProgress;
     CPcapRecordReader m_library;
     std::unique_ptr<CBlockReader> m_pBlocks;
-    bool m_bPlain = false;     // a classic pcap file whose records are read here
-    bool m_bSwapped = false;   // its numbers are big-endian
+    bool m_bPlain = false;    // a classic pcap file whose records are read here
+    bool m_bSwapped = false;  // its numbers are big-endian
     bool m_bPcapng = false;
     std::uint64_t m_position = 0;  // of the next plain record
     int m_number = 0;

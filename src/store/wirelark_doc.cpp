@@ -517,9 +517,8 @@ void CWirelarkDoc::ReadFramesFrom(const std::string& path, const std::vector<std
         nextLost += bLost ? 1 : 0;
         const std::uint32_t captured = bLost ? 0 : packet.GetCapturedLength();
         if (packet.IsInFile()) {
-            packet.SetFilePacket(packet.GetNumber(), offset,
-                                 std::min(captured, kPcapMaxCaptured), packet.GetLength(),
-                                 *packet.GetTimestamp());
+            packet.SetFilePacket(packet.GetNumber(), offset, std::min(captured, kPcapMaxCaptured),
+                                 packet.GetLength(), *packet.GetTimestamp());
         }
         offset = NextPcapFrameOffset(offset, captured);
     }

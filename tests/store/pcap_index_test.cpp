@@ -71,11 +71,12 @@ const Bytes kLong(150, 0x5A);
 
 // Packets that break the plain run go through libpcap, and the run goes on after them.
 TEST(PcapIndex, PacketsOutOfTheOrdinaryAreReadByLibpcapAndThoseAfterThemStayInTheFile) {
-    Bytes file = test::MakePcap({{1'700'000'000, 1, 60, test::kArp},
-                                 {1'700'000'001, 2, 150, kLong},  // longer than the snapshot
-                                 {1'700'000'002, 1'000'000, 60, test::kArp},  // a whole second
-                                 {0xF000'0000, 4, 60, test::kArp},            // before 1970
-                                 {1'700'000'004, 5, 1514, Bytes(kLong.begin(), kLong.begin() + 20)}});
+    Bytes file =
+        test::MakePcap({{1'700'000'000, 1, 60, test::kArp},
+                        {1'700'000'001, 2, 150, kLong},              // longer than the snapshot
+                        {1'700'000'002, 1'000'000, 60, test::kArp},  // a whole second
+                        {0xF000'0000, 4, 60, test::kArp},            // before 1970
+                        {1'700'000'004, 5, 1514, Bytes(kLong.begin(), kLong.begin() + 20)}});
     file[16] = 100;  // the snapshot length, little-endian
     file[17] = 0;
     test::CScratchFolder folder;
@@ -112,7 +113,8 @@ TEST(PcapIndex, AFileThatLosesPacketsSaysSoOnceAndSavingKeepsWhatItStillHolds) {
         {"CutInsideTheThirdFrame", pcap, Bytes(pcap.begin(), pcap.begin() + 24 + 2 * 76 + 30), 2,
          "it is shorter than when it was opened"},
         {"RewrittenWithOtherLengths", pcap,
-         test::MakePcap({{1, 0, 61, Bytes(61, 1)}, {1, 0, 61, Bytes(61, 1)}, {1, 0, 61, Bytes(300, 1)}}),
+         test::MakePcap(
+             {{1, 0, 61, Bytes(61, 1)}, {1, 0, 61, Bytes(61, 1)}, {1, 0, 61, Bytes(300, 1)}}),
          0, "it has changed since it was opened"},
         {"Unchanged", pcap, pcap, 4, ""},
         {"UnchangedPcapng", pcapng, pcapng, 4, ""},
@@ -124,7 +126,8 @@ TEST(PcapIndex, AFileThatLosesPacketsSaysSoOnceAndSavingKeepsWhatItStillHolds) {
         test::WriteWholeFile(path, c.original);
         CWirelarkDoc doc;
         std::vector<std::string> messages;
-        doc.SetReadFailureHandler([&messages](const std::string& text) { messages.push_back(text); });
+        doc.SetReadFailureHandler(
+            [&messages](const std::string& text) { messages.push_back(text); });
         ASSERT_TRUE(doc.OpenFile(path).Succeeded());
         test::WriteWholeFile(path, c.changed);
 
