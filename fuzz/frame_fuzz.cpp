@@ -1,6 +1,6 @@
 // Arbitrary bytes as a stored frame through everything that reads one: the row texts, both
-// filters, the explorer tree and the byte range of every tree line; and the same bytes split
-// into three texts as a tree line the range mapping must survive.
+// filters, the explorer tree, the byte range of every tree line and the traffic statistics; and
+// the same bytes split into three texts as a tree line the range mapping must survive.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,6 +11,7 @@
 #include "decode/frame_layout.h"
 #include "decode/packet_row.h"
 #include "decode/packet_tree.h"
+#include "stats/traffic_statistics.h"
 
 namespace {
 
@@ -40,6 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CPacketRow row;
     FormatPacketRow(1, "00:00:00,000 ", static_cast<int>(size), frame, row);
     Check(size >= 14 || row[kColumnType].empty());
+
+    // The statistics read the frame as the row does.
+    CTrafficStatistics stats;
+    stats.Add(1, {}, static_cast<int>(size), frame);
+    Check(stats.GetProtocols().at(0).type == row[kColumnType]);
+    Check(stats.GetEndpoints().empty() == row[kColumnIpSource].empty());
 
     const std::uint16_t bits =
         size >= 2 ? static_cast<std::uint16_t>(data[size - 1] | (data[size - 2] << 8)) : 0x10;

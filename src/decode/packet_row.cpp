@@ -16,7 +16,63 @@ void AppendAddressAndPort(std::string& out, const Ipv4Address& address, std::uin
     AppendDecimal(out, port);
 }
 
+// The IPv4 protocols the Type text names after the EtherType.
+const char* ProtocolSuffix(const CFrameLayout& layout) {
+    if (!layout.IsIpv4()) {
+        return nullptr;
+    }
+    switch (layout.ipProtocol) {
+        case kIpProtocolIcmp:
+            return "ICMP";
+        case kIpProtocolTcp:
+            return "TCP";
+        case kIpProtocolUdp:
+            return "UDP";
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
+
+void AppendTypeText(std::string& out, const CFrameLayout& layout) {
+    if (!layout.hasEthernet) {
+        return;
+    }
+    out.append(EtherTypeName(layout.etherType));
+    if (const char* protocol = ProtocolSuffix(layout)) {
+        out.push_back('-');
+        out.append(protocol);
+    }
+}
+
+std::uint32_t TypeTextKey(const CFrameLayout& layout) {
+    if (!layout.hasEthernet) {
+        return 0;
+    }
+    const std::uint32_t protocol = layout.IsIpv4() ? 0x100u | layout.ipProtocol : 0u;
+    return 0x8000'0000u | (std::uint32_t{layout.etherType} << 9) | protocol;
+}
+
+bool HasIpColumns(const CFrameLayout& layout) {
+    if (!layout.IsIpv4()) {
+        return false;
+    }
+    // Without the whole transport header there are no ports to show.
+    const bool bPorted = layout.ipProtocol == kIpProtocolTcp || layout.ipProtocol == kIpProtocolUdp;
+    return !bPorted || layout.HasPorts();
+}
+
+CIpColumns ReadIpColumns(const CFrameReader& reader, const CFrameLayout& layout) {
+    CIpColumns ip;
+    ip.source = reader.Address<4>(offset::kIpSource);
+    ip.destination = reader.Address<4>(offset::kIpDestination);
+    if (layout.HasPorts()) {
+        ip.sourcePort = reader.Be16(layout.transportOffset + offset::kSourcePort);
+        ip.destinationPort = reader.Be16(layout.transportOffset + offset::kDestinationPort);
+    }
+    return ip;
+}
 
 void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row) {
     for (int column = kColumnMacSource; column <= kColumnIpDest; ++column) {
@@ -29,41 +85,13 @@ void FormatFrameColumns(std::span<const std::uint8_t> frame, CPacketRow& row) {
     }
     AppendMacAddress(row.columns[kColumnMacSource], reader.Address<6>(offset::kSrcMac));
     AppendMacAddress(row.columns[kColumnMacDest], reader.Address<6>(offset::kDstMac));
-    std::string& type = row.columns[kColumnType];
-    type = EtherTypeName(layout.etherType);
-    if (!layout.IsIpv4()) {
+    AppendTypeText(row.columns[kColumnType], layout);
+    if (!HasIpColumns(layout)) {
         return;
     }
-
-    const char* protocolText = nullptr;
-    std::uint16_t sourcePort = 0;
-    std::uint16_t destinationPort = 0;
-    bool columnsFilled = true;
-    switch (layout.ipProtocol) {
-        case kIpProtocolIcmp:
-            protocolText = "ICMP";
-            break;
-        case kIpProtocolTcp:
-        case kIpProtocolUdp:
-            protocolText = layout.ipProtocol == kIpProtocolTcp ? "TCP" : "UDP";
-            // Without the whole transport header there are no ports to show.
-            columnsFilled = layout.HasPorts();
-            sourcePort = reader.Be16(layout.transportOffset + offset::kSourcePort);
-            destinationPort = reader.Be16(layout.transportOffset + offset::kDestinationPort);
-            break;
-        default:
-            break;
-    }
-    if (columnsFilled) {
-        AppendAddressAndPort(row.columns[kColumnIpSource], reader.Address<4>(offset::kIpSource),
-                             sourcePort);
-        AppendAddressAndPort(row.columns[kColumnIpDest], reader.Address<4>(offset::kIpDestination),
-                             destinationPort);
-    }
-    if (protocolText != nullptr) {
-        type.push_back('-');
-        type.append(protocolText);
-    }
+    const CIpColumns ip = ReadIpColumns(reader, layout);
+    AppendAddressAndPort(row.columns[kColumnIpSource], ip.source, ip.sourcePort);
+    AppendAddressAndPort(row.columns[kColumnIpDest], ip.destination, ip.destinationPort);
 }
 
 void FormatPacketRow(int number, std::string_view timeText, int length,

@@ -1,6 +1,6 @@
 // wirelark-dump: shows a capture file (Lark, pcap or pcapng) without a display, as the packet
-// list's rows or as one packet's explorer tree with the byte range of each line, optionally
-// keeping only the packets a filter in libpcap's language matches.
+// list's rows, as one packet's explorer tree with the byte range of each line, or as traffic
+// statistics, optionally keeping only the packets a filter in libpcap's language matches.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -18,6 +18,8 @@
 #include "capture/capture_filter.h"
 #include "decode/packet_row.h"
 #include "decode/packet_tree.h"
+#include "decode/protocol_names.h"
+#include "stats/traffic_statistics.h"
 #include "store/wirelark_doc.h"
 
 namespace {
@@ -25,7 +27,7 @@ namespace {
 using namespace wirelark;
 
 constexpr char kUsage[] =
-    "usage: wirelark-dump [--filter EXPR] [-c N] [--csv | --json | -w OUT] FILE\n"
+    "usage: wirelark-dump [--filter EXPR] [-c N] [--csv | --json | --stats | -w OUT] FILE\n"
     "       wirelark-dump [--filter EXPR] --tree N FILE\n"
     "FILE is a Lark capture (.cap) or a pcap or pcapng file, recognised by its content.\n"
     "Prints one line per stored packet with the eight list columns separated by tabs, or\n"
@@ -36,6 +38,8 @@ constexpr char kUsage[] =
     "  --csv          the eight columns as CSV (RFC 4180), after a line of their titles\n"
     "  --json         one JSON object a line: the eight columns, the capture time in UTC,\n"
     "                 the wire length and the captured length\n"
+    "  --stats        counts instead of rows: packets and bytes per type, per IPv4\n"
+    "                 conversation and per IPv4 address, as three tab-separated tables\n"
     "  -w OUT         write the packets to OUT instead, as pcap or as a Lark capture as\n"
     "                 OUT ends in .pcap or .cap\n"
     "  --tree N       the explorer tree of packet N\n"
@@ -50,6 +54,7 @@ struct COptions {
     std::optional<int> count;
     std::optional<OutputFormat> format;
     std::optional<std::string> outPath;
+    bool bStats = false;
 };
 
 std::optional<int> ParsePacketNumber(std::string_view text) {
@@ -74,7 +79,7 @@ bool TakeValue(int argc, char** argv, int& i, std::optional<Value>& value, const
 }
 
 // False, with the reason on standard error, for anything but one file and the options of
-// kUsage, each at most once, with --csv, --json and -w excluding each other and --tree.
+// kUsage, each at most once, with --csv, --json, --stats, -w and --tree excluding each other.
 bool ParseArguments(int argc, char** argv, COptions& options) {
     bool havePath = false;
     for (int i = 1; i < argc; ++i) {
@@ -115,6 +120,12 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
                 std::fprintf(stderr, "wirelark-dump: not a packet count: %s\n", text->c_str());
                 return false;
             }
+        } else if (argument == "--stats") {
+            if (options.bStats) {
+                std::fputs("wirelark-dump: give --stats once\n", stderr);
+                return false;
+            }
+            options.bStats = true;
         } else if (argument == "--csv" || argument == "--json") {
             if (options.format) {
                 std::fputs("wirelark-dump: give one of --csv and --json\n", stderr);
@@ -142,8 +153,11 @@ bool ParseArguments(int argc, char** argv, COptions& options) {
         std::fputs("wirelark-dump: no capture file given\n", stderr);
         return false;
     }
-    if ((options.format ? 1 : 0) + (options.outPath ? 1 : 0) + (options.treeNumber ? 1 : 0) > 1) {
-        std::fputs("wirelark-dump: --csv, --json, -w and --tree exclude each other\n", stderr);
+    if ((options.format ? 1 : 0) + (options.outPath ? 1 : 0) + (options.treeNumber ? 1 : 0) +
+            (options.bStats ? 1 : 0) >
+        1) {
+        std::fputs("wirelark-dump: --csv, --json, --stats, -w and --tree exclude each other\n",
+                   stderr);
         return false;
     }
     return true;
@@ -263,7 +277,35 @@ void PrintCsvTitles() {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-// Takes the packets as they are read, one at a time, keeping only the one --tree shows.
+// The tables of --stats, in the statistics' own orders (see CTrafficStatistics).
+void PrintStatistics(const CTrafficStatistics& stats) {
+    std::string text = "Protocols\n";
+    for (const CProtocolRow& row : stats.GetProtocols()) {
+        text +=
+            row.type + '\t' + std::to_string(row.packets) + '\t' + std::to_string(row.bytes) + '\n';
+    }
+    text += "Conversations\n";
+    const auto appendPort = [&text](bool bPorts, std::uint16_t port) {
+        text += bPorts ? std::to_string(port) + '\t' : "\t";
+    };
+    for (const CConversationRow& row : stats.GetConversations()) {
+        text += FormatDottedQuad(row.addressA) + '\t';
+        appendPort(row.bPorts, row.portA);
+        text += FormatDottedQuad(row.addressB) + '\t';
+        appendPort(row.bPorts, row.portB);
+        text += row.protocol + '\t' + std::to_string(row.Packets()) + '\t' +
+                std::to_string(row.Bytes()) + '\n';
+    }
+    text += "Endpoints\n";
+    for (const CEndpointRow& row : stats.GetEndpoints()) {
+        text += FormatDottedQuad(row.address) + '\t' + std::to_string(row.Packets()) + '\t' +
+                std::to_string(row.Bytes()) + '\n';
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Takes the packets as they are read, one at a time, keeping only the one --tree shows and, for
+// --stats, the counts.
 class CPacketTaker {
 public:
     CPacketTaker(const COptions& options, const CFrameFilter& filter)
@@ -282,10 +324,15 @@ public:
             return true;
         }
         ++m_count;
-        FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
-                        packet.GetBytes(), m_row);
-        FormatLine(m_options.format.value_or(OutputFormat::Tabs), packet, m_row, m_line);
-        std::fwrite(m_line.data(), 1, m_line.size(), stdout);
+        if (m_options.bStats) {
+            m_stats.Add(packet.GetNumber(), packet.GetTimestamp().value_or(CPacketTime{}),
+                        packet.GetLength(), packet.GetBytes());
+        } else {
+            FormatPacketRow(packet.GetNumber(), packet.GetTimeText(), packet.GetLength(),
+                            packet.GetBytes(), m_row);
+            FormatLine(m_options.format.value_or(OutputFormat::Tabs), packet, m_row, m_line);
+            std::fwrite(m_line.data(), 1, m_line.size(), stdout);
+        }
         return !(m_options.count && m_count == *m_options.count);
     }
 
@@ -294,6 +341,10 @@ public:
         if (!m_bStored) {
             std::fputs("wirelark-dump: not enough memory for the packet\n", stderr);
             return 1;
+        }
+        if (m_options.bStats) {
+            PrintStatistics(m_stats);
+            return 0;
         }
         return m_options.treeNumber
                    ? PrintTree(m_chosen, m_filter, *m_options.treeNumber, m_options.path)
@@ -307,6 +358,7 @@ private:
     const COptions& m_options;
     const CFrameFilter& m_filter;
     CWirelarkDoc m_chosen;
+    CTrafficStatistics m_stats;
     CPacketRow m_row;
     std::string m_line;
     int m_count = 0;

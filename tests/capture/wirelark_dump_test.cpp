@@ -336,6 +336,65 @@ TEST_F(WirelarkDump, MinusWWritesTheChosenPacketsAsPcapOrLark) {
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5);
 }
 
+// --stats prints the counts of the packets it would otherwise print, as three tables.
+TEST_F(WirelarkDump, StatsPrintsTheTablesOfTheChosenPackets) {
+    using test::CIpv4Fields;
+    const auto ip = [](std::uint8_t protocol, test::Ip source, test::Ip destination) {
+        return CIpv4Fields{.protocol = protocol, .source = source, .destination = destination};
+    };
+    const test::Ip client{192, 168, 0, 1};
+    const test::Ip server{10, 0, 0, 2};
+    const test::Ip other{10, 0, 0, 3};
+    const std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> frames = {
+        {CFrameBuilder().Ethernet().Ipv4(ip(6, client, server)).Tcp().PadTo(60).Build(), 60},
+        {CFrameBuilder()
+             .Ethernet()
+             .Ipv4(ip(6, server, client))
+             .Tcp({.sourcePort = 80, .destinationPort = 51000})
+             .Payload(100)
+             .Build(),
+         1514},
+        {CFrameBuilder()
+             .Ethernet()
+             .Ipv4(ip(17, server, other))
+             .Udp({.destinationPort = 5353})
+             .Payload(58)
+             .Build(),
+         100},
+        {CFrameBuilder().Ethernet().Ipv4(ip(1, other, server)).Icmp().Payload(56).Build(), 98},
+        {CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build(), 60},
+        {CFrameBuilder().Ethernet({.etherType = 0x86DD}).Payload(76).Build(), 90},
+    };
+    std::vector<test::CPcapPacket> packets;
+    for (const auto& [bytes, wireLength] : frames) {
+        packets.push_back({1'700'000'000, 0, wireLength, bytes});
+    }
+    test::WriteWholeFile(m_folder.File("stats.pcap"), test::MakePcap(packets));
+
+    ASSERT_EQ(Run("--stats stats.pcap", "all.txt"), 0);
+    EXPECT_EQ(TextOf(m_folder.File("all.txt")),
+              "Protocols\n"
+              "IPv4-TCP\t2\t1574\n34525\t1\t90\nARP\t1\t60\nIPv4-ICMP\t1\t98\n"
+              "IPv4-UDP\t1\t100\n"
+              "Conversations\n"
+              "10.0.0.2\t80\t192.168.0.1\t51000\tTCP\t2\t1574\n"
+              "10.0.0.2\t53\t10.0.0.3\t5353\tUDP\t1\t100\n"
+              "10.0.0.2\t\t10.0.0.3\t\tIPv4-ICMP\t1\t98\n"
+              "Endpoints\n"
+              "10.0.0.2\t4\t1772\n192.168.0.1\t2\t1574\n10.0.0.3\t2\t198\n");
+    ASSERT_EQ(Run("--filter 'not arp' -c 3 --stats stats.pcap", "some.txt"), 0);
+    EXPECT_EQ(TextOf(m_folder.File("some.txt")),
+              "Protocols\nIPv4-TCP\t2\t1574\nIPv4-UDP\t1\t100\n"
+              "Conversations\n"
+              "10.0.0.2\t80\t192.168.0.1\t51000\tTCP\t2\t1574\n"
+              "10.0.0.2\t53\t10.0.0.3\t5353\tUDP\t1\t100\n"
+              "Endpoints\n"
+              "10.0.0.2\t3\t1674\n192.168.0.1\t2\t1574\n10.0.0.3\t1\t100\n");
+    ASSERT_EQ(Run("--filter arp --stats stats.pcap", "none.txt"), 0);
+    EXPECT_EQ(TextOf(m_folder.File("none.txt")),
+              "Protocols\nARP\t1\t60\nConversations\nEndpoints\n");
+}
+
 TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
     test::WriteWholeFile(m_folder.File("junk.cap"), {'n', 'o', 't', ' ', 'a', ' ', 'c', 'a', 'p'});
     const auto frame = CFrameBuilder().Ethernet().Ipv4().Tcp().PadTo(60).Build();
@@ -368,6 +427,11 @@ TEST_F(WirelarkDump, RefusesWithAMessageAndNonZeroStatus) {
         {"-w missing/out.pcap three.cap", 1, 0, {}, "cannot write missing/out.pcap"},
         {"-c 0 three.cap", 2},
         {"-c 1 -c 2 three.cap", 2},
+        {"--stats --csv three.cap", 2},
+        {"--json --stats three.cap", 2},
+        {"--stats -w out.pcap three.cap", 2},
+        {"--stats --tree 1 three.cap", 2},
+        {"--stats --stats three.cap", 2},
     });
 }
 

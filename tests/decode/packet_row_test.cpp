@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ TEST(RowTexts, FillTheFrameColumns) {
     };
     // One row for all frames, as the list reuses it: nothing is left from the frame before.
     CPacketRow row;
+    std::map<std::uint32_t, std::string> typeByKey;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FormatPacketRow(12, "10:00:00,005 ", 1514, c.frame, row);
@@ -59,6 +61,14 @@ TEST(RowTexts, FillTheFrameColumns) {
         EXPECT_EQ(
             std::vector<std::string>(row.columns.begin() + kColumnMacSource, row.columns.end()),
             c.columns);
+        // The pieces that counting takes from the layout read as the row does.
+        const CFrameLayout layout = DecodeFrameLayout(CFrameReader(c.frame));
+        std::string type;
+        AppendTypeText(type, layout);
+        EXPECT_EQ(type, row[kColumnType]);
+        EXPECT_EQ(HasIpColumns(layout), !row[kColumnIpSource].empty());
+        const auto [known, bNew] = typeByKey.emplace(TypeTextKey(layout), type);
+        EXPECT_EQ(known->second, type) << "a key shared by two Type texts";
     }
 }
 
