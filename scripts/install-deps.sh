@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     clang libclang-rt-dev clang-format git
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-charts-dev libqt6opengl6-dev
     libpcap-dev libcap-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     iproute2 xvfb xauth poppler-utils

@@ -31,6 +31,8 @@ inline constexpr int kPortTelnet = 32794;
 inline constexpr int kProductPage = 1003;
 inline constexpr int kFilterButton = 1004;
 inline constexpr int kPortsButton = 1005;
+// Beside the menus' own items.
+inline constexpr int kViewStatistics = 1006;
 
 inline constexpr int kFileNew = 57600;
 inline constexpr int kFileOpen = 57601;

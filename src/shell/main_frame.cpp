@@ -70,6 +70,7 @@ const CCommandText kCommandTexts[] = {
     {cmd::kViewStatusBar, "&Status Bar", "Show or hide the status bar", 0, std::nullopt, true},
     {cmd::kViewExplorer, "Packet Explorer", "", 0, std::nullopt, true},
     {cmd::kViewOutput, "Packet Output", "", 0, std::nullopt, true},
+    {cmd::kViewStatistics, "Statistics", "Show or hide the Statistics bar", 0, std::nullopt, true},
     {cmd::kSetup, "&Setup"},
     {cmd::kHelp, "&Help", "Display help for current task or command"},
     {cmd::kAppAbout, "&About Wirelark...",
@@ -150,7 +151,8 @@ CMainFrame::CMainFrame(IMessageSink* messages, IDeviceSource* devices, QWidget* 
     SetDocumentTitle(QStringLiteral("Untitled"));
 
     // Bars hidden by other means (a floating bar's close button) show in their check marks.
-    for (QWidget* bar : std::initializer_list<QWidget*>{m_pToolBar, m_pExplorerBar, m_pOutputBar}) {
+    for (QWidget* bar : std::initializer_list<QWidget*>{m_pToolBar, m_pExplorerBar, m_pOutputBar,
+                                                        m_pStatisticsBar}) {
         bar->installEventFilter(this);
     }
     m_bCreated = true;
@@ -212,7 +214,8 @@ void CMainFrame::ConnectBarCommands() {
     const std::pair<int, QWidget*> bars[] = {{cmd::kViewToolbar, m_pToolBar},
                                              {cmd::kViewStatusBar, statusBar()},
                                              {cmd::kViewExplorer, m_pExplorerBar},
-                                             {cmd::kViewOutput, m_pOutputBar}};
+                                             {cmd::kViewOutput, m_pOutputBar},
+                                             {cmd::kViewStatistics, m_pStatisticsBar}};
     for (const auto& [id, bar] : bars) {
         m_commands[id].onCommand = [this, bar = bar] { ToggleBar(bar); };
         m_commands[id].isChecked = [bar = bar] { return !bar->isHidden(); };
@@ -242,6 +245,8 @@ void CMainFrame::CreateMenus() {
     m_pViewMenu->addSeparator();
     m_pViewMenu->addAction(Action(cmd::kViewExplorer));
     m_pViewMenu->addAction(Action(cmd::kViewOutput));
+    m_pViewMenu->addSeparator();
+    m_pViewMenu->addAction(Action(cmd::kViewStatistics));
 
     m_pToolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
     m_pToolsMenu->addAction(Action(cmd::kSetup));
@@ -366,6 +371,15 @@ void CMainFrame::CreateDockingBars() {
     addDockWidget(Qt::BottomDockWidgetArea, m_pOutputBar);
     resizeDocks({m_pExplorerBar}, {kExplorerWidth}, Qt::Horizontal);
     resizeDocks({m_pOutputBar}, {kOutputHeight}, Qt::Vertical);
+
+    // Closed until the user opens it; then it keeps its place like the others.
+    m_pStatisticsBar = new QDockWidget(QStringLiteral("Statistics"), this);
+    m_pStatisticsBar->setObjectName(QStringLiteral("statisticsBar"));
+    m_pStatisticsBar->setAllowedAreas(Qt::AllDockWidgetAreas);
+    m_pStatisticsBar->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                                  QDockWidget::DockWidgetFloatable);
+    addDockWidget(Qt::BottomDockWidgetArea, m_pStatisticsBar);
+    m_pStatisticsBar->hide();
 
     // A bar floated for the first time takes its default floating size.
     const std::pair<QDockWidget*, QSize> floating[] = {

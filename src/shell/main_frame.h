@@ -90,6 +90,7 @@ public:
     void OnHighlightRange(int first, int last);
     QDockWidget* ExplorerBar() const { return m_pExplorerBar; }
     QDockWidget* OutputBar() const { return m_pOutputBar; }
+    QDockWidget* StatisticsBar() const { return m_pStatisticsBar; }
     QTabWidget* ExplorerTabs() const { return m_pExplorerTabs; }
     QTabWidget* OutputTabs() const { return m_pOutputTabs; }
     QToolBar* ToolBar() const { return m_pToolBar; }
@@ -207,6 +208,7 @@ private:
     CCaptureFilterBar* m_pCaptureFilterBar = nullptr;
     QDockWidget* m_pExplorerBar = nullptr;
     QDockWidget* m_pOutputBar = nullptr;
+    QDockWidget* m_pStatisticsBar = nullptr;
     QTabWidget* m_pExplorerTabs = nullptr;
     QTabWidget* m_pOutputTabs = nullptr;
     QPointer<CPacketExplorerBar> m_pExplorerPage;

@@ -3,6 +3,7 @@
 #include "shell/wirelark_app.h"
 
 #include <QCoreApplication>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -17,6 +18,7 @@
 #include "toolkit/progress_gate.h"
 #include "views/packet_explorer_bar.h"
 #include "views/packet_output_bar.h"
+#include "views/statistics_bar.h"
 #include "views/wirelark_view.h"
 
 namespace wirelark {
@@ -203,6 +205,9 @@ void CWirelarkApp::CreateViews() {
     IDeviceSource& devices = m_seams.devices != nullptr ? *m_seams.devices : DefaultDeviceSource();
     m_pView = new CWirelarkView(m_doc, *m_pFrame, *m_pMessages, devices, m_pFrame.get());
     m_pFrame->SetView(m_pView);
+    auto* statistics = new CStatisticsBar(m_doc, *m_pMessages, m_pFrame->StatisticsBar());
+    m_pFrame->StatisticsBar()->setWidget(statistics);
+    QObject::connect(statistics, &CStatisticsBar::RowsChosen, m_pView, &CWirelarkView::SelectRows);
     // The document announces new and replaced contents; the view answers with its initial
     // update.
     m_doc.AddUpdateListener([this] { m_pView->OnInitialUpdate(); });

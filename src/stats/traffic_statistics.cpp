@@ -150,6 +150,21 @@ void CTrafficStatistics::CountConversation(const CFrameReader& reader, const CFr
     FindEndpoint(static_cast<std::uint32_t>(destination >> 16)).received.Add(bytes);
 }
 
+bool CTrafficStatistics::InConversation(const CConversationRow& conversation,
+                                        std::span<const std::uint8_t> frame) {
+    const CFrameReader reader(frame);
+    const CFrameLayout layout = DecodeFrameLayout(reader);
+    if (!HasIpColumns(layout) || layout.ipProtocol != conversation.ipProtocol) {
+        return false;
+    }
+    const CIpColumns ip = ReadIpColumns(reader, layout);
+    const std::uint64_t source = Endpoint(ip.source, ip.sourcePort);
+    const std::uint64_t destination = Endpoint(ip.destination, ip.destinationPort);
+    const std::uint64_t a = Endpoint(conversation.addressA, conversation.portA);
+    const std::uint64_t b = Endpoint(conversation.addressB, conversation.portB);
+    return (source == a && destination == b) || (source == b && destination == a);
+}
+
 CTrafficStatistics::CEndpoint& CTrafficStatistics::FindEndpoint(std::uint32_t address) {
     const auto [index, bNew] =
         m_endpointIndex.Insert(address, static_cast<std::uint32_t>(m_endpoints.size()));

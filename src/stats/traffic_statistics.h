@@ -116,6 +116,9 @@ public:
     std::vector<CConversationRow> GetConversations() const;
     // Most bytes first, ties by address.
     std::vector<CEndpointRow> GetEndpoints() const;
+    // Whether a frame is one of the conversation's packets, in either direction.
+    static bool InConversation(const CConversationRow& conversation,
+                               std::span<const std::uint8_t> frame);
 
 private:
     struct CCount {

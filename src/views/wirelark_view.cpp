@@ -285,6 +285,28 @@ void CWirelarkView::ShowPacketNumber(int number) {
     m_frame.ShowPacket(number, bytes);
 }
 
+void CWirelarkView::SelectRows(const std::vector<int>& rows) {
+    if (rows.empty() || rows.front() < 0 || rows.back() >= m_model.rowCount()) {
+        return;
+    }
+    // Runs of neighbouring rows as one range each, so that a conversation of a million packets
+    // costs a few ranges.
+    QItemSelection selection;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= rows.size(); ++i) {
+        if (i == rows.size() || rows[i] != rows[i - 1] + 1) {
+            selection.select(m_model.index(rows[start], 0),
+                             m_model.index(rows[i - 1], kColumnCount - 1));
+            start = i;
+        }
+    }
+    const QModelIndex first = m_model.index(rows.front(), 0);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    scrollTo(first);
+    ShowPacketNumber(m_doc.GetPacketList()[static_cast<std::size_t>(rows.front())].GetNumber());
+}
+
 void CWirelarkView::ReloadExplorerColors() {
     m_frame.ReloadExplorerColors();
 }

@@ -75,6 +75,9 @@ public:
     CCaptureEngine& GetCaptureEngine() { return m_engine; }
     CPacketListModel& GetModel() { return m_model; }
 
+    // Selects these rows (in ascending order) and shows the first, scrolled into view.
+    void SelectRows(const std::vector<int>& rows);
+
 signals:
     // A capture started or ended, by a command or by itself (a full buffer, a failed device).
     void CaptureStateChanged();
@@ -87,6 +90,7 @@ private:
     void OneTimeSetup();
     void OnRowClicked();
     void ShowPacketNumber(int number);
+
     // Shows the rows and counts of every frame taken so far, at once.
     void ShowTakenFrames();
     void ShowCounts();

@@ -228,6 +228,14 @@ TEST(TrafficStatistics, AConversationIsBothDirectionsOfOnePairAndProtocol) {
     EXPECT_DOUBLE_EQ(rows[1].DurationSeconds(), 2.0);
     EXPECT_FALSE(rows[2].bPorts);
     EXPECT_EQ(rows[4].ipProtocol, 2);
+    // Picking a conversation's packets out of the list finds exactly those it counted.
+    for (const CConversationRow& row : rows) {
+        std::uint64_t found = 0;
+        for (const auto& p : packets) {
+            found += CTrafficStatistics::InConversation(row, p.frame) ? 1 : 0;
+        }
+        EXPECT_EQ(found, row.Packets()) << row.protocol;
+    }
 }
 
 TEST(TrafficStatistics, ConversationTimesSpanTheEarliestToTheLatestPacket) {

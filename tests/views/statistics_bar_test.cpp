@@ -1,0 +1,94 @@
+// The Statistics bar over a document: it follows new packets only, rebuilds after New, picks a
+// conversation's rows and a second's first row for the list, and exports what it shows.
+#include "views/statistics_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <QChartView>
+#include <QDateTime>
+#include <QFile>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include "store/wirelark_doc.h"
+#include "support/capture_fakes.h"
+#include "support/frame_builder.h"
+
+namespace wirelark {
+namespace {
+
+using test::CFrameBuilder;
+
+std::vector<std::uint8_t> Tcp(std::uint16_t sourcePort, bool bReply) {
+    test::CIpv4Fields ip;
+    test::CTcpFields tcp{.sourcePort = sourcePort};
+    if (bReply) {
+        std::swap(ip.source, ip.destination);
+        std::swap(tcp.sourcePort, tcp.destinationPort);
+    }
+    return CFrameBuilder().Ethernet().Ipv4(ip).Tcp(tcp).PadTo(60).Build();
+}
+
+void Add(CWirelarkDoc& doc, long second, const std::vector<std::uint8_t>& frame) {
+    const pcap_pkthdr header{{second, 0},
+                             static_cast<bpf_u_int32>(frame.size()),
+                             static_cast<bpf_u_int32>(frame.size())};
+    ASSERT_TRUE(doc.AddPacket(static_cast<int>(doc.GetPacketList().size()) + 1, header, frame));
+}
+
+TEST(StatisticsBar, FollowsNewPacketsPicksRowsForTheListAndExportsWhatItShows) {
+    CWirelarkDoc doc;
+    test::CRecordingMessageSink sink;
+    CStatisticsBar bar(doc, sink);
+    std::vector<std::vector<int>> chosen;
+    QObject::connect(&bar, &CStatisticsBar::RowsChosen,
+                     [&chosen](const std::vector<int>& rows) { chosen.push_back(rows); });
+    bar.show();
+    const auto arp = CFrameBuilder().Ethernet({.etherType = 0x0806}).Arp().PadTo(60).Build();
+    Add(doc, 1'700'000'000, Tcp(51000, false));  // rows 0..3
+    Add(doc, 1'700'000'000, arp);
+    Add(doc, 1'700'000'002, Tcp(51000, true));
+    Add(doc, 1'700'000'002, Tcp(51001, false));
+    bar.CountNewPackets();
+    EXPECT_EQ(bar.GetCountedPackets(), 4u);
+    Add(doc, 1'700'000'003, Tcp(51000, false));
+    bar.CountNewPackets();
+    EXPECT_EQ(std::tuple(bar.GetCountedPackets(), bar.GetStatistics().GetPacketCount()),
+              std::tuple(5u, 5u))
+        << "only the new packet is counted";
+
+    // The biggest conversation is first: its rows, in either direction.
+    QTableView* conversations = bar.Table(CStatisticsBar::kConversations);
+    ASSERT_EQ(conversations->model()->rowCount(), 2);
+    conversations->sortByColumn(5, Qt::DescendingOrder);  // packets A to B
+    emit conversations->doubleClicked(conversations->model()->index(0, 0));
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0], (std::vector<int>{0, 2, 4}));
+    // A click in the chart picks the first packet of its second; a quiet second picks none.
+    const qint64 at = QDateTime::fromSecsSinceEpoch(1'700'000'002).toMSecsSinceEpoch() + 500;
+    EXPECT_EQ(std::tuple(bar.FirstRowAt(at), bar.FirstRowAt(at - 1000), bar.FirstRowAt(at + 9000)),
+              std::tuple(2, -1, -1));
+
+    QTemporaryDir folder;
+    const QString csv = folder.filePath("protocols.csv");
+    ASSERT_TRUE(bar.ExportTable(CStatisticsBar::kProtocols, csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(),
+              "Type,Packets,Bytes,Percent\r\nIPv4-TCP,4,240,80.0\r\nARP,1,60,20.0\r\n");
+    const QString png = folder.filePath("traffic.png");
+    ASSERT_TRUE(bar.ExportChart(png));
+    QFile picture(png);
+    ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+    EXPECT_EQ(picture.read(4), QByteArray("\x89PNG"));
+    EXPECT_FALSE(bar.ExportTable(CStatisticsBar::kEndpoints, folder.filePath("none/x.csv")));
+
+    doc.OnNewDocument();
+    EXPECT_EQ(std::tuple(bar.GetCountedPackets(),
+                         bar.Table(CStatisticsBar::kProtocols)->model()->rowCount()),
+              std::tuple(0u, 0));
+}
+
+}  // namespace
+}  // namespace wirelark
