@@ -378,8 +378,16 @@ void CMainFrame::CreateDockingBars() {
     m_pStatisticsBar->setAllowedAreas(Qt::AllDockWidgetAreas);
     m_pStatisticsBar->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                                   QDockWidget::DockWidgetFloatable);
-    addDockWidget(Qt::BottomDockWidgetArea, m_pStatisticsBar);
+    addDockWidget(Qt::RightDockWidgetArea, m_pStatisticsBar);
     m_pStatisticsBar->hide();
+    // Shown too narrow for its tables and chart, as the first time, it takes room enough; a
+    // width the user gave it stays.
+    connect(m_pStatisticsBar, &QDockWidget::visibilityChanged, this, [this](bool bShown) {
+        if (bShown && !m_pStatisticsBar->isFloating() &&
+            m_pStatisticsBar->width() < kStatisticsWidth / 2) {
+            resizeDocks({m_pStatisticsBar}, {kStatisticsWidth}, Qt::Horizontal);
+        }
+    });
 
     // A bar floated for the first time takes its default floating size.
     const std::pair<QDockWidget*, QSize> floating[] = {

@@ -43,6 +43,7 @@ public:
     static constexpr int kExplorerWidth = 230;
     static constexpr int kExplorerFloatHeight = 200;
     static constexpr int kOutputHeight = 150;
+    static constexpr int kStatisticsWidth = 560;
     static constexpr int kOutputFloatWidth = 200;
     static constexpr int kPaneWidth = 80;
 

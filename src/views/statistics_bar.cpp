@@ -145,6 +145,9 @@ QTableView* CStatisticsBar::AddTable(Page page, const QString& title,
     auto* table = new QTableView(this);
     table->setModel(sorted);
     table->setSortingEnabled(true);
+    // The statistics' own order until the user picks a column.
+    table->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+    sorted->sort(-1);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
