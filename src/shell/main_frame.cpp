@@ -382,12 +382,16 @@ void CMainFrame::CreateDockingBars() {
     m_pStatisticsBar->hide();
     // Shown too narrow for its tables and chart, as the first time, it takes room enough; a
     // width the user gave it stays.
-    connect(m_pStatisticsBar, &QDockWidget::visibilityChanged, this, [this](bool bShown) {
-        if (bShown && !m_pStatisticsBar->isFloating() &&
-            m_pStatisticsBar->width() < kStatisticsWidth / 2) {
-            resizeDocks({m_pStatisticsBar}, {kStatisticsWidth}, Qt::Horizontal);
-        }
-    });
+    // The width is judged once the window has laid the bar out.
+    connect(
+        m_pStatisticsBar, &QDockWidget::visibilityChanged, this,
+        [this](bool bShown) {
+            if (bShown && !m_pStatisticsBar->isFloating() &&
+                m_pStatisticsBar->width() < kStatisticsWidth / 2) {
+                resizeDocks({m_pStatisticsBar}, {kStatisticsWidth}, Qt::Horizontal);
+            }
+        },
+        Qt::QueuedConnection);
 
     // A bar floated for the first time takes its default floating size.
     const std::pair<QDockWidget*, QSize> floating[] = {

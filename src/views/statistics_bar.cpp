@@ -12,6 +12,7 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -99,6 +100,7 @@ CStatisticsBar::CStatisticsBar(CWirelarkDoc& doc, IMessageSink& messages, QWidge
         }
     };
     m_pChart = chartView;
+    CreateChart();
     insertTab(kTraffic, m_pChart, QStringLiteral("Traffic over time"));
 
     QTableView* conversations =
@@ -193,13 +195,25 @@ void CStatisticsBar::showEvent(QShowEvent* event) {
     CountNewPackets();
 }
 
+void CStatisticsBar::SetTableRows(Page page, std::vector<QVariantList> rows) {
+    // New counts replace the rows; where the user scrolled and which column sorts stay.
+    QTableView* table = m_pTables[page];
+    const int scrolled = table->verticalScrollBar()->value();
+    const bool bWasEmpty = m_pModels[page]->rowCount() == 0;
+    m_pModels[page]->SetRows(std::move(rows));
+    if (bWasEmpty && m_pModels[page]->rowCount() > 0) {
+        table->resizeColumnsToContents();
+    }
+    table->verticalScrollBar()->setValue(scrolled);
+}
+
 void CStatisticsBar::ShowStatistics() {
     std::vector<QVariantList> rows;
     for (const CProtocolRow& row : m_statistics.GetProtocols()) {
         rows.push_back({QString::fromStdString(row.type), qulonglong{row.packets},
                         qulonglong{row.bytes}, row.percent});
     }
-    m_pModels[kProtocols]->SetRows(std::move(rows));
+    SetTableRows(kProtocols, std::move(rows));
 
     rows.clear();
     m_conversations = m_statistics.GetConversations();
@@ -213,7 +227,7 @@ void CStatisticsBar::ShowStatistics() {
                         qulonglong{row.packetsBToA}, qulonglong{row.bytesBToA},
                         TimeOfDay(row.first), TimeOfDay(row.last), row.DurationSeconds()});
     }
-    m_pModels[kConversations]->SetRows(std::move(rows));
+    SetTableRows(kConversations, std::move(rows));
 
     rows.clear();
     for (const CEndpointRow& row : m_statistics.GetEndpoints()) {
@@ -221,70 +235,64 @@ void CStatisticsBar::ShowStatistics() {
                         qulonglong{row.bytesSent}, qulonglong{row.packetsReceived},
                         qulonglong{row.bytesReceived}});
     }
-    m_pModels[kEndpoints]->SetRows(std::move(rows));
-    for (QTableView* table : m_pTables) {
-        if (table != nullptr && table->model()->rowCount() > 0) {
-            table->resizeColumnsToContents();
-        }
-    }
+    SetTableRows(kEndpoints, std::move(rows));
     ShowChart();
+}
+
+void CStatisticsBar::CreateChart() {
+    QChart* chart = m_pChart->chart();
+    m_pPacketSeries = new QLineSeries(chart);
+    m_pPacketSeries->setName(QStringLiteral("Packets/s"));
+    m_pByteSeries = new QLineSeries(chart);
+    m_pByteSeries->setName(QStringLiteral("Bytes/s"));
+    chart->addSeries(m_pPacketSeries);
+    chart->addSeries(m_pByteSeries);
+    m_pTimeAxis = new QDateTimeAxis(chart);
+    m_pTimeAxis->setFormat(QStringLiteral("HH:mm:ss"));
+    m_pTimeAxis->setTitleText(QStringLiteral("Time of day"));
+    chart->addAxis(m_pTimeAxis, Qt::AlignBottom);
+    m_pPacketAxis = new QValueAxis(chart);
+    m_pPacketAxis->setTitleText(QStringLiteral("Packets/s"));
+    m_pPacketAxis->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(m_pPacketAxis, Qt::AlignLeft);
+    m_pByteAxis = new QValueAxis(chart);
+    m_pByteAxis->setTitleText(QStringLiteral("Bytes/s"));
+    m_pByteAxis->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(m_pByteAxis, Qt::AlignRight);
+    m_pPacketSeries->attachAxis(m_pTimeAxis);
+    m_pPacketSeries->attachAxis(m_pPacketAxis);
+    m_pByteSeries->attachAxis(m_pTimeAxis);
+    m_pByteSeries->attachAxis(m_pByteAxis);
 }
 
 void CStatisticsBar::ShowChart() {
     m_series = m_statistics.GetSeries();
-    QChart* chart = m_pChart->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
-    auto* packets = new QLineSeries();
-    packets->setName(QStringLiteral("Packets/s"));
-    auto* bytes = new QLineSeries();
-    bytes->setName(QStringLiteral("Bytes/s"));
     const double span = static_cast<double>(std::max<std::int64_t>(m_series.spanSeconds, 1));
     QList<QPointF> packetPoints;
     QList<QPointF> bytePoints;
+    double mostPackets = 1;
+    double mostBytes = 1;
     for (const CTimeBucket& point : m_series.points) {
         const double x = static_cast<double>(point.second) * 1000.0;
         packetPoints.append({x, static_cast<double>(point.packets) / span});
         bytePoints.append({x, static_cast<double>(point.bytes) / span});
+        mostPackets = std::max(mostPackets, packetPoints.back().y());
+        mostBytes = std::max(mostBytes, bytePoints.back().y());
     }
-    packets->replace(packetPoints);
-    bytes->replace(bytePoints);
-    chart->addSeries(packets);
-    chart->addSeries(bytes);
-
-    auto* time = new QDateTimeAxis();
-    time->setFormat(QStringLiteral("HH:mm:ss"));
-    time->setTitleText(QStringLiteral("Time of day"));
+    m_pPacketSeries->replace(packetPoints);
+    m_pByteSeries->replace(bytePoints);
+    // A chart the user zoomed into keeps its view while the capture goes on.
+    if (m_pChart->chart()->isZoomed()) {
+        return;
+    }
     if (!m_series.points.empty()) {
         const qint64 first = m_series.points.front().second * 1000;
         const qint64 last = (m_series.points.back().second + m_series.spanSeconds) * 1000;
-        time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
+        m_pTimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
+                              QDateTime::fromMSecsSinceEpoch(last));
     }
-    chart->addAxis(time, Qt::AlignBottom);
-    auto* packetAxis = new QValueAxis();
-    packetAxis->setTitleText(QStringLiteral("Packets/s"));
-    packetAxis->setLabelFormat(QStringLiteral("%.0f"));
-    chart->addAxis(packetAxis, Qt::AlignLeft);
-    auto* byteAxis = new QValueAxis();
-    byteAxis->setTitleText(QStringLiteral("Bytes/s"));
-    byteAxis->setLabelFormat(QStringLiteral("%.0f"));
-    chart->addAxis(byteAxis, Qt::AlignRight);
-    packets->attachAxis(time);
-    packets->attachAxis(packetAxis);
-    bytes->attachAxis(time);
-    bytes->attachAxis(byteAxis);
-    const auto top = [](const QList<QPointF>& points) {
-        double most = 1;
-        for (const QPointF& point : points) {
-            most = std::max(most, point.y());
-        }
-        return most * 1.1;
-    };
-    packetAxis->setRange(0, top(packetPoints));
-    byteAxis->setRange(0, top(bytePoints));
+    m_pPacketAxis->setRange(0, mostPackets * 1.1);
+    m_pByteAxis->setRange(0, mostBytes * 1.1);
 }
 
 int CStatisticsBar::FirstRowAt(qint64 msecs) const {

@@ -4,12 +4,16 @@
 
 #include <QTabWidget>
 #include <QTimer>
+#include <QVariant>
 #include <memory>
 #include <vector>
 
 #include "stats/traffic_statistics.h"
 
 class QChartView;
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
 class QSortFilterProxyModel;
 class QTableView;
 
@@ -58,6 +62,8 @@ protected:
 
 private:
     QTableView* AddTable(Page page, const QString& title, CStatisticsTableModel*& model);
+    void CreateChart();
+    void SetTableRows(Page page, std::vector<QVariantList> rows);
     void ShowStatistics();
     void ShowChart();
     void OnConversationActivated(const QModelIndex& index);
@@ -73,6 +79,11 @@ private:
     QSortFilterProxyModel* m_pSorted[4] = {};
     QTableView* m_pTables[4] = {};
     QChartView* m_pChart = nullptr;
+    QLineSeries* m_pPacketSeries = nullptr;
+    QLineSeries* m_pByteSeries = nullptr;
+    QDateTimeAxis* m_pTimeAxis = nullptr;
+    QValueAxis* m_pPacketAxis = nullptr;
+    QValueAxis* m_pByteAxis = nullptr;
     std::vector<CConversationRow> m_conversations;  // as the table's rows
     CTrafficSeries m_series;                        // as the chart's points
 };

@@ -147,6 +147,26 @@ TEST_F(MainFrameTest, DockingBarsHaveTheirTitlesPlacesAndSizesAndEachBarFollowsI
         EXPECT_FALSE(m_frame.Action(id)->isChecked()) << id;
         bar->show();
     }
+
+    // Beside them: Statistics after a separator, closed until asked for, then kept by the saved
+    // layout like the others.
+    const QStringList viewItems = Texts(m_frame.ViewMenu());
+    EXPECT_EQ(viewItems.mid(viewItems.size() - 2), (QStringList{"-", "Statistics"}));
+    QDockWidget* statistics = m_frame.StatisticsBar();
+    QAction* toggle = m_frame.Action(cmd::kViewStatistics);
+    EXPECT_EQ(std::tuple(statistics->windowTitle(), statistics->isVisible(), toggle->isChecked()),
+              std::tuple(QString("Statistics"), false, false));
+    toggle->trigger();
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::processEvents();  // laid out, judged, laid out again
+    }
+    EXPECT_TRUE(statistics->isVisible());
+    EXPECT_EQ(statistics->width(), CMainFrame::kStatisticsWidth);
+    const QByteArray layout = m_frame.saveState();
+    toggle->trigger();
+    EXPECT_FALSE(statistics->isVisible());
+    ASSERT_TRUE(m_frame.restoreState(layout));
+    EXPECT_TRUE(statistics->isVisible());
 }
 
 TEST_F(MainFrameTest, CommandsWithoutHandlerAreDisabledAndHooksDecide) {
