@@ -153,6 +153,7 @@ QTableView* CStatisticsBar::AddTable(Page page, const QString& title,
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setWordWrap(false);
     m_pSorted[page] = sorted;
@@ -245,6 +246,12 @@ void CStatisticsBar::CreateChart() {
     m_pPacketSeries->setName(QStringLiteral("Packets/s"));
     m_pByteSeries = new QLineSeries(chart);
     m_pByteSeries->setName(QStringLiteral("Bytes/s"));
+    // Frames of like sizes draw the two lines on top of each other: the packets' line is the
+    // wider one beneath, the bytes' a dashed line over it.
+    QPen packetPen(QColor(0x20, 0x6E, 0xC0), 3);
+    m_pPacketSeries->setPen(packetPen);
+    QPen bytePen(QColor(0x3C, 0xA0, 0x3C), 1.5, Qt::DashLine);
+    m_pByteSeries->setPen(bytePen);
     chart->addSeries(m_pPacketSeries);
     chart->addSeries(m_pByteSeries);
     m_pTimeAxis = new QDateTimeAxis(chart);
