@@ -3,6 +3,7 @@
 #include "stats/traffic_statistics.h"
 
 #include <algorithm>
+#include <utility>
 #include <limits>
 #include <tuple>
 
@@ -91,6 +92,7 @@ void CTrafficStatistics::Clear() {
     m_conversations.clear();
     m_endpointIndex.Clear();
     m_endpoints.clear();
+    m_changes = {};
 }
 
 std::uint32_t CTrafficStatistics::TypeIndex(const CFrameLayout& layout) {
@@ -121,6 +123,9 @@ void CTrafficStatistics::CountSecond(int number, std::int64_t second, std::uint6
     }
     m_pLastSecond->count.Add(bytes);
     m_pLastSecond->firstNumber = std::min(m_pLastSecond->firstNumber, number);
+    if (!m_changes.earliestSecond || second < *m_changes.earliestSecond) {
+        m_changes.earliestSecond = second;
+    }
 }
 
 void CTrafficStatistics::CountConversation(const CFrameReader& reader, const CFrameLayout& layout,
@@ -138,6 +143,10 @@ void CTrafficStatistics::CountConversation(const CFrameReader& reader, const CFr
         m_conversations.push_back({key, typeIndex, {}, {}, time, time});
     }
     CConversation& conversation = m_conversations[index];
+    if (!conversation.bChanged) {
+        conversation.bChanged = true;
+        m_changes.conversations.push_back(index);
+    }
     (bForward ? conversation.aToB : conversation.bToA).Add(bytes);
     if (Earlier(time, conversation.first)) {
         conversation.first = time;
@@ -171,17 +180,19 @@ CTrafficStatistics::CEndpoint& CTrafficStatistics::FindEndpoint(std::uint32_t ad
     if (bNew) {
         m_endpoints.push_back({address, {}, {}});
     }
-    return m_endpoints[index];
+    CEndpoint& endpoint = m_endpoints[index];
+    if (!endpoint.bChanged) {
+        endpoint.bChanged = true;
+        m_changes.endpoints.push_back(index);
+    }
+    return endpoint;
 }
 
 std::vector<CProtocolRow> CTrafficStatistics::GetProtocols() const {
     std::vector<CProtocolRow> rows;
     rows.reserve(m_typeTexts.size());
     for (std::size_t i = 0; i < m_typeTexts.size(); ++i) {
-        const CCount& count = m_typeCounts[i];
-        rows.push_back({m_typeTexts[i], count.packets, count.bytes,
-                        100.0 * static_cast<double>(count.packets) /
-                            static_cast<double>(std::max<std::uint64_t>(m_packets, 1))});
+        rows.push_back(GetProtocol(i));
     }
     std::sort(rows.begin(), rows.end(), [](const CProtocolRow& a, const CProtocolRow& b) {
         return a.packets != b.packets ? a.packets > b.packets : a.type < b.type;
@@ -244,25 +255,68 @@ std::vector<CConversationRow> CTrafficStatistics::GetConversations() const {
     std::vector<CConversationRow> rows;
     rows.reserve(order.size());
     for (const CConversation* c : order) {
-        CConversationRow row;
-        row.addressA = AddressBytes(static_cast<std::uint32_t>(c->key.endpointA >> 16));
-        row.portA = static_cast<std::uint16_t>(c->key.endpointA);
-        row.addressB = AddressBytes(static_cast<std::uint32_t>(c->key.endpointB >> 16));
-        row.portB = static_cast<std::uint16_t>(c->key.endpointB);
-        row.ipProtocol = c->key.ipProtocol;
-        row.bPorts = row.ipProtocol == kIpProtocolTcp || row.ipProtocol == kIpProtocolUdp;
-        row.protocol = row.ipProtocol == kIpProtocolTcp   ? "TCP"
-                       : row.ipProtocol == kIpProtocolUdp ? "UDP"
-                                                          : m_typeTexts[c->typeIndex];
-        row.packetsAToB = c->aToB.packets;
-        row.bytesAToB = c->aToB.bytes;
-        row.packetsBToA = c->bToA.packets;
-        row.bytesBToA = c->bToA.bytes;
-        row.first = c->first;
-        row.last = c->last;
-        rows.push_back(std::move(row));
+        rows.push_back(MakeRow(*c));
     }
     return rows;
+}
+
+CConversationRow CTrafficStatistics::MakeRow(const CConversation& c) const {
+    CConversationRow row;
+    row.addressA = AddressBytes(static_cast<std::uint32_t>(c.key.endpointA >> 16));
+    row.portA = static_cast<std::uint16_t>(c.key.endpointA);
+    row.addressB = AddressBytes(static_cast<std::uint32_t>(c.key.endpointB >> 16));
+    row.portB = static_cast<std::uint16_t>(c.key.endpointB);
+    row.ipProtocol = c.key.ipProtocol;
+    row.bPorts = row.ipProtocol == kIpProtocolTcp || row.ipProtocol == kIpProtocolUdp;
+    row.protocol = row.ipProtocol == kIpProtocolTcp   ? "TCP"
+                   : row.ipProtocol == kIpProtocolUdp ? "UDP"
+                                                      : m_typeTexts[c.typeIndex];
+    row.packetsAToB = c.aToB.packets;
+    row.bytesAToB = c.aToB.bytes;
+    row.packetsBToA = c.bToA.packets;
+    row.bytesBToA = c.bToA.bytes;
+    row.first = c.first;
+    row.last = c.last;
+    return row;
+}
+
+CProtocolRow CTrafficStatistics::GetProtocol(std::size_t index) const {
+    const CCount& count = m_typeCounts[index];
+    return {m_typeTexts[index], count.packets, count.bytes,
+            100.0 * static_cast<double>(count.packets) /
+                static_cast<double>(std::max<std::uint64_t>(m_packets, 1))};
+}
+
+CConversationRow CTrafficStatistics::GetConversation(std::size_t index) const {
+    return MakeRow(m_conversations[index]);
+}
+
+CEndpointRow CTrafficStatistics::GetEndpoint(std::size_t index) const {
+    const CEndpoint& endpoint = m_endpoints[index];
+    return {AddressBytes(endpoint.address), endpoint.sent.packets, endpoint.sent.bytes,
+            endpoint.received.packets, endpoint.received.bytes};
+}
+
+CTrafficStatistics::CChanges CTrafficStatistics::TakeChanges() {
+    CChanges changes = std::exchange(m_changes, {});
+    for (const std::uint32_t index : changes.conversations) {
+        m_conversations[index].bChanged = false;
+    }
+    for (const std::uint32_t index : changes.endpoints) {
+        m_endpoints[index].bChanged = false;
+    }
+    std::sort(changes.conversations.begin(), changes.conversations.end());
+    std::sort(changes.endpoints.begin(), changes.endpoints.end());
+    return changes;
+}
+
+std::vector<CTimeBucket> CTrafficStatistics::GetSeconds(std::int64_t from) const {
+    std::vector<CTimeBucket> buckets;
+    for (auto it = m_seconds.lower_bound(from); it != m_seconds.end(); ++it) {
+        buckets.push_back(
+            {it->first, it->second.count.packets, it->second.count.bytes, it->second.firstNumber});
+    }
+    return buckets;
 }
 
 std::vector<CEndpointRow> CTrafficStatistics::GetEndpoints() const {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -116,6 +117,25 @@ public:
     std::vector<CConversationRow> GetConversations() const;
     // Most bytes first, ties by address.
     std::vector<CEndpointRow> GetEndpoints() const;
+    // Types, conversations and endpoints by the order they first appeared, which never
+    // changes, for a view that updates only what new packets touched.
+    std::size_t GetTypeCount() const { return m_typeTexts.size(); }
+    CProtocolRow GetProtocol(std::size_t index) const;
+    std::size_t GetConversationCount() const { return m_conversations.size(); }
+    CConversationRow GetConversation(std::size_t index) const;
+    std::size_t GetEndpointCount() const { return m_endpoints.size(); }
+    CEndpointRow GetEndpoint(std::size_t index) const;
+    // What the packets added since the last call (or Clear) touched: conversations and
+    // endpoints by the index above, each once and in ascending order, and the earliest second.
+    struct CChanges {
+        std::vector<std::uint32_t> conversations;
+        std::vector<std::uint32_t> endpoints;
+        std::optional<std::int64_t> earliestSecond;
+    };
+    CChanges TakeChanges();
+    // The seconds from `from` on that have packets, in time order.
+    std::vector<CTimeBucket> GetSeconds(std::int64_t from) const;
+
     // Whether a frame is one of the conversation's packets, in either direction.
     static bool InConversation(const CConversationRow& conversation,
                                std::span<const std::uint8_t> frame);
@@ -156,11 +176,13 @@ private:
         CCount bToA;
         CPacketTime first;
         CPacketTime last;
+        bool bChanged = false;  // listed in m_changes since the last TakeChanges
     };
     struct CEndpoint {
         std::uint32_t address = 0;
         CCount sent;
         CCount received;
+        bool bChanged = false;
     };
 
     // The index of the Type text of a frame with this layout, made on its first sight.
@@ -168,7 +190,9 @@ private:
     void CountSecond(int number, std::int64_t second, std::uint64_t bytes);
     void CountConversation(const CFrameReader& reader, const CFrameLayout& layout,
                            std::uint32_t typeIndex, const CPacketTime& time, std::uint64_t bytes);
+    // The endpoint of an address, noted as changed.
     CEndpoint& FindEndpoint(std::uint32_t address);
+    CConversationRow MakeRow(const CConversation& conversation) const;
 
     std::uint64_t m_packets = 0;
     std::uint64_t m_bytes = 0;
@@ -190,6 +214,7 @@ private:
     std::vector<CConversation> m_conversations;
     CFlatIndex<std::uint32_t, CNumberHash> m_endpointIndex;
     std::vector<CEndpoint> m_endpoints;
+    CChanges m_changes;
 };
 
 }  // namespace wirelark

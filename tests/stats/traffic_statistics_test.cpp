@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -339,6 +341,27 @@ void ExpectSameCounts(const CTrafficStatistics& a, const CTrafficStatistics& b) 
 TEST(TrafficStatistics, AddingAsPacketsComeEqualsCountingThemAllAgain) {
     std::vector<CPacket> packets = MixedPackets();
     CTrafficStatistics growing;
+    // A window's copy kept up to date from the changes alone.
+    std::vector<CConversationRow> conversations;
+    std::vector<CEndpointRow> endpoints;
+    std::map<std::int64_t, CTimeBucket> seconds;
+    const auto follow = [&] {
+        const CTrafficStatistics::CChanges changes = growing.TakeChanges();
+        conversations.resize(growing.GetConversationCount());
+        for (const std::uint32_t index : changes.conversations) {
+            conversations[index] = growing.GetConversation(index);
+        }
+        endpoints.resize(growing.GetEndpointCount());
+        for (const std::uint32_t index : changes.endpoints) {
+            endpoints[index] = growing.GetEndpoint(index);
+        }
+        if (changes.earliestSecond) {
+            seconds.erase(seconds.lower_bound(*changes.earliestSecond), seconds.end());
+            for (const CTimeBucket& bucket : growing.GetSeconds(*changes.earliestSecond)) {
+                seconds[bucket.second] = bucket;
+            }
+        }
+    };
     // Asked for its rows between additions, as a window refreshing during a capture asks.
     for (std::size_t i = 0; i < packets.size(); ++i) {
         const CPacket& p = packets[i];
@@ -347,8 +370,21 @@ TEST(TrafficStatistics, AddingAsPacketsComeEqualsCountingThemAllAgain) {
             EXPECT_FALSE(growing.GetProtocols().empty());
             EXPECT_FALSE(growing.GetSeries(5).points.empty());
             EXPECT_FALSE(growing.GetEndpoints().empty());
+            follow();
         }
     }
+    follow();
+    for (std::size_t i = 0; i < conversations.size(); ++i) {
+        EXPECT_EQ(conversations[i], growing.GetConversation(i)) << i;
+    }
+    for (std::size_t i = 0; i < endpoints.size(); ++i) {
+        EXPECT_EQ(endpoints[i], growing.GetEndpoint(i)) << i;
+    }
+    std::vector<CTimeBucket> followed;
+    for (const auto& [second, bucket] : seconds) {
+        followed.push_back(bucket);
+    }
+    EXPECT_EQ(followed, growing.GetSeconds());
     CTrafficStatistics rebuilt;
     rebuilt.Add(1, At(1), 1, TcpFrame(1, 2));  // left over from before the Clear
     rebuilt.Clear();
