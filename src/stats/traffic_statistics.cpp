@@ -3,9 +3,9 @@
 #include "stats/traffic_statistics.h"
 
 #include <algorithm>
-#include <utility>
 #include <limits>
 #include <tuple>
+#include <utility>
 
 #include "decode/packet_row.h"
 
@@ -210,6 +210,10 @@ std::vector<CTimeBucket> CTrafficStatistics::GetSeconds() const {
 }
 
 CTrafficSeries CTrafficStatistics::GetSeries(std::size_t maxPoints) const {
+    return GetSeries(maxPoints, std::numeric_limits<std::int64_t>::min());
+}
+
+CTrafficSeries CTrafficStatistics::GetSeries(std::size_t maxPoints, std::int64_t fromSecond) const {
     CTrafficSeries series;
     if (m_seconds.empty()) {
         return series;
@@ -219,14 +223,22 @@ CTrafficSeries CTrafficStatistics::GetSeries(std::size_t maxPoints) const {
     const std::uint64_t points = std::max<std::size_t>(maxPoints, 1);
     // The shortest span for which offset / span stays below `points`.
     const std::uint64_t span = lastOffset / points + 1;
+    const std::uint64_t count = lastOffset / span + 1;
+    const std::uint64_t from =
+        fromSecond <= first
+            ? 0
+            : std::min(static_cast<std::uint64_t>(fromSecond - first) / span, count - 1);
     series.spanSeconds = static_cast<std::int64_t>(span);
-    series.points.resize(static_cast<std::size_t>(lastOffset / span + 1));
+    series.firstPoint = static_cast<std::size_t>(from);
+    series.points.resize(static_cast<std::size_t>(count - from));
     for (std::size_t i = 0; i < series.points.size(); ++i) {
-        series.points[i].second = first + static_cast<std::int64_t>(i * span);
+        series.points[i].second = first + static_cast<std::int64_t>((from + i) * span);
     }
-    for (const auto& [second, bucket] : m_seconds) {
+    for (auto it = m_seconds.lower_bound(series.points.front().second); it != m_seconds.end();
+         ++it) {
+        const auto& [second, bucket] = *it;
         CTimeBucket& point = series.points[static_cast<std::size_t>(
-            static_cast<std::uint64_t>(second - first) / span)];
+            static_cast<std::uint64_t>(second - first) / span - from)];
         point.firstNumber = point.packets == 0 ? bucket.firstNumber
                                                : std::min(point.firstNumber, bucket.firstNumber);
         point.packets += bucket.count.packets;

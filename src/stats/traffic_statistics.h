@@ -42,6 +42,7 @@ struct CTimeBucket {
 // included, so that a chart shows the quiet times.
 struct CTrafficSeries {
     std::int64_t spanSeconds = 1;
+    std::size_t firstPoint = 0;  // the index of points[0] in the whole series
     std::vector<CTimeBucket> points;
 
     friend bool operator==(const CTrafficSeries&, const CTrafficSeries&) = default;
@@ -113,6 +114,9 @@ public:
     // The seconds merged into equal spans of whole seconds, starting at the first second, the
     // shortest span that needs at most maxPoints points (1 at the least).
     CTrafficSeries GetSeries(std::size_t maxPoints = kDefaultSeriesPoints) const;
+    // Its points from the one holding `fromSecond` to the end, for a chart that redraws only
+    // what new packets changed.
+    CTrafficSeries GetSeries(std::size_t maxPoints, std::int64_t fromSecond) const;
     // Most bytes first, ties by address A, port A, address B, port B and IPv4 protocol.
     std::vector<CConversationRow> GetConversations() const;
     // Most bytes first, ties by address.

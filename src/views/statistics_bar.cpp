@@ -23,7 +23,6 @@
 #include <string>
 
 #include "common/message_sink.h"
-#include "decode/protocol_names.h"
 #include "store/wirelark_doc.h"
 #include "views/statistics_table_model.h"
 
@@ -31,15 +30,13 @@ namespace wirelark {
 
 namespace {
 
-QString Address(const Ipv4Address& address) {
-    std::string text;
-    AppendDottedQuad(text, address);
-    return QString::fromStdString(text);
+qulonglong Address(const Ipv4Address& address) {
+    return (qulonglong{address[0]} << 24) | (qulonglong{address[1]} << 16) |
+           (qulonglong{address[2]} << 8) | address[3];
 }
 
-QString TimeOfDay(const CPacketTime& time) {
-    return QDateTime::fromSecsSinceEpoch(time.seconds).toString(QStringLiteral("HH:mm:ss")) +
-           QStringLiteral(".%1").arg(time.nanoseconds / 1000, 6, 10, QLatin1Char('0'));
+qlonglong Microseconds(const CPacketTime& time) {
+    return static_cast<qlonglong>(time.seconds) * 1'000'000 + time.nanoseconds / 1000;
 }
 
 // The percent column draws its value as a bar behind the text.
@@ -109,6 +106,7 @@ CStatisticsBar::CStatisticsBar(CWirelarkDoc& doc, IMessageSink& messages, QWidge
             &CStatisticsBar::OnConversationActivated);
     AddTable(kEndpoints, QStringLiteral("Endpoints"), m_pModels[kEndpoints]);
 
+    connect(this, &QTabWidget::currentChanged, this, &CStatisticsBar::ShowPage);
     m_followTimer.setInterval(kFollowIntervalMs);
     connect(&m_followTimer, &QTimer::timeout, this, &CStatisticsBar::CountNewPackets);
     m_followTimer.start();
@@ -134,22 +132,31 @@ QTableView* CStatisticsBar::AddTable(Page page, const QString& title,
          QStringLiteral("Percent")},
         {},
         {QStringLiteral("Address A"), QStringLiteral("Port A"), QStringLiteral("Address B"),
-         QStringLiteral("Port B"), QStringLiteral("Protocol"), QStringLiteral("Packets A to B"),
-         QStringLiteral("Bytes A to B"), QStringLiteral("Packets B to A"),
-         QStringLiteral("Bytes B to A"), QStringLiteral("First"), QStringLiteral("Last"),
-         QStringLiteral("Duration (s)")},
-        {QStringLiteral("Address"), QStringLiteral("Packets sent"), QStringLiteral("Bytes sent"),
+         QStringLiteral("Port B"), QStringLiteral("Protocol"), QStringLiteral("Packets"),
+         QStringLiteral("Bytes"), QStringLiteral("Packets A to B"), QStringLiteral("Bytes A to B"),
+         QStringLiteral("Packets B to A"), QStringLiteral("Bytes B to A"), QStringLiteral("First"),
+         QStringLiteral("Last"), QStringLiteral("Duration (s)")},
+        {QStringLiteral("Address"), QStringLiteral("Packets"), QStringLiteral("Bytes"),
+         QStringLiteral("Packets sent"), QStringLiteral("Bytes sent"),
          QStringLiteral("Packets received"), QStringLiteral("Bytes received")}};
-    model = new CStatisticsTableModel(titles[page], this);
+    // Most packets, or most bytes, first until the user picks another column.
+    static constexpr int kFirstSort[] = {1, 0, 6, 2};
+    using Kind = CStatisticsTableModel::Kind;
+    static const std::vector<Kind> kinds[] = {
+        {Kind::Text, Kind::Count, Kind::Count, Kind::Percent},
+        {},
+        {Kind::Address, Kind::Port, Kind::Address, Kind::Port, Kind::Text, Kind::Count, Kind::Count,
+         Kind::Count, Kind::Count, Kind::Count, Kind::Count, Kind::Time, Kind::Time, Kind::Seconds},
+        {Kind::Address, Kind::Count, Kind::Count, Kind::Count, Kind::Count, Kind::Count,
+         Kind::Count}};
+    model = new CStatisticsTableModel(titles[page], kinds[page], this);
     auto* sorted = new QSortFilterProxyModel(this);
     sorted->setSourceModel(model);
     sorted->setSortRole(CStatisticsTableModel::kValueRole);
     auto* table = new QTableView(this);
     table->setModel(sorted);
     table->setSortingEnabled(true);
-    // The statistics' own order until the user picks a column.
-    table->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
-    sorted->sort(-1);
+    table->sortByColumn(kFirstSort[page], Qt::DescendingOrder);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -169,6 +176,7 @@ QTableView* CStatisticsBar::Table(Page page) const {
 void CStatisticsBar::Rebuild() {
     m_statistics.Clear();
     m_counted = 0;
+    m_bWhole = true;
     CountNewPackets();
 }
 
@@ -177,8 +185,9 @@ void CStatisticsBar::CountNewPackets() {
     if (packets.size() < m_counted) {
         m_statistics.Clear();
         m_counted = 0;
+        m_bWhole = true;
     }
-    if (!isVisible() || (packets.size() == m_counted && m_counted > 0)) {
+    if (!isVisible() || (packets.size() == m_counted && !m_bWhole)) {
         return;  // a hidden bar catches up when it is shown
     }
     for (; m_counted < packets.size(); ++m_counted) {
@@ -188,7 +197,7 @@ void CStatisticsBar::CountNewPackets() {
                          packet.GetTimestamp().value_or(CPacketTime{}), packet.GetLength(),
                          bytes.value_or(std::span<const std::uint8_t>()));
     }
-    ShowStatistics();
+    ShowChanges();
 }
 
 void CStatisticsBar::showEvent(QShowEvent* event) {
@@ -196,48 +205,151 @@ void CStatisticsBar::showEvent(QShowEvent* event) {
     CountNewPackets();
 }
 
-void CStatisticsBar::SetTableRows(Page page, std::vector<QVariantList> rows) {
-    // New counts replace the rows; where the user scrolled and which column sorts stay.
-    QTableView* table = m_pTables[page];
-    const int scrolled = table->verticalScrollBar()->value();
-    const bool bWasEmpty = m_pModels[page]->rowCount() == 0;
-    m_pModels[page]->SetRows(std::move(rows));
-    if (bWasEmpty && m_pModels[page]->rowCount() > 0) {
-        table->resizeColumnsToContents();
-    }
-    table->verticalScrollBar()->setValue(scrolled);
+namespace {
+
+QVariantList ProtocolCells(const CProtocolRow& row) {
+    return {QString::fromStdString(row.type), qulonglong{row.packets}, qulonglong{row.bytes},
+            row.percent};
 }
 
-void CStatisticsBar::ShowStatistics() {
-    std::vector<QVariantList> rows;
-    for (const CProtocolRow& row : m_statistics.GetProtocols()) {
-        rows.push_back({QString::fromStdString(row.type), qulonglong{row.packets},
-                        qulonglong{row.bytes}, row.percent});
-    }
-    SetTableRows(kProtocols, std::move(rows));
+// Numbers only: the texts are made for the rows shown.
+QVariantList ConversationCells(const CConversationRow& row) {
+    const auto port = [&row](std::uint16_t value) {
+        return row.bPorts ? qlonglong{value} : qlonglong{-1};
+    };
+    return {Address(row.addressA),
+            port(row.portA),
+            Address(row.addressB),
+            port(row.portB),
+            QString::fromStdString(row.protocol),
+            qulonglong{row.Packets()},
+            qulonglong{row.Bytes()},
+            qulonglong{row.packetsAToB},
+            qulonglong{row.bytesAToB},
+            qulonglong{row.packetsBToA},
+            qulonglong{row.bytesBToA},
+            Microseconds(row.first),
+            Microseconds(row.last),
+            row.DurationSeconds()};
+}
 
-    rows.clear();
-    m_conversations = m_statistics.GetConversations();
-    for (const CConversationRow& row : m_conversations) {
-        const auto port = [&row](std::uint16_t value) {
-            return row.bPorts ? QVariant(qulonglong{value}) : QVariant(QString());
-        };
-        rows.push_back({Address(row.addressA), port(row.portA), Address(row.addressB),
-                        port(row.portB), QString::fromStdString(row.protocol),
-                        qulonglong{row.packetsAToB}, qulonglong{row.bytesAToB},
-                        qulonglong{row.packetsBToA}, qulonglong{row.bytesBToA},
-                        TimeOfDay(row.first), TimeOfDay(row.last), row.DurationSeconds()});
-    }
-    SetTableRows(kConversations, std::move(rows));
+QVariantList EndpointCells(const CEndpointRow& row) {
+    return {Address(row.address),         qulonglong{row.Packets()},
+            qulonglong{row.Bytes()},      qulonglong{row.packetsSent},
+            qulonglong{row.bytesSent},    qulonglong{row.packetsReceived},
+            qulonglong{row.bytesReceived}};
+}
 
-    rows.clear();
-    for (const CEndpointRow& row : m_statistics.GetEndpoints()) {
-        rows.push_back({Address(row.address), qulonglong{row.packetsSent},
-                        qulonglong{row.bytesSent}, qulonglong{row.packetsReceived},
-                        qulonglong{row.bytesReceived}});
+// Each run of neighbouring indices as one replacement, so that the sorting proxy moves only
+// the rows that changed.
+template <typename MakeCells>
+void ReplaceChanged(CStatisticsTableModel& model, const std::vector<std::uint32_t>& changed,
+                    const MakeCells& makeCells) {
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= changed.size(); ++i) {
+        if (i == changed.size() || changed[i] != changed[i - 1] + 1) {
+            std::vector<QVariantList> rows;
+            for (std::size_t j = start; j < i; ++j) {
+                rows.push_back(makeCells(changed[j]));
+            }
+            model.ReplaceRows(static_cast<int>(changed[start]), std::move(rows));
+            start = i;
+        }
     }
-    SetTableRows(kEndpoints, std::move(rows));
-    ShowChart();
+}
+
+}  // namespace
+
+void CStatisticsBar::ShowChanges() {
+    CTrafficStatistics::CChanges changes = m_statistics.TakeChanges();
+    if (m_bWhole) {
+        m_bWhole = false;
+        std::vector<QVariantList> protocols;
+        for (std::size_t i = 0; i < m_statistics.GetTypeCount(); ++i) {
+            protocols.push_back(ProtocolCells(m_statistics.GetProtocol(i)));
+        }
+        std::vector<QVariantList> conversations;
+        for (std::size_t i = 0; i < m_statistics.GetConversationCount(); ++i) {
+            conversations.push_back(ConversationCells(m_statistics.GetConversation(i)));
+        }
+        std::vector<QVariantList> endpoints;
+        for (std::size_t i = 0; i < m_statistics.GetEndpointCount(); ++i) {
+            endpoints.push_back(EndpointCells(m_statistics.GetEndpoint(i)));
+        }
+        m_pModels[kProtocols]->SetRows(std::move(protocols));
+        m_pModels[kConversations]->SetRows(std::move(conversations));
+        m_pModels[kEndpoints]->SetRows(std::move(endpoints));
+        for (QTableView* table : m_pTables) {
+            if (table != nullptr) {
+                table->resizeColumnsToContents();
+            }
+        }
+        for (CPendingRows& pending : m_pending) {
+            pending = {};
+        }
+        m_bProtocolsBehind = false;
+        m_bChartBehind = false;
+        ShowChart(std::nullopt);
+        return;
+    }
+    const auto mark = [](CPendingRows& pending, const std::vector<std::uint32_t>& changed) {
+        for (const std::uint32_t index : changed) {
+            if (index >= pending.marked.size()) {
+                pending.marked.resize(index + 1);
+            }
+            if (!pending.marked[index]) {
+                pending.marked[index] = true;
+                pending.indices.push_back(index);
+            }
+        }
+    };
+    mark(m_pending[kConversations], changes.conversations);
+    mark(m_pending[kEndpoints], changes.endpoints);
+    m_bProtocolsBehind =
+        m_bProtocolsBehind || !changes.conversations.empty() || m_statistics.GetPacketCount() > 0;
+    if (changes.earliestSecond) {
+        m_chartBehindFrom = m_bChartBehind && m_chartBehindFrom
+                                ? std::min(*m_chartBehindFrom, *changes.earliestSecond)
+                                : *changes.earliestSecond;
+        m_bChartBehind = true;
+    }
+    ShowPage(currentIndex());
+}
+
+void CStatisticsBar::ShowPage(int page) {
+    switch (page) {
+        case kProtocols:
+            if (m_bProtocolsBehind) {
+                // Every type's share changes with every packet; there are only a few.
+                std::vector<QVariantList> protocols;
+                for (std::size_t i = 0; i < m_statistics.GetTypeCount(); ++i) {
+                    protocols.push_back(ProtocolCells(m_statistics.GetProtocol(i)));
+                }
+                m_pModels[kProtocols]->ReplaceRows(0, std::move(protocols));
+                m_bProtocolsBehind = false;
+            }
+            break;
+        case kTraffic:
+            if (m_bChartBehind) {
+                ShowChart(m_chartBehindFrom);
+                m_bChartBehind = false;
+            }
+            break;
+        case kConversations:
+        case kEndpoints: {
+            CPendingRows& pending = m_pending[page];
+            std::sort(pending.indices.begin(), pending.indices.end());
+            const auto cells = [this, page](std::uint32_t i) {
+                return page == kConversations ? ConversationCells(m_statistics.GetConversation(i))
+                                              : EndpointCells(m_statistics.GetEndpoint(i));
+            };
+            ReplaceChanged(*m_pModels[page], pending.indices, cells);
+            pending = {};
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 void CStatisticsBar::CreateChart() {
@@ -272,37 +384,65 @@ void CStatisticsBar::CreateChart() {
     m_pByteSeries->attachAxis(m_pByteAxis);
 }
 
-void CStatisticsBar::ShowChart() {
-    m_series = m_statistics.GetSeries();
+void CStatisticsBar::ShowChart(std::optional<std::int64_t> fromSecond) {
+    // Only the points from the earliest second the new packets fell in are drawn again, unless
+    // the spans changed as the capture grew longer.
+    const CTrafficSeries tail =
+        fromSecond ? m_statistics.GetSeries(CTrafficStatistics::kDefaultSeriesPoints, *fromSecond)
+                   : m_statistics.GetSeries();
+    const std::int64_t origin =
+        tail.points.empty() ? 0
+                            : tail.points.front().second -
+                                  static_cast<std::int64_t>(tail.firstPoint) * tail.spanSeconds;
+    const bool bAll = tail.points.empty() || m_series.points.empty() ||
+                      tail.spanSeconds != m_series.spanSeconds ||
+                      origin != m_series.points.front().second;
+    if (bAll) {
+        m_series = fromSecond ? m_statistics.GetSeries() : tail;
+        m_mostPackets = 1;
+        m_mostBytes = 1;
+    } else {
+        m_series.points.resize(tail.firstPoint);
+        m_series.points.insert(m_series.points.end(), tail.points.begin(), tail.points.end());
+    }
+    const std::size_t firstChanged = bAll ? 0 : tail.firstPoint;
     const double span = static_cast<double>(std::max<std::int64_t>(m_series.spanSeconds, 1));
     QList<QPointF> packetPoints;
     QList<QPointF> bytePoints;
-    double mostPackets = 1;
-    double mostBytes = 1;
-    for (const CTimeBucket& point : m_series.points) {
+    for (std::size_t i = firstChanged; i < m_series.points.size(); ++i) {
+        const CTimeBucket& point = m_series.points[i];
         const double x = static_cast<double>(point.second) * 1000.0;
         packetPoints.append({x, static_cast<double>(point.packets) / span});
         bytePoints.append({x, static_cast<double>(point.bytes) / span});
-        mostPackets = std::max(mostPackets, packetPoints.back().y());
-        mostBytes = std::max(mostBytes, bytePoints.back().y());
+        m_mostPackets = std::max(m_mostPackets, packetPoints.back().y());
+        m_mostBytes = std::max(m_mostBytes, bytePoints.back().y());
     }
-    m_pPacketSeries->replace(packetPoints);
-    m_pByteSeries->replace(bytePoints);
+    for (const auto& [series, points] :
+         {std::pair{m_pPacketSeries, &packetPoints}, std::pair{m_pByteSeries, &bytePoints}}) {
+        if (bAll) {
+            series->replace(*points);
+            continue;
+        }
+        const int kept = static_cast<int>(firstChanged);
+        if (series->count() > kept) {
+            series->removePoints(kept, series->count() - kept);
+        }
+        series->append(*points);
+    }
     // A chart the user zoomed into keeps its view while the capture goes on.
-    if (m_pChart->chart()->isZoomed()) {
+    if (m_pChart->chart()->isZoomed() || m_series.points.empty()) {
         return;
     }
-    if (!m_series.points.empty()) {
-        const qint64 first = m_series.points.front().second * 1000;
-        const qint64 last = (m_series.points.back().second + m_series.spanSeconds) * 1000;
-        m_pTimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                              QDateTime::fromMSecsSinceEpoch(last));
-    }
-    m_pPacketAxis->setRange(0, mostPackets * 1.1);
-    m_pByteAxis->setRange(0, mostBytes * 1.1);
+    const qint64 first = m_series.points.front().second * 1000;
+    const qint64 last = (m_series.points.back().second + m_series.spanSeconds) * 1000;
+    m_pTimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
+                          QDateTime::fromMSecsSinceEpoch(last));
+    m_pPacketAxis->setRange(0, m_mostPackets * 1.1);
+    m_pByteAxis->setRange(0, m_mostBytes * 1.1);
 }
 
-int CStatisticsBar::FirstRowAt(qint64 msecs) const {
+int CStatisticsBar::FirstRowAt(qint64 msecs) {
+    ShowPage(kTraffic);
     if (m_series.points.empty()) {
         return -1;
     }
@@ -317,10 +457,11 @@ int CStatisticsBar::FirstRowAt(qint64 msecs) const {
 
 void CStatisticsBar::OnConversationActivated(const QModelIndex& index) {
     const int row = m_pSorted[kConversations]->mapToSource(index).row();
-    if (row < 0 || static_cast<std::size_t>(row) >= m_conversations.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_statistics.GetConversationCount()) {
         return;
     }
-    const CConversationRow& conversation = m_conversations[static_cast<std::size_t>(row)];
+    const CConversationRow conversation =
+        m_statistics.GetConversation(static_cast<std::size_t>(row));
     std::vector<int> rows;
     const CPacketList& packets = m_doc.GetPacketList();
     for (std::size_t i = 0; i < std::min(packets.size(), m_counted); ++i) {
@@ -334,7 +475,8 @@ void CStatisticsBar::OnConversationActivated(const QModelIndex& index) {
     }
 }
 
-bool CStatisticsBar::ExportTable(Page page, const QString& path) const {
+bool CStatisticsBar::ExportTable(Page page, const QString& path) {
+    ShowPage(page);
     const QSortFilterProxyModel* sorted = m_pSorted[page];
     if (sorted == nullptr) {
         return false;
@@ -348,7 +490,8 @@ bool CStatisticsBar::ExportTable(Page page, const QString& path) const {
            file.write(m_pModels[page]->ToCsv(order).toUtf8()) >= 0 && file.flush();
 }
 
-bool CStatisticsBar::ExportChart(const QString& path) const {
+bool CStatisticsBar::ExportChart(const QString& path) {
+    ShowPage(kTraffic);
     return m_pChart->grab().save(path, "PNG");
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "stats/traffic_statistics.h"
@@ -44,13 +45,13 @@ public:
 
     // A table page as CSV in the order shown, or the chart as a PNG; false when the file
     // cannot be written.
-    bool ExportTable(Page page, const QString& path) const;
-    bool ExportChart(const QString& path) const;
+    bool ExportTable(Page page, const QString& path);
+    bool ExportChart(const QString& path);
     QTableView* Table(Page page) const;
     QChartView* Chart() const { return m_pChart; }
     // The row of the first packet of the series point nearest a time, in msecs since the epoch;
     // -1 when it has none.
-    int FirstRowAt(qint64 msecs) const;
+    int FirstRowAt(qint64 msecs);
 
 signals:
     // Rows (list positions) for the packet list to select, the first to be shown.
@@ -63,9 +64,11 @@ protected:
 private:
     QTableView* AddTable(Page page, const QString& title, CStatisticsTableModel*& model);
     void CreateChart();
-    void SetTableRows(Page page, std::vector<QVariantList> rows);
-    void ShowStatistics();
-    void ShowChart();
+    // Notes what the packets counted since the last time changed and shows it on the page in
+    // view; the other pages catch up when they come into view. Every row after a rebuild.
+    void ShowChanges();
+    void ShowPage(int page);
+    void ShowChart(std::optional<std::int64_t> fromSecond);
     void OnConversationActivated(const QModelIndex& index);
 
     CWirelarkDoc& m_doc;
@@ -84,8 +87,20 @@ private:
     QDateTimeAxis* m_pTimeAxis = nullptr;
     QValueAxis* m_pPacketAxis = nullptr;
     QValueAxis* m_pByteAxis = nullptr;
-    std::vector<CConversationRow> m_conversations;  // as the table's rows
-    CTrafficSeries m_series;                        // as the chart's points
+    bool m_bWhole = true;  // the next showing replaces every row and point
+    // Changes not yet shown: rows by the statistics' index, each once, and whether the protocol
+    // rows and the chart (from which second) are behind.
+    struct CPendingRows {
+        std::vector<std::uint32_t> indices;
+        std::vector<bool> marked;
+    };
+    CPendingRows m_pending[4];
+    bool m_bProtocolsBehind = false;
+    std::optional<std::int64_t> m_chartBehindFrom;
+    bool m_bChartBehind = false;
+    CTrafficSeries m_series;  // as the chart's points
+    double m_mostPackets = 1;
+    double m_mostBytes = 1;
 };
 
 }  // namespace wirelark

@@ -1,6 +1,9 @@
 // Statistics table rows.
 #include "views/statistics_table_model.h"
 
+#include <QDateTime>
+#include <algorithm>
+
 namespace wirelark {
 
 namespace {
@@ -17,20 +20,65 @@ QString CsvField(const QString& text) {
 
 }  // namespace
 
-QString CellText(const QVariant& value) {
-    if (value.typeId() == QMetaType::Double) {
-        return QString::number(value.toDouble(), 'f', 1);
+CStatisticsTableModel::CStatisticsTableModel(QStringList titles, std::vector<Kind> kinds,
+                                             QObject* parent)
+    : QAbstractTableModel(parent), m_titles(std::move(titles)), m_kinds(std::move(kinds)) {}
+
+QString CStatisticsTableModel::CellText(int row, int column) const {
+    const QVariant& value = Row(row)[column];
+    switch (m_kinds[static_cast<std::size_t>(column)]) {
+        case Kind::Percent:
+            return QString::number(value.toDouble(), 'f', 1);
+        case Kind::Seconds:
+            return QString::number(value.toDouble(), 'f', 3);
+        case Kind::Address: {
+            const qulonglong address = value.toULongLong();
+            return QStringLiteral("%1.%2.%3.%4")
+                .arg((address >> 24) & 0xFF)
+                .arg((address >> 16) & 0xFF)
+                .arg((address >> 8) & 0xFF)
+                .arg(address & 0xFF);
+        }
+        case Kind::Port:
+            return value.toLongLong() < 0 ? QString() : value.toString();
+        case Kind::Time: {
+            const qlonglong microseconds = value.toLongLong();
+            const qlonglong seconds = microseconds >= 0 ? microseconds / 1'000'000
+                                                        : -((-microseconds + 999'999) / 1'000'000);
+            return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("HH:mm:ss")) +
+                   QStringLiteral(".%1").arg(microseconds - seconds * 1'000'000, 6, 10,
+                                             QLatin1Char('0'));
+        }
+        case Kind::Text:
+        case Kind::Count:
+            return value.toString();
     }
     return value.toString();
 }
-
-CStatisticsTableModel::CStatisticsTableModel(QStringList titles, QObject* parent)
-    : QAbstractTableModel(parent), m_titles(std::move(titles)) {}
 
 void CStatisticsTableModel::SetRows(std::vector<QVariantList> rows) {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+void CStatisticsTableModel::ReplaceRows(int first, std::vector<QVariantList> rows) {
+    const int count = static_cast<int>(rows.size());
+    const int old = rowCount();
+    const int replaced = std::clamp(old - first, 0, count);
+    for (int i = 0; i < replaced; ++i) {
+        m_rows[static_cast<std::size_t>(first + i)] = std::move(rows[static_cast<std::size_t>(i)]);
+    }
+    if (replaced > 0) {
+        emit dataChanged(index(first, 0), index(first + replaced - 1, columnCount() - 1));
+    }
+    if (replaced < count) {
+        beginInsertRows({}, old, old + count - replaced - 1);
+        for (int i = replaced; i < count; ++i) {
+            m_rows.push_back(std::move(rows[static_cast<std::size_t>(i)]));
+        }
+        endInsertRows();
+    }
 }
 
 int CStatisticsTableModel::rowCount(const QModelIndex& parent) const {
@@ -48,7 +96,7 @@ QVariant CStatisticsTableModel::data(const QModelIndex& index, int role) const {
     const QVariant& value = Row(index.row())[index.column()];
     switch (role) {
         case Qt::DisplayRole:
-            return CellText(value);
+            return CellText(index.row(), index.column());
         case kValueRole:
             return value;
         case Qt::TextAlignmentRole:
@@ -80,8 +128,8 @@ QString CStatisticsTableModel::ToCsv(const std::vector<int>& order) const {
     QString csv = line(m_titles);
     for (const int row : order) {
         QStringList fields;
-        for (const QVariant& value : Row(row)) {
-            fields.append(CellText(value));
+        for (int column = 0; column < columnCount(); ++column) {
+            fields.append(CellText(row, column));
         }
         csv += line(fields);
     }

@@ -4,9 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -345,6 +344,7 @@ TEST(TrafficStatistics, AddingAsPacketsComeEqualsCountingThemAllAgain) {
     std::vector<CConversationRow> conversations;
     std::vector<CEndpointRow> endpoints;
     std::map<std::int64_t, CTimeBucket> seconds;
+    CTrafficSeries chart;
     const auto follow = [&] {
         const CTrafficStatistics::CChanges changes = growing.TakeChanges();
         conversations.resize(growing.GetConversationCount());
@@ -359,6 +359,18 @@ TEST(TrafficStatistics, AddingAsPacketsComeEqualsCountingThemAllAgain) {
             seconds.erase(seconds.lower_bound(*changes.earliestSecond), seconds.end());
             for (const CTimeBucket& bucket : growing.GetSeconds(*changes.earliestSecond)) {
                 seconds[bucket.second] = bucket;
+            }
+            // A chart redraws from the changed point on while its spans stay as they were.
+            const CTrafficSeries tail = growing.GetSeries(7, *changes.earliestSecond);
+            const std::int64_t origin =
+                tail.points.front().second -
+                static_cast<std::int64_t>(tail.firstPoint) * tail.spanSeconds;
+            if (chart.points.empty() || tail.spanSeconds != chart.spanSeconds ||
+                origin != chart.points.front().second) {
+                chart = growing.GetSeries(7);
+            } else {
+                chart.points.resize(tail.firstPoint);
+                chart.points.insert(chart.points.end(), tail.points.begin(), tail.points.end());
             }
         }
     };
@@ -385,6 +397,7 @@ TEST(TrafficStatistics, AddingAsPacketsComeEqualsCountingThemAllAgain) {
         followed.push_back(bucket);
     }
     EXPECT_EQ(followed, growing.GetSeconds());
+    EXPECT_EQ(chart, growing.GetSeries(7));
     CTrafficStatistics rebuilt;
     rebuilt.Add(1, At(1), 1, TcpFrame(1, 2));  // left over from before the Clear
     rebuilt.Clear();

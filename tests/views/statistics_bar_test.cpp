@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QFile>
+#include <QLineSeries>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -52,15 +53,41 @@ TEST(StatisticsBar, FollowsNewPacketsPicksRowsForTheListAndExportsWhatItShows) {
     Add(doc, 1'700'000'002, Tcp(51001, false));
     bar.CountNewPackets();
     EXPECT_EQ(bar.GetCountedPackets(), 4u);
-    Add(doc, 1'700'000'003, Tcp(51000, false));
+    Add(doc, 1'700'000'003, Tcp(51000, false));  // rows 4 and 5: the first conversation
+    Add(doc, 1'700'000'000,
+        CFrameBuilder().Ethernet().Ipv4({.protocol = 17}).Udp().PadTo(60).Build());
     bar.CountNewPackets();
     EXPECT_EQ(std::tuple(bar.GetCountedPackets(), bar.GetStatistics().GetPacketCount()),
-              std::tuple(5u, 5u))
-        << "only the new packet is counted";
+              std::tuple(6u, 6u))
+        << "only the new packets are counted";
+    // What the bar changed row by row and point by point reads as a bar that counted them all.
+    QTemporaryDir folder;
+    CStatisticsBar fresh(doc, sink);
+    fresh.show();
+    const auto csv = [&folder](CStatisticsBar& from, CStatisticsBar::Page page) {
+        const QString path = folder.filePath("page.csv");
+        QFile file(path);
+        return from.ExportTable(page, path) && file.open(QIODevice::ReadOnly)
+                   ? file.readAll().toStdString()
+                   : std::string("not written");
+    };
+    const auto points = [](CStatisticsBar& from) {
+        from.FirstRowAt(0);  // brings the chart up to date
+        std::vector<QList<QPointF>> all;
+        for (QAbstractSeries* series : from.Chart()->chart()->series()) {
+            all.push_back(static_cast<QLineSeries*>(series)->points());
+        }
+        return all;
+    };
+    for (const auto page :
+         {CStatisticsBar::kProtocols, CStatisticsBar::kConversations, CStatisticsBar::kEndpoints}) {
+        EXPECT_EQ(csv(bar, page), csv(fresh, page)) << page;
+    }
+    EXPECT_EQ(points(bar), points(fresh));
 
     // The biggest conversation is first: its rows, in either direction.
     QTableView* conversations = bar.Table(CStatisticsBar::kConversations);
-    ASSERT_EQ(conversations->model()->rowCount(), 2);
+    ASSERT_EQ(conversations->model()->rowCount(), 3);
     conversations->sortByColumn(5, Qt::DescendingOrder);  // packets A to B
     emit conversations->doubleClicked(conversations->model()->index(0, 0));
     ASSERT_EQ(chosen.size(), 1u);
@@ -70,13 +97,13 @@ TEST(StatisticsBar, FollowsNewPacketsPicksRowsForTheListAndExportsWhatItShows) {
     EXPECT_EQ(std::tuple(bar.FirstRowAt(at), bar.FirstRowAt(at - 1000), bar.FirstRowAt(at + 9000)),
               std::tuple(2, -1, -1));
 
-    QTemporaryDir folder;
-    const QString csv = folder.filePath("protocols.csv");
-    ASSERT_TRUE(bar.ExportTable(CStatisticsBar::kProtocols, csv));
-    QFile file(csv);
+    const QString protocols = folder.filePath("protocols.csv");
+    ASSERT_TRUE(bar.ExportTable(CStatisticsBar::kProtocols, protocols));
+    QFile file(protocols);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(),
-              "Type,Packets,Bytes,Percent\r\nIPv4-TCP,4,240,80.0\r\nARP,1,60,20.0\r\n");
+              "Type,Packets,Bytes,Percent\r\nIPv4-TCP,4,240,66.7\r\nARP,1,60,16.7\r\n"
+              "IPv4-UDP,1,60,16.7\r\n");
     const QString png = folder.filePath("traffic.png");
     ASSERT_TRUE(bar.ExportChart(png));
     QFile picture(png);
