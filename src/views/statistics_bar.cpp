@@ -107,6 +107,9 @@ CStatisticsBar::CStatisticsBar(CWirelarkDoc& doc, IMessageSink& messages, QWidge
     AddTable(kEndpoints, QStringLiteral("Endpoints"), m_pModels[kEndpoints]);
 
     connect(this, &QTabWidget::currentChanged, this, &CStatisticsBar::ShowPage);
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &CStatisticsBar::CountNewPackets);
     m_followTimer.setInterval(kFollowIntervalMs);
     connect(&m_followTimer, &QTimer::timeout, this, &CStatisticsBar::CountNewPackets);
     m_followTimer.start();
@@ -190,14 +193,27 @@ void CStatisticsBar::CountNewPackets() {
     if (!isVisible() || (packets.size() == m_counted && !m_bWhole)) {
         return;  // a hidden bar catches up when it is shown
     }
-    for (; m_counted < packets.size(); ++m_counted) {
+    // A slice at a time, between the window's other work, so that counting a large file or a
+    // fast capture never holds the window for long; the pages show the counts once caught up.
+    const std::size_t end = std::min(packets.size(), m_counted + kSlicePackets);
+    for (; m_counted < end; ++m_counted) {
         const CPacketObj& packet = packets[m_counted];
         const auto bytes = m_doc.GetPacketBytes(packet, m_frameBuffer);
         m_statistics.Add(static_cast<int>(m_counted) + 1,
                          packet.GetTimestamp().value_or(CPacketTime{}), packet.GetLength(),
                          bytes.value_or(std::span<const std::uint8_t>()));
     }
+    if (m_counted < packets.size()) {
+        if (!m_sliceTimer.isActive()) {
+            m_sliceTimer.start();
+        }
+        return;
+    }
     ShowChanges();
+}
+
+bool CStatisticsBar::IsCaughtUp() const {
+    return m_counted == m_doc.GetPacketList().size() && !m_bWhole;
 }
 
 void CStatisticsBar::showEvent(QShowEvent* event) {

@@ -31,6 +31,8 @@ public:
     enum Page { kProtocols, kTraffic, kConversations, kEndpoints };
     // How often the pages follow a growing document at most.
     static constexpr int kFollowIntervalMs = 500;
+    // Packets counted in one go before the window's other work has its turn.
+    static constexpr std::size_t kSlicePackets = 65536;
 
     CStatisticsBar(CWirelarkDoc& doc, IMessageSink& messages, QWidget* parent = nullptr);
     ~CStatisticsBar() override;
@@ -38,8 +40,10 @@ public:
     // Counts every packet again, as after File New or Open.
     void Rebuild();
     // Counts the packets added since, or everything again when the document has fewer than
-    // were counted, and shows the result.
+    // were counted, and shows the result; many packets are counted in slices, the rest of them
+    // at the next turns of the event loop (IsCaughtUp says when all are).
     void CountNewPackets();
+    bool IsCaughtUp() const;
     const CTrafficStatistics& GetStatistics() const { return m_statistics; }
     std::size_t GetCountedPackets() const { return m_counted; }
 
@@ -78,6 +82,7 @@ private:
     std::size_t m_counted = 0;
     std::vector<std::uint8_t> m_frameBuffer;
     QTimer m_followTimer;
+    QTimer m_sliceTimer;
     CStatisticsTableModel* m_pModels[4] = {};
     QSortFilterProxyModel* m_pSorted[4] = {};
     QTableView* m_pTables[4] = {};
