@@ -99,10 +99,13 @@ QVariant CStatisticsTableModel::data(const QModelIndex& index, int role) const {
             return CellText(index.row(), index.column());
         case kValueRole:
             return value;
-        case Qt::TextAlignmentRole:
+        case Qt::TextAlignmentRole: {
+            // Texts and addresses read from the left, numbers line up on the right.
+            const Kind kind = m_kinds[static_cast<std::size_t>(index.column())];
             return static_cast<int>(
-                (value.typeId() == QMetaType::QString ? Qt::AlignLeft : Qt::AlignRight) |
+                (kind == Kind::Text || kind == Kind::Address ? Qt::AlignLeft : Qt::AlignRight) |
                 Qt::AlignVCenter);
+        }
         default:
             return {};
     }
