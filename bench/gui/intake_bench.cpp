@@ -40,6 +40,7 @@
 #include "support/pcap_files.h"
 #include "support/resident_memory.h"
 #include "support/test_network.h"
+#include "support/xvfb_relaunch.h"
 #include "views/wirelark_view.h"
 
 namespace {
@@ -650,16 +651,7 @@ void MillionPackets(std::initializer_list<std::size_t> sizes) {
 
 int main(int argc, char** argv) {
     // The real thing paints to a real X server: without a display, run again under Xvfb.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WIRELARK_BENCH_XVFB")) {
-        setenv("WIRELARK_BENCH_XVFB", "1", 1);
-        std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
-                                   const_cast<char*>("-s"),
-                                   const_cast<char*>("-screen 0 1280x1024x24")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp("xvfb-run", args.data());
-        std::fprintf(stderr, "no display, and xvfb-run could not be started\n");
+    if (!test::RelaunchUnderXvfbWithoutDisplay(argc, argv)) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");

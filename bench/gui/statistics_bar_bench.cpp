@@ -21,6 +21,7 @@
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
 #include "support/frame_builder.h"
+#include "support/xvfb_relaunch.h"
 #include "views/statistics_bar.h"
 
 namespace {
@@ -114,16 +115,7 @@ double UpdateMs(int base, CStatisticsBar::Page page, double* rebuildMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WIRELARK_BENCH_XVFB")) {
-        setenv("WIRELARK_BENCH_XVFB", "1", 1);
-        std::vector<char*> args = {const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
-                                   const_cast<char*>("-s"),
-                                   const_cast<char*>("-screen 0 1280x1024x24")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp("xvfb-run", args.data());
-        std::fprintf(stderr, "no display, and xvfb-run could not be started\n");
+    if (!wirelark::test::RelaunchUnderXvfbWithoutDisplay(argc, argv)) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");

@@ -12,7 +12,6 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QPainter>
-#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
