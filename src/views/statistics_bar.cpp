@@ -54,7 +54,8 @@ public:
     }
 };
 
-// Zooms with the wheel, and reports where a click lands on the time axis.
+// Zooms with the wheel and back out with a double-click, and reports where a click lands on
+// the time axis.
 class CTrafficChartView final : public QChartView {
 public:
     std::function<void(qint64 msecs)> onClick;
@@ -74,6 +75,10 @@ protected:
             onClick(static_cast<qint64>(chart()->mapToValue(event->position()).x()));
         }
         QChartView::mousePressEvent(event);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        chart()->zoomReset();
+        event->accept();
     }
 };
 

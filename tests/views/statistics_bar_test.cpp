@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 
 #include "store/wirelark_doc.h"
 #include "support/capture_fakes.h"
@@ -104,6 +107,21 @@ TEST(StatisticsBar, FollowsNewPacketsPicksRowsForTheListAndExportsWhatItShows) {
     EXPECT_EQ(file.readAll().toStdString(),
               "Type,Packets,Bytes,Percent\r\nIPv4-TCP,4,240,66.7\r\nARP,1,60,16.7\r\n"
               "IPv4-UDP,1,60,16.7\r\n");
+    // The wheel zooms in, and a double-click shows the whole capture again.
+    bar.setCurrentIndex(CStatisticsBar::kTraffic);
+    bar.resize(600, 400);
+    QCoreApplication::processEvents();
+    QChartView* chart = bar.Chart();
+    const QPointF middle = chart->chart()->plotArea().center();
+    QWheelEvent wheel(middle, chart->mapToGlobal(middle), {}, {0, 120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(chart->viewport(), &wheel);
+    EXPECT_TRUE(chart->chart()->isZoomed());
+    QMouseEvent twice(QEvent::MouseButtonDblClick, middle, chart->mapToGlobal(middle),
+                      Qt::LeftButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(chart->viewport(), &twice);
+    EXPECT_FALSE(chart->chart()->isZoomed());
+
     const QString png = folder.filePath("traffic.png");
     ASSERT_TRUE(bar.ExportChart(png));
     QFile picture(png);
