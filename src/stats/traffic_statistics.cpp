@@ -201,12 +201,7 @@ std::vector<CProtocolRow> CTrafficStatistics::GetProtocols() const {
 }
 
 std::vector<CTimeBucket> CTrafficStatistics::GetSeconds() const {
-    std::vector<CTimeBucket> buckets;
-    buckets.reserve(m_seconds.size());
-    for (const auto& [second, bucket] : m_seconds) {
-        buckets.push_back({second, bucket.count.packets, bucket.count.bytes, bucket.firstNumber});
-    }
-    return buckets;
+    return GetSeconds(std::numeric_limits<std::int64_t>::min());
 }
 
 CTrafficSeries CTrafficStatistics::GetSeries(std::size_t maxPoints) const {

@@ -101,7 +101,8 @@ void CPacketObj::SetFilePacket(int number, std::uint64_t offset, std::uint32_t c
     Release();
     m_storage.fileOffset = offset;
     m_textInfo = kBytesInFile;
-    m_dataSize = captured;
+    // As SetPacket keeps them: no more bytes than the wire length.
+    m_dataSize = length > 0 ? std::min(captured, static_cast<std::uint32_t>(length)) : 0;
     m_number = number;
     m_length = length;
     SetTimestamp(captureTime);

@@ -43,7 +43,8 @@ public:
                    const CPacketTime& captureTime, CByteArena* pArena = nullptr);
 
     // A record whose bytes stay in the capture file it was opened from: `captured` bytes at
-    // `offset` there. Its time text is made from its capture time, as above.
+    // `offset` there, but no more than `length`, as above. Its time text is made from its
+    // capture time.
     void SetFilePacket(int number, std::uint64_t offset, std::uint32_t captured, int length,
                        const CPacketTime& captureTime);
     bool IsInFile() const { return TextInfoSize() == kBytesInFile; }

@@ -186,17 +186,24 @@ bool CPcapRecordReader::Next() {
     return true;
 }
 
+std::optional<CPacketTime> CPcapRecordReader::GetShownTime() const {
+    const long fraction = m_pHeader->ts.tv_usec;
+    const long nanoseconds = m_bNanosecond ? fraction : fraction * 1000;
+    if (nanoseconds < 0 || nanoseconds > 999'999'999) {
+        return std::nullopt;
+    }
+    return CPacketTime{m_pHeader->ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)};
+}
+
 void CPcapRecordReader::Fill(CPacketObj& record) {
     const pcap_pkthdr& header = *m_pHeader;
-    const long fraction = header.ts.tv_usec;
-    const long nanoseconds = m_bNanosecond ? fraction : fraction * 1000;
     const std::span<const std::uint8_t> frame(m_pData, header.caplen);
-    if (nanoseconds >= 0 && nanoseconds <= 999'999'999) {
+    if (const std::optional<CPacketTime> time = GetShownTime()) {
         // The text is the time's own, so only the time is kept.
-        record.SetPacket(m_number, frame, WireLength(header),
-                         CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)},
-                         m_pArena);
+        record.SetPacket(m_number, frame, WireLength(header), *time, m_pArena);
     } else {
+        const long fraction = header.ts.tv_usec;
+        const long nanoseconds = m_bNanosecond ? fraction : fraction * 1000;
         const timeval shown{header.ts.tv_sec, m_bNanosecond ? fraction / 1000 : fraction};
         record.SetPacket(m_number, frame, WireLength(header), m_formatter.Format(shown), m_pArena);
         record.SetTimestamp({header.ts.tv_sec, static_cast<std::uint32_t>(

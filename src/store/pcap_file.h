@@ -86,8 +86,10 @@ public:
 
     // The packet Next moved to, and its number.
     const pcap_pkthdr& GetHeader() const { return *m_pHeader; }
-    const std::uint8_t* GetData() const { return m_pData; }
     int GetNumber() const { return m_number; }
+    // Its capture time, unless its fraction of a second is out of range, which only a time
+    // text can show as the file holds it.
+    std::optional<CPacketTime> GetShownTime() const;
     // For a reader of the plain records beside this one: the next packet is the one at
     // `position` in the file of a pcap file, numbered after `number`.
     void ContinueAt(std::uint64_t position, int number);

@@ -155,11 +155,9 @@ bool CPcapFileIndexer::NextPlain() {
             ++m_number;
             // The file's seconds are signed 32-bit, as libpcap reads them.
             const auto second = static_cast<std::int64_t>(static_cast<std::int32_t>(seconds));
-            const int wireLength = static_cast<int>(std::min<std::uint32_t>(length, INT_MAX));
-            // As for a copied frame, no more bytes than the wire length.
             m_placed =
-                CPlaced{data, std::min(captured, static_cast<std::uint32_t>(wireLength)),
-                        wireLength, CPacketTime{second, bNanosecond ? fraction : fraction * 1000}};
+                CPlaced{data, captured, static_cast<int>(std::min<std::uint32_t>(length, INT_MAX)),
+                        CPacketTime{second, bNanosecond ? fraction : fraction * 1000}};
             m_position = data + captured;
             return true;
         }
@@ -216,14 +214,9 @@ bool CPcapFileIndexer::NextThroughLibrary() {
         } else {
             continue;
         }
-        const long fraction = header.ts.tv_usec;
-        const long nanoseconds = m_library.IsNanosecond() ? fraction : fraction * 1000;
-        if (length == header.len && data + header.caplen <= start + total && nanoseconds >= 0 &&
-            nanoseconds <= 999'999'999) {
-            m_placed = CPlaced{
-                data, std::min(header.caplen, static_cast<std::uint32_t>(WireLength(header))),
-                WireLength(header),
-                CPacketTime{header.ts.tv_sec, static_cast<std::uint32_t>(nanoseconds)}};
+        const std::optional<CPacketTime> time = m_library.GetShownTime();
+        if (length == header.len && data + header.caplen <= start + total && time) {
+            m_placed = CPlaced{data, header.caplen, WireLength(header), *time};
         }
         return true;
     }

@@ -65,7 +65,7 @@ private:
     bool m_bPlain = false;    // a classic pcap file whose records are read here
     bool m_bSwapped = false;  // its numbers are big-endian
     bool m_bPcapng = false;
-    std::uint64_t m_position = 0;  // of the next plain record
+    std::uint64_t m_position = 0;  // of the next plain record, or the next pcapng block
     int m_number = 0;
     std::optional<CPlaced> m_placed;  // the packet Next moved to, when it stays in the file
     std::string m_warning;

@@ -169,8 +169,7 @@ bool CWirelarkDoc::FindPacket(int number, std::vector<std::uint8_t>& out) const 
     if (pPacket == nullptr) {
         return false;
     }
-    std::vector<std::uint8_t> buffer;
-    if (const auto bytes = GetPacketBytes(*pPacket, buffer)) {
+    if (const auto bytes = GetPacketBytes(*pPacket, m_findBuffer)) {
         out.insert(out.end(), bytes->begin(), bytes->end());
     }
     return true;
@@ -209,14 +208,13 @@ std::optional<std::span<const std::uint8_t>> CWirelarkDoc::GetPacketBytes(
 }
 
 PacketBytesSource CWirelarkDoc::BytesSource(std::vector<std::size_t>* pLost) const {
-    auto buffer = std::make_shared<std::vector<std::uint8_t>>();
-    auto position = std::make_shared<std::size_t>(0);
-    return [this, buffer, position, pLost](const CPacketObj& packet) {
-        std::optional<std::span<const std::uint8_t>> bytes = GetPacketBytes(packet, *buffer);
+    return [this, buffer = std::vector<std::uint8_t>(), position = std::size_t{0},
+            pLost](const CPacketObj& packet) mutable {
+        std::optional<std::span<const std::uint8_t>> bytes = GetPacketBytes(packet, buffer);
         if (!bytes && pLost != nullptr) {
-            pLost->push_back(*position);
+            pLost->push_back(position);
         }
-        ++*position;
+        ++position;
         return bytes;
     };
 }

@@ -280,35 +280,33 @@ void ReplaceChanged(CStatisticsTableModel& model, const std::vector<std::uint32_
 
 }  // namespace
 
+std::size_t CStatisticsBar::RowCount(Page page) const {
+    return page == kProtocols       ? m_statistics.GetTypeCount()
+           : page == kConversations ? m_statistics.GetConversationCount()
+                                    : m_statistics.GetEndpointCount();
+}
+
+QVariantList CStatisticsBar::Cells(Page page, std::size_t index) const {
+    return page == kProtocols       ? ProtocolCells(m_statistics.GetProtocol(index))
+           : page == kConversations ? ConversationCells(m_statistics.GetConversation(index))
+                                    : EndpointCells(m_statistics.GetEndpoint(index));
+}
+
 void CStatisticsBar::ShowChanges() {
-    CTrafficStatistics::CChanges changes = m_statistics.TakeChanges();
+    const CTrafficStatistics::CChanges changes = m_statistics.TakeChanges();
     if (m_bWhole) {
         m_bWhole = false;
-        std::vector<QVariantList> protocols;
-        for (std::size_t i = 0; i < m_statistics.GetTypeCount(); ++i) {
-            protocols.push_back(ProtocolCells(m_statistics.GetProtocol(i)));
-        }
-        std::vector<QVariantList> conversations;
-        for (std::size_t i = 0; i < m_statistics.GetConversationCount(); ++i) {
-            conversations.push_back(ConversationCells(m_statistics.GetConversation(i)));
-        }
-        std::vector<QVariantList> endpoints;
-        for (std::size_t i = 0; i < m_statistics.GetEndpointCount(); ++i) {
-            endpoints.push_back(EndpointCells(m_statistics.GetEndpoint(i)));
-        }
-        m_pModels[kProtocols]->SetRows(std::move(protocols));
-        m_pModels[kConversations]->SetRows(std::move(conversations));
-        m_pModels[kEndpoints]->SetRows(std::move(endpoints));
-        for (QTableView* table : m_pTables) {
-            if (table != nullptr) {
-                table->resizeColumnsToContents();
+        for (const Page page : {kProtocols, kConversations, kEndpoints}) {
+            std::vector<QVariantList> rows;
+            for (std::size_t i = 0; i < RowCount(page); ++i) {
+                rows.push_back(Cells(page, i));
             }
-        }
-        for (CPendingRows& pending : m_pending) {
-            pending = {};
+            m_pModels[page]->SetRows(std::move(rows));
+            m_pTables[page]->resizeColumnsToContents();
+            m_pending[page] = {};
         }
         m_bProtocolsBehind = false;
-        m_bChartBehind = false;
+        m_chartBehindFrom.reset();
         ShowChart(std::nullopt);
         return;
     }
@@ -325,13 +323,11 @@ void CStatisticsBar::ShowChanges() {
     };
     mark(m_pending[kConversations], changes.conversations);
     mark(m_pending[kEndpoints], changes.endpoints);
-    m_bProtocolsBehind =
-        m_bProtocolsBehind || !changes.conversations.empty() || m_statistics.GetPacketCount() > 0;
+    // Every type's share changes with every packet counted.
+    m_bProtocolsBehind = true;
     if (changes.earliestSecond) {
-        m_chartBehindFrom = m_bChartBehind && m_chartBehindFrom
-                                ? std::min(*m_chartBehindFrom, *changes.earliestSecond)
-                                : *changes.earliestSecond;
-        m_bChartBehind = true;
+        m_chartBehindFrom =
+            std::min(m_chartBehindFrom.value_or(*changes.earliestSecond), *changes.earliestSecond);
     }
     ShowPage(currentIndex());
 }
@@ -340,30 +336,28 @@ void CStatisticsBar::ShowPage(int page) {
     switch (page) {
         case kProtocols:
             if (m_bProtocolsBehind) {
-                // Every type's share changes with every packet; there are only a few.
-                std::vector<QVariantList> protocols;
-                for (std::size_t i = 0; i < m_statistics.GetTypeCount(); ++i) {
-                    protocols.push_back(ProtocolCells(m_statistics.GetProtocol(i)));
+                // There are only a few types: all of them again.
+                std::vector<QVariantList> rows;
+                for (std::size_t i = 0; i < RowCount(kProtocols); ++i) {
+                    rows.push_back(Cells(kProtocols, i));
                 }
-                m_pModels[kProtocols]->ReplaceRows(0, std::move(protocols));
+                m_pModels[kProtocols]->ReplaceRows(0, std::move(rows));
                 m_bProtocolsBehind = false;
             }
             break;
         case kTraffic:
-            if (m_bChartBehind) {
+            if (m_chartBehindFrom) {
                 ShowChart(m_chartBehindFrom);
-                m_bChartBehind = false;
+                m_chartBehindFrom.reset();
             }
             break;
         case kConversations:
         case kEndpoints: {
             CPendingRows& pending = m_pending[page];
             std::sort(pending.indices.begin(), pending.indices.end());
-            const auto cells = [this, page](std::uint32_t i) {
-                return page == kConversations ? ConversationCells(m_statistics.GetConversation(i))
-                                              : EndpointCells(m_statistics.GetEndpoint(i));
-            };
-            ReplaceChanged(*m_pModels[page], pending.indices, cells);
+            ReplaceChanged(*m_pModels[page], pending.indices, [this, page](std::uint32_t i) {
+                return Cells(static_cast<Page>(page), i);
+            });
             pending = {};
             break;
         }

@@ -72,6 +72,9 @@ private:
     // view; the other pages catch up when they come into view. Every row after a rebuild.
     void ShowChanges();
     void ShowPage(int page);
+    // A table page's rows, by the statistics' index.
+    std::size_t RowCount(Page page) const;
+    QVariantList Cells(Page page, std::size_t index) const;
     void ShowChart(std::optional<std::int64_t> fromSecond);
     void OnConversationActivated(const QModelIndex& index);
 
@@ -102,7 +105,6 @@ private:
     CPendingRows m_pending[4];
     bool m_bProtocolsBehind = false;
     std::optional<std::int64_t> m_chartBehindFrom;
-    bool m_bChartBehind = false;
     CTrafficSeries m_series;  // as the chart's points
     double m_mostPackets = 1;
     double m_mostBytes = 1;
