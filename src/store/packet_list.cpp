@@ -35,8 +35,7 @@ public:
     explicit CBlockMaker(bool bHugePages)
         : m_bHugePages(bHugePages), m_thread([this](const std::stop_token& stop) { Make(stop); }) {}
     ~CBlockMaker() {
-        m_thread.request_stop();
-        m_changed.notify_all();
+        m_thread.request_stop();  // wakes the thread: its wait listens for the stop
         m_thread.join();
         if (m_pSpare != nullptr) {
             ::operator delete(m_pSpare, kBlockAlignment);
@@ -76,13 +75,15 @@ private:
                 lock.lock();
                 m_pSpare = pBlock;
             }
-            m_changed.wait(lock, [&] { return stop.stop_requested() || m_pSpare == nullptr; });
+            // A stop-aware wait: a stop requested without the lock, just as the thread goes to
+            // sleep, still wakes it.
+            m_changed.wait(lock, stop, [&] { return m_pSpare == nullptr; });
         }
     }
 
     const bool m_bHugePages;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable_any m_changed;
     void* m_pSpare = nullptr;
     std::jthread m_thread;  // last, so that it starts after everything it uses
 };
