@@ -20,10 +20,10 @@ for needed in libcap2-bin libpcap0.8 libcap2 libqt6widgets6 libqt6printsupport6;
     [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
-expected="./usr/bin/Wirelark.html
-./usr/bin/wirelark
+expected="./usr/bin/wirelark
 ./usr/bin/wirelark-dump
 ./usr/share/applications/wirelark.desktop
+./usr/share/doc/wirelark/Wirelark.html
 ./usr/share/icons/hicolor/scalable/apps/wirelark.svg
 ./usr/share/icons/hicolor/scalable/mimetypes/application-x-wirelark-document.svg
 ./usr/share/mime/packages/wirelark.xml"

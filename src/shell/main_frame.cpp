@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -118,8 +119,14 @@ const QString kStateEntry = QStringLiteral("Layout");
 
 }  // namespace
 
-QString CMainFrame::ManualPath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Wirelark.html");
+QString CMainFrame::ManualPath(const QString& programFolder) {
+    const QDir folder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                              : programFolder);
+    const QString beside = folder.filePath(QStringLiteral("Wirelark.html"));
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    return QDir::cleanPath(folder.filePath(QStringLiteral("../share/doc/wirelark/Wirelark.html")));
 }
 
 CMainFrame::CMainFrame(IMessageSink* messages, IDeviceSource* devices, QWidget* parent)

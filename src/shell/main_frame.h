@@ -48,8 +48,9 @@ public:
     static constexpr int kPaneWidth = 80;
 
     static QString ProductAddress() { return QStringLiteral("https://wirelark.example.org/"); }
-    // The manual beside the program.
-    static QString ManualPath();
+    // The manual beside the program (a build tree), or where an install puts it,
+    // share/doc/wirelark under the program's prefix.
+    static QString ManualPath(const QString& programFolder = {});
 
     // Null seams mean message boxes and libpcap's device list.
     explicit CMainFrame(IMessageSink* messages = nullptr, IDeviceSource* devices = nullptr,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QEnterEvent>
@@ -192,12 +193,18 @@ TEST_F(MainFrameTest, ProductButtonAndHelpOpenTheirAddressesOrSayWhatCouldNotBeO
         opened << url;
         return true;
     });
-    EXPECT_TRUE(CMainFrame::ManualPath().endsWith("/Wirelark.html"));
     m_frame.AdapterBar()->ProductButton()->click();
     EXPECT_EQ(opened, QList<QUrl>{QUrl(CMainFrame::ProductAddress())});
 
     QTemporaryDir folder("/tmp/wire lark XXXXXX");  // a blank in the path
     ASSERT_TRUE(folder.isValid());
+    // Where an install puts the manual, unless it lies beside the program, as in a build tree.
+    const QString bin = folder.filePath("bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_EQ(CMainFrame::ManualPath(bin), folder.filePath("share/doc/wirelark/Wirelark.html"));
+    ASSERT_TRUE(QFile(bin + "/Wirelark.html").open(QIODevice::WriteOnly));
+    EXPECT_EQ(CMainFrame::ManualPath(bin), bin + "/Wirelark.html");
+
     const QString manual = folder.filePath("Wirelark.html");
     m_frame.SetManualPath(manual);
     m_frame.Action(cmd::kHelp)->trigger();
