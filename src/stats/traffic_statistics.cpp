@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "decode/packet_row.h"
+#include "decode/protocol_names.h"
 
 namespace wirelark {
 
@@ -75,7 +76,7 @@ void CTrafficStatistics::Add(int number, const CPacketTime& time, int wireLength
     m_typeCounts[typeIndex].Add(bytes);
     CountSecond(number, held.seconds, bytes);
     if (HasIpColumns(layout)) {
-        CountConversation(reader, layout, typeIndex, held, bytes);
+        CountConversation(reader, layout, held, bytes);
     }
 }
 
@@ -129,8 +130,7 @@ void CTrafficStatistics::CountSecond(int number, std::int64_t second, std::uint6
 }
 
 void CTrafficStatistics::CountConversation(const CFrameReader& reader, const CFrameLayout& layout,
-                                           std::uint32_t typeIndex, const CPacketTime& time,
-                                           std::uint64_t bytes) {
+                                           const CPacketTime& time, std::uint64_t bytes) {
     const CIpColumns ip = ReadIpColumns(reader, layout);
     const std::uint64_t source = Endpoint(ip.source, ip.sourcePort);
     const std::uint64_t destination = Endpoint(ip.destination, ip.destinationPort);
@@ -140,7 +140,7 @@ void CTrafficStatistics::CountConversation(const CFrameReader& reader, const CFr
     const auto [index, bNew] =
         m_conversationIndex.Insert(key, static_cast<std::uint32_t>(m_conversations.size()));
     if (bNew) {
-        m_conversations.push_back({key, typeIndex, {}, {}, time, time});
+        m_conversations.push_back({key, {}, {}, time, time});
     }
     CConversation& conversation = m_conversations[index];
     if (!conversation.bChanged) {
@@ -275,9 +275,11 @@ CConversationRow CTrafficStatistics::MakeRow(const CConversation& c) const {
     row.portB = static_cast<std::uint16_t>(c.key.endpointB);
     row.ipProtocol = c.key.ipProtocol;
     row.bPorts = row.ipProtocol == kIpProtocolTcp || row.ipProtocol == kIpProtocolUdp;
-    row.protocol = row.ipProtocol == kIpProtocolTcp   ? "TCP"
-                   : row.ipProtocol == kIpProtocolUdp ? "UDP"
-                                                      : m_typeTexts[c.typeIndex];
+    // By its own number, not by the Type text, which calls every protocol without a name "IPv4".
+    row.protocol = IpProtocolName(row.ipProtocol);
+    if (row.protocol == "?") {
+        row.protocol = std::to_string(row.ipProtocol);
+    }
     row.packetsAToB = c.aToB.packets;
     row.bytesAToB = c.aToB.bytes;
     row.packetsBToA = c.bToA.packets;

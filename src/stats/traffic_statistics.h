@@ -57,7 +57,7 @@ struct CConversationRow {
     std::uint16_t portB = 0;
     std::uint8_t ipProtocol = 0;
     bool bPorts = false;   // TCP or UDP
-    std::string protocol;  // "TCP", "UDP", or the Type text of its packets
+    std::string protocol;  // the IPv4 protocol's name ("TCP", "ICMP"…), else its number
     std::uint64_t packetsAToB = 0;
     std::uint64_t bytesAToB = 0;
     std::uint64_t packetsBToA = 0;
@@ -175,7 +175,6 @@ private:
     };
     struct CConversation {
         CConversationKey key;
-        std::uint32_t typeIndex = 0;
         CCount aToB;
         CCount bToA;
         CPacketTime first;
@@ -193,7 +192,7 @@ private:
     std::uint32_t TypeIndex(const CFrameLayout& layout);
     void CountSecond(int number, std::int64_t second, std::uint64_t bytes);
     void CountConversation(const CFrameReader& reader, const CFrameLayout& layout,
-                           std::uint32_t typeIndex, const CPacketTime& time, std::uint64_t bytes);
+                           const CPacketTime& time, std::uint64_t bytes);
     // The endpoint of an address, noted as changed.
     CEndpoint& FindEndpoint(std::uint32_t address);
     CConversationRow MakeRow(const CConversation& conversation) const;

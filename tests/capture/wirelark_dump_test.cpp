@@ -379,7 +379,7 @@ TEST_F(WirelarkDump, StatsPrintsTheTablesOfTheChosenPackets) {
               "Conversations\n"
               "10.0.0.2\t80\t192.168.0.1\t51000\tTCP\t2\t1574\n"
               "10.0.0.2\t53\t10.0.0.3\t5353\tUDP\t1\t100\n"
-              "10.0.0.2\t\t10.0.0.3\t\tIPv4-ICMP\t1\t98\n"
+              "10.0.0.2\t\t10.0.0.3\t\tICMP\t1\t98\n"
               "Endpoints\n"
               "10.0.0.2\t4\t1772\n192.168.0.1\t2\t1574\n10.0.0.3\t2\t198\n");
     ASSERT_EQ(Run("--filter 'not arp' -c 3 --stats stats.pcap", "some.txt"), 0);

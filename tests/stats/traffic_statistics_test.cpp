@@ -201,7 +201,8 @@ TEST(TrafficStatistics, AConversationIsBothDirectionsOfOnePairAndProtocol) {
         {Between(17, low, high, 80, 51000), 70},   // the same ports over UDP
         {Between(1, high, low), 84},               // ICMP: no ports
         {Between(1, low, high), 84},
-        {Between(2, low, high), 46},                 // another protocol, named by its type text
+        {Between(2, low, high), 46},                 // another protocol, by its name
+        {Between(47, low, high), 45},                // one without a name: by its number
         {Between(6, low, low, 9, 7), 1},             // same address: the lower port is A
         {Between(17, low, low, 5, 5), 2},            // to itself: A to B
         {Cut(Between(6, low, high, 1, 2), 53), 53},  // no ports shown: no conversation
@@ -215,9 +216,10 @@ TEST(TrafficStatistics, AConversationIsBothDirectionsOfOnePairAndProtocol) {
     EXPECT_EQ(ConversationTexts(stats), (std::vector<std::string>{
                                             "10.0.0.2/80 192.168.0.1/51001 TCP 0/0 1/1000",
                                             "10.0.0.2/80 192.168.0.1/51000 TCP 1/60 2/200",
-                                            "10.0.0.2/0 192.168.0.1/0 IPv4-ICMP 1/84 1/84",
+                                            "10.0.0.2/0 192.168.0.1/0 ICMP 1/84 1/84",
                                             "10.0.0.2/80 192.168.0.1/51000 UDP 1/70 0/0",
-                                            "10.0.0.2/0 192.168.0.1/0 IPv4 1/46 0/0",
+                                            "10.0.0.2/0 192.168.0.1/0 IGMP 1/46 0/0",
+                                            "10.0.0.2/0 192.168.0.1/0 47 1/45 0/0",
                                             "10.0.0.2/5 10.0.0.2/5 UDP 1/2 0/0",
                                             "10.0.0.2/7 10.0.0.2/9 TCP 0/0 1/1",
                                         }));
