@@ -98,8 +98,12 @@ std::string EtherTypeName(unsigned etherType) {
     return text;
 }
 
+std::optional<std::string_view> FindIpProtocolName(unsigned protocol) {
+    return Lookup(kIpProtocols, protocol & 0xFF);
+}
+
 std::string IpProtocolName(unsigned protocol) {
-    return std::string(Lookup(kIpProtocols, protocol & 0xFF).value_or("?"));
+    return std::string(FindIpProtocolName(protocol).value_or("?"));
 }
 
 std::string ArpHardwareTypeName(unsigned hardwareType) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@ namespace wirelark {
 std::string EtherTypeName(unsigned etherType);
 // "ICMP", "IGMP", "TCP", "UDP", "RDP", "IPv6", else "?". Only the low 8 bits take part.
 std::string IpProtocolName(unsigned protocol);
+// The same names, and nothing for a protocol without one.
+std::optional<std::string_view> FindIpProtocolName(unsigned protocol);
 // 15 characters: "(10Mb Ethernet)" or blanks.
 std::string ArpHardwareTypeName(unsigned hardwareType);
 // "(IPv4)", "(ARP)", "(RARP)" padded to 9 characters, else "-".

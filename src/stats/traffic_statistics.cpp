@@ -69,7 +69,7 @@ void CTrafficStatistics::Add(int number, const CPacketTime& time, int wireLength
                            std::min(time.nanoseconds, 999'999'999u)};
     const CFrameReader reader(frame);
     const CFrameLayout layout = DecodeFrameLayout(reader);
-    const std::uint32_t typeIndex = TypeIndex(layout);
+    const std::uint32_t typeIndex = TypeIndex(layout);  // may add a row to m_typeCounts
 
     ++m_packets;
     m_bytes += bytes;
@@ -276,10 +276,8 @@ CConversationRow CTrafficStatistics::MakeRow(const CConversation& c) const {
     row.ipProtocol = c.key.ipProtocol;
     row.bPorts = row.ipProtocol == kIpProtocolTcp || row.ipProtocol == kIpProtocolUdp;
     // By its own number, not by the Type text, which calls every protocol without a name "IPv4".
-    row.protocol = IpProtocolName(row.ipProtocol);
-    if (row.protocol == "?") {
-        row.protocol = std::to_string(row.ipProtocol);
-    }
+    const std::optional<std::string_view> name = FindIpProtocolName(row.ipProtocol);
+    row.protocol = name ? std::string(*name) : std::to_string(row.ipProtocol);
     row.packetsAToB = c.aToB.packets;
     row.bytesAToB = c.aToB.bytes;
     row.packetsBToA = c.bToA.packets;

@@ -3,6 +3,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+#include <span>
 #include <utility>
 
 namespace wirelark {
@@ -38,5 +41,30 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Reads into the whole of `buffer` from `offset`, or as much as the file holds there, going on
+// after reads a signal cut short. Returns the count read; `error` is the errno of a failed read,
+// which ends the reading, else 0.
+inline std::size_t ReadAt(int fd, std::span<std::uint8_t> buffer, std::uint64_t offset,
+                          int& error) {
+    error = 0;
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n =
+            ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
 
 }  // namespace wirelark

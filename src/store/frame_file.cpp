@@ -1,11 +1,8 @@
 // Reading opened records' bytes back from their capture file.
 #include "store/frame_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -76,25 +73,14 @@ bool CFrameFile::ReadRange(std::uint64_t offset, std::span<std::uint8_t> out) {
     std::vector<std::uint8_t> large;
     std::vector<std::uint8_t>& buffer = pWindow != nullptr ? pWindow->bytes : large;
     buffer.resize(std::max(wanted, pWindow != nullptr ? kWindowBytes : wanted));
-    std::size_t got = 0;
-    while (got < buffer.size()) {
-        const ssize_t n = ::pread(m_file.Get(), buffer.data() + got, buffer.size() - got,
-                                  static_cast<off_t>(start + got));
-        if (n < 0 && errno == EINTR) {
-            continue;
+    int error = 0;
+    const std::size_t got = ReadAt(m_file.Get(), buffer, start, error);
+    if (error != 0) {
+        buffer.clear();
+        if (pWindow != nullptr) {
+            pWindow->lastUse = 0;
         }
-        if (n < 0) {
-            const int error = errno;
-            buffer.clear();
-            if (pWindow != nullptr) {
-                pWindow->lastUse = 0;
-            }
-            return Fail(std::strerror(error));
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
+        return Fail(std::strerror(error));
     }
     buffer.resize(got);
     if (pWindow != nullptr) {

@@ -2,10 +2,7 @@
 // or placed beside libpcap's reading.
 #include "store/pcap_index.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "store/byte_arena.h"
+#include "store/file_descriptor.h"
 #include "store/packet_list.h"
 #include "store/packet_obj.h"
 
@@ -67,18 +65,8 @@ public:
             return m_buffer.data() + (position - m_start);
         }
         m_start = position;
-        m_filled = 0;
-        while (m_filled < m_buffer.size()) {
-            const ssize_t n = ::pread(m_fd, m_buffer.data() + m_filled, m_buffer.size() - m_filled,
-                                      static_cast<off_t>(position + m_filled));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            m_filled += static_cast<std::size_t>(n);
-        }
+        int error = 0;  // a failed read ends the file here, as its end does
+        m_filled = ReadAt(m_fd, m_buffer, position, error);
         return count <= m_filled ? m_buffer.data() : nullptr;
     }
 
